@@ -1,0 +1,49 @@
+// One channel per port kind (parallel, USB, network) behind one small interface.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace tavi {
+
+class Clock;
+class ProgressDialog;
+struct PortSettings;
+
+// What a channel reports when an operation fails: the string-table message to show
+// (104..109) and, for the technician, the details behind it (may be empty).
+struct ChannelFailure {
+  int message_id = 0;
+  std::string details;
+};
+
+class Channel {
+ public:
+  virtual ~Channel() = default;
+  // Makes the channel ready. On failure fills `failure` and returns false.
+  virtual bool Open(ChannelFailure& failure) = 0;
+  // Sends all bytes. On failure fills `failure` and returns false.
+  virtual bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) = 0;
+  // Fetches one reply text into `out`. On failure fills `failure` and returns false.
+  virtual bool ReadReply(std::string& out, ChannelFailure& failure) = 0;
+  // Releases the channel; never fails.
+  virtual void Close() = 0;
+};
+
+// What a channel may use of its printer connection. Everything outlives the channel.
+struct ChannelContext {
+  const PortSettings& settings;  // port kind, host list, selected host (read at each open)
+  ProgressDialog& progress;      // cancel source and pump while a call blocks
+  Clock& clock;
+};
+
+// Makes the channel for a port kind (0, 1, 2). Returns null when that kind has no channel in
+// this build, which the printer connection reports as a failed open (107).
+using ChannelFactory =
+    std::function<std::unique_ptr<Channel>(std::int32_t port_kind, const ChannelContext& context)>;
+
+}  // namespace tavi

@@ -1,0 +1,132 @@
+#include "connection/printer_connection.h"
+
+#include <utility>
+
+#include "platform/seams.h"
+#include "resources/constants.h"
+#include "resources/strings.h"
+
+namespace tavi {
+namespace {
+
+bool IsKnownKind(std::int32_t kind) {
+  return kind == kPortParallel || kind == kPortNetwork || kind == kPortUsb;
+}
+
+}  // namespace
+
+PrinterConnection::PrinterConnection(PortSettings settings, ProgressDialog& progress,
+                                     Messages& messages, Clock& clock, ChannelFactory factory)
+    : settings_(std::move(settings)),
+      progress_(progress),
+      messages_(messages),
+      clock_(clock),
+      factory_(std::move(factory)) {}
+
+PrinterConnection::~PrinterConnection() {
+  if (open_channel_ != nullptr) open_channel_->Close();
+}
+
+Channel* PrinterConnection::ChannelFor(std::int32_t kind) {
+  auto it = channels_.find(kind);
+  if (it != channels_.end()) return it->second.get();
+  if (!factory_) return nullptr;
+  ChannelContext context{settings_, progress_, clock_};
+  std::unique_ptr<Channel> channel = factory_(kind, context);
+  if (!channel) return nullptr;
+  Channel* raw = channel.get();
+  channels_.emplace(kind, std::move(channel));
+  return raw;
+}
+
+void PrinterConnection::Report(const ChannelFailure& failure) {
+  messages_.ShowMessage(failure.message_id, failure.details);
+}
+
+bool PrinterConnection::Open() {
+  const std::int32_t kind = settings_.port;
+  if (!IsKnownKind(kind)) return true;
+  Channel* channel = ChannelFor(kind);
+  if (channel == nullptr) {
+    Report({kIdsFailedToOpenPort, "No channel for this port kind is built into this program."});
+    return false;
+  }
+  // The channel that was opened is the one that is written, read and closed, even if the
+  // settings change in between.
+  open_channel_ = channel;
+  ChannelFailure failure;
+  if (!channel->Open(failure)) {
+    if (failure.message_id == 0) failure.message_id = kIdsFailedToOpenPort;
+    Report(failure);
+    return false;
+  }
+  return true;
+}
+
+bool PrinterConnection::Write(std::span<const std::byte> bytes) {
+  if (progress_.IsCancelled()) return false;
+  if (!IsKnownKind(settings_.port)) return true;
+  if (open_channel_ == nullptr) {
+    Report({settings_.port == kPortNetwork ? kIdsFailedToSend : kIdsFailedToWrite,
+            "The printer connection is not open."});
+    return false;
+  }
+  ChannelFailure failure;
+  if (!open_channel_->Write(bytes, failure)) {
+    if (failure.message_id == 0) failure.message_id = kIdsFailedToWrite;
+    Report(failure);
+    return false;
+  }
+  return true;
+}
+
+bool PrinterConnection::Write(std::string_view text) {
+  return Write(std::as_bytes(std::span(text.data(), text.size())));
+}
+
+bool PrinterConnection::ReadReply(std::string& out) {
+  if (progress_.IsCancelled()) return false;
+  if (!IsKnownKind(settings_.port)) return true;
+  if (open_channel_ == nullptr) {
+    Report({settings_.port == kPortNetwork ? kIdsFailedToReceive : kIdsFailedToRead,
+            "The printer connection is not open."});
+    return false;
+  }
+  ChannelFailure failure;
+  std::string reply;
+  if (!open_channel_->ReadReply(reply, failure)) {
+    if (failure.message_id == 0) failure.message_id = kIdsFailedToRead;
+    Report(failure);
+    return false;
+  }
+  out = std::move(reply);
+  return true;
+}
+
+bool PrinterConnection::Close() {
+  if (open_channel_ != nullptr) {
+    open_channel_->Close();
+    open_channel_ = nullptr;
+  }
+  return true;
+}
+
+bool PrinterConnection::ReopenAfterReset() {
+  const std::int32_t kind = settings_.port;
+  if (!IsKnownKind(kind)) return true;
+  if (kind != kPortUsb) {
+    clock_.Sleep(kWaitResetMs);
+    return true;
+  }
+  // USB: the printer drops off the bus while it restarts; find it and open it again.
+  // (The extra delay of old systems never applies here.)
+  Close();
+  clock_.Sleep(kWaitResetMs);
+  return Open();
+}
+
+std::string_view PrinterConnection::AccessCodeLine() const {
+  return tavi::AccessCodeLine(FamilyNumber());
+}
+
+}  // namespace tavi

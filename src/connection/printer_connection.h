@@ -1,0 +1,70 @@
+// The one object through which every byte reaches the printer and every reply comes back.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "config/port_settings.h"
+#include "connection/channel.h"
+
+namespace tavi {
+
+class Clock;
+class Messages;
+class ProgressDialog;
+
+class PrinterConnection {
+ public:
+  // `settings` are the values loaded at start (the caller loads and saves them around the
+  // connection's life). `progress`, `messages` and `clock` outlive the connection.
+  PrinterConnection(PortSettings settings, ProgressDialog& progress, Messages& messages,
+                    Clock& clock, ChannelFactory factory);
+  ~PrinterConnection();
+  PrinterConnection(const PrinterConnection&) = delete;
+  PrinterConnection& operator=(const PrinterConnection&) = delete;
+
+  // Opens the channel of the current port kind. Shows its message (104 or 107) on failure.
+  bool Open();
+  // Fails at once without a message when the progress dialog was cancelled.
+  // Otherwise sends the bytes; shows 105 or 108 on failure.
+  bool Write(std::span<const std::byte> bytes);
+  bool Write(std::string_view text);
+  // Fails at once without a message when cancelled. Otherwise fetches one reply text into
+  // `out` (left unchanged for a port kind outside 0..2); shows 104/105/106 or 109 on failure.
+  bool ReadReply(std::string& out);
+  // Always true.
+  bool Close();
+  // Waits for the printer to restart (3000 ms); USB closes, waits and opens again.
+  bool ReopenAfterReset();
+
+  std::int32_t FamilyNumber() const { return settings_.FamilyNumber(); }
+  std::string_view AccessCodeLine() const;
+
+  // The chunk count of the exchange in progress (written by the command exchange).
+  std::int32_t chunk_count = 0;
+
+  PortSettings& settings() { return settings_; }
+  const PortSettings& settings() const { return settings_; }
+  ProgressDialog& progress() { return progress_; }
+  Messages& messages() { return messages_; }
+  Clock& clock() { return clock_; }
+
+ private:
+  Channel* ChannelFor(std::int32_t kind);
+  void Report(const ChannelFailure& failure);
+
+  PortSettings settings_;
+  ProgressDialog& progress_;
+  Messages& messages_;
+  Clock& clock_;
+  ChannelFactory factory_;
+  std::map<std::int32_t, std::unique_ptr<Channel>> channels_;
+  Channel* open_channel_ = nullptr;
+};
+
+}  // namespace tavi

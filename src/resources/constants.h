@@ -1,0 +1,61 @@
+// Fixed values of the program: access codes, version text, wire constants.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tavi {
+
+inline constexpr std::size_t kAccessCodeLength = 500;
+inline constexpr std::string_view kAccessCodePrefix = "OPEN CODE=";
+inline constexpr std::size_t kAccessCodeLineLength = 510;
+
+// Access code A (family 1, "Type1"); also the key stream of the parameter-file codec.
+std::string_view AccessCodeA();
+// Access code B (every other family number).
+std::string_view AccessCodeB();
+// "OPEN CODE=" + access code A for family number 1, access code B for every other number.
+// 510 characters, no line end, no terminating zero.
+std::string_view AccessCodeLine(std::int32_t family_number);
+
+// The product version text, e.g. "3.0".
+std::string_view ProductVersion();
+
+// Printer commands.
+inline constexpr std::string_view kCmdGetReport = "GET REPORT";
+inline constexpr std::string_view kCmdGetParam = "GET PARAM";
+inline constexpr std::string_view kCmdPutParam = "PUT PARAM";
+inline constexpr std::string_view kCmdPutAllParam = "PUT ALL PARAM";
+inline constexpr std::string_view kCmdPipeMonitor = "PIPE MONITOR";
+
+// Reply markers.
+inline constexpr std::string_view kMarkerReport = "REPORT:";
+inline constexpr std::string_view kMarkerReadParam = "READ_PARAM:";
+
+// Console texts.
+inline constexpr std::string_view kConsoleRs = "rs\n";
+inline constexpr std::string_view kConsoleBootUpdate = "BOOT_UpdateMain 0\n";
+
+// SNMP objects.
+inline constexpr std::string_view kReplyOid = ".1.3.6.1.4.1.7405.2.2.2.1.24.1";
+inline constexpr std::string_view kRestartOid = ".1.3.6.1.4.1.7405.2.8.1.0";
+inline constexpr std::int32_t kRestartValue = 10;
+inline constexpr std::string_view kSnmpCommunity = "public";
+
+// LPD.
+inline constexpr std::string_view kLpdQueue = "lp1";
+inline constexpr std::uint16_t kDefaultLpdPort = 515;
+inline constexpr std::uint16_t kDefaultSnmpPort = 161;
+
+// Fixed waits, in milliseconds.
+inline constexpr int kWaitAfterCommandMs = 300;
+inline constexpr int kWaitPollMs = 5;
+inline constexpr int kWaitBeforeConsoleMs = 300;
+inline constexpr int kWaitAfterRsMs = 3000;
+inline constexpr int kWaitResetMs = 3000;
+inline constexpr int kRestartTotalMs = 6000;
+inline constexpr int kRestartStepMs = 250;
+
+}  // namespace tavi

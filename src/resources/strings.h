@@ -1,0 +1,27 @@
+// The program's string table: every user-visible fixed text, defined once.
+#pragma once
+
+#include <string_view>
+
+namespace tavi {
+
+enum StringId : int {
+  kIdsAboutMenu = 101,         // "Version of Tavi(&A)..."
+  kIdsSocketInitFailed = 103,  // "Failed to initialize Windows socket."
+  kIdsFailedToConnect = 104,
+  kIdsFailedToSend = 105,
+  kIdsFailedToReceive = 106,
+  kIdsFailedToOpenPort = 107,
+  kIdsFailedToWrite = 108,
+  kIdsFailedToRead = 109,
+  kIdsIllegalParameterFile = 110,
+  kIdsDone = 111,
+  kIdsIllegalHeadRankFile = 112,
+};
+
+// The text of string-table entry `id`; empty for an id the table does not hold.
+std::string_view LoadString(int id);
+
+inline constexpr std::string_view kAppName = "Tavi";
+
+}  // namespace tavi

@@ -1,0 +1,119 @@
+#include "support/doubles.h"
+
+namespace tavi::test {
+
+void FakeClock::Sleep(int ms) {
+  sleeps.push_back(ms);
+  if (ms > 0) now_ms += ms;
+  if (on_sleep) on_sleep(ms);
+}
+
+void RecordingProgress::Show(bool show) {
+  events.push_back(show ? "show" : "hide");
+  visible = show;
+  cancelled = false;
+  if (show) pos = 0;
+}
+
+void RecordingProgress::SetProgressRange(std::int32_t n) {
+  range = static_cast<std::int32_t>(static_cast<std::uint32_t>(n) % 65536u);
+  events.push_back("range " + std::to_string(range));
+  PumpMessages(false);
+}
+
+void RecordingProgress::SetProgressPos(std::int32_t p) {
+  pos = p;
+  positions.push_back(p);
+  events.push_back("pos " + std::to_string(p));
+  PumpMessages(false);
+}
+
+void RecordingProgress::PumpMessages(bool) {
+  ++pumps;
+  if (on_pump) on_pump();
+}
+
+void RecordingProgress::PressCancel() {
+  if (!visible) return;
+  cancelled = true;
+  visible = false;
+  events.push_back("cancel");
+}
+
+void RecordingMessages::ShowMessage(int id, std::string_view details) {
+  shown.push_back({id, std::string(details), {}});
+}
+
+void RecordingMessages::ShowFileError(const FileError& error) {
+  shown.push_back({-1, {}, FileErrorText(error)});
+}
+
+std::vector<int> RecordingMessages::Ids() const {
+  std::vector<int> ids;
+  for (const auto& m : shown) ids.push_back(m.id);
+  return ids;
+}
+
+std::string ScriptedFileChooser::AskOpenFile() {
+  ++open_asked;
+  if (open_answers.empty()) return {};
+  std::string answer = open_answers.front();
+  open_answers.pop_front();
+  return answer;
+}
+
+std::string ScriptedFileChooser::AskSaveFile() {
+  ++save_asked;
+  if (save_answers.empty()) return {};
+  std::string answer = save_answers.front();
+  save_answers.pop_front();
+  return answer;
+}
+
+bool FakeChannel::Open(ChannelFailure& failure) {
+  calls.push_back("open");
+  ++opens;
+  if (fail_open_with != 0) {
+    failure.message_id = fail_open_with;
+    return false;
+  }
+  is_open = true;
+  return true;
+}
+
+bool FakeChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure) {
+  calls.push_back("write");
+  const int number = static_cast<int>(writes.size());
+  writes.emplace_back(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (fail_write_with != 0 && (fail_write_number < 0 || fail_write_number == number)) {
+    failure.message_id = fail_write_with;
+    return false;
+  }
+  return true;
+}
+
+bool FakeChannel::ReadReply(std::string& out, ChannelFailure& failure) {
+  calls.push_back("read");
+  const int number = reads++;
+  if (fail_read_with != 0) {
+    failure.message_id = fail_read_with;
+    return false;
+  }
+  if (reply_source) {
+    out = reply_source(number);
+  } else if (!replies.empty()) {
+    out = replies.front();
+    replies.pop_front();
+  } else {
+    out = default_reply;
+  }
+  return true;
+}
+
+void FakeChannel::Close() {
+  calls.push_back("close");
+  ++closes;
+  is_open = false;
+}
+
+}  // namespace tavi::test
