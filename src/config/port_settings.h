@@ -17,10 +17,10 @@ inline constexpr std::int32_t kMachineType1 = 0;
 inline constexpr std::int32_t kMachineType2 = 1;
 
 struct PortSettings {
-  std::int32_t port = kPortParallel;        // "Port"
-  std::int32_t host_sel = 0;                // "HostSel"
-  std::vector<std::string> hosts;           // "NumHost", "Host0", "Host1", ...
-  std::int32_t extra_delay_ms = 22000;      // "Win9X_ExtraDelay" (saved as "Win9x_ExtraDelay")
+  std::int32_t port = kPortParallel;          // "Port"
+  std::int32_t host_sel = 0;                  // "HostSel"
+  std::vector<std::string> hosts;             // "NumHost", "Host0", "Host1", ...
+  std::int32_t extra_delay_ms = 22000;        // "Win9X_ExtraDelay" (saved as "Win9x_ExtraDelay")
   std::int32_t machine_type = kMachineType2;  // "MachineType"
 
   std::int32_t FamilyNumber() const { return machine_type + 1; }

@@ -18,10 +18,18 @@ std::int64_t SteadyClock::NowMs() {
 std::string FileErrorText(const FileError& error) {
   const char* verb = "open";
   switch (error.op) {
-    case FileError::Op::kOpen: verb = "open"; break;
-    case FileError::Op::kCreate: verb = "create"; break;
-    case FileError::Op::kRead: verb = "read"; break;
-    case FileError::Op::kWrite: verb = "write"; break;
+    case FileError::Op::kOpen:
+      verb = "open";
+      break;
+    case FileError::Op::kCreate:
+      verb = "create";
+      break;
+    case FileError::Op::kRead:
+      verb = "read";
+      break;
+    case FileError::Op::kWrite:
+      verb = "write";
+      break;
   }
   std::string text = "Could not ";
   text += verb;

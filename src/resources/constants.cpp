@@ -21,13 +21,19 @@ const std::string& LineFor(std::string_view code) {
 
 }  // namespace
 
-std::string_view AccessCodeA() { return kCodeA; }
-std::string_view AccessCodeB() { return kCodeB; }
+std::string_view AccessCodeA() {
+  return kCodeA;
+}
+std::string_view AccessCodeB() {
+  return kCodeB;
+}
 
 std::string_view AccessCodeLine(std::int32_t family_number) {
   return LineFor(family_number == 1 ? kCodeA : kCodeB);
 }
 
-std::string_view ProductVersion() { return TAVI_GENERATED_PRODUCT_VERSION; }
+std::string_view ProductVersion() {
+  return TAVI_GENERATED_PRODUCT_VERSION;
+}
 
 }  // namespace tavi

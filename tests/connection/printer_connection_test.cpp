@@ -135,7 +135,8 @@ TEST(PrinterConnection, ReopenAfterResetWaitsAndReopensOnlyUsb) {
 TEST(PrinterConnection, AccessCodeLineFollowsTheFamily) {
   Rig rig(kPortParallel);
   rig.connection->settings().machine_type = kMachineType1;
-  EXPECT_EQ(rig.connection->AccessCodeLine(), std::string("OPEN CODE=") + std::string(AccessCodeA()));
+  EXPECT_EQ(rig.connection->AccessCodeLine(),
+            std::string("OPEN CODE=") + std::string(AccessCodeA()));
   for (std::int32_t type : {1, 2, -1, 7}) {
     rig.connection->settings().machine_type = type;
     EXPECT_EQ(rig.connection->AccessCodeLine().substr(10), AccessCodeB()) << type;
