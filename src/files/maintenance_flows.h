@@ -1,0 +1,41 @@
+// The file flows behind the main dialog's buttons and tavi-cli's commands: files are chosen
+// through the FileChooser seam, problems are shown through the Messages seam, and the printer
+// is reached through the operations.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tavi {
+
+class FileChooser;
+class Messages;
+class PrinterConnection;
+struct HeadRankFields;
+
+enum class FlowOutcome {
+  kSuccess,         // the operation ran to its end
+  kCancelled,       // a file chooser was cancelled: nothing shown, nothing sent
+  kFailed,          // the printer exchange failed or was cancelled (its message, if any, shown)
+  kIllegalInput,    // "Illegal Parameter File." or "Illegal Head Rank File." shown
+  kFileReadError,   // the file-error message shown for a file that could not be opened or read
+  kFileWriteError,  // the file-error message shown for a file that could not be written
+};
+
+// Get Parameters: reads the printer first, then asks for the file to save (replaced atomically).
+FlowOutcome GetParametersFlow(PrinterConnection& connection, FileChooser& chooser);
+// Put Parameters: asks for the file, validates it completely, then sends it.
+FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all);
+// Firmware Upgrade: asks for the file, reads it whole, sends it.
+FlowOutcome FirmwareUpgradeFlow(PrinterConnection& connection, FileChooser& chooser);
+// The Get Report window's Save: asks for a file and writes exactly the report's bytes
+// (replaced atomically).
+FlowOutcome SaveReportFlow(std::string_view report, FileChooser& chooser, Messages& messages);
+// Reference...: asks for a head rank file and applies its head rank line to `fields`
+// (unchanged when the file is illegal, unreadable or has no head rank line).
+FlowOutcome ReferenceHeadRankFlow(HeadRankFields& fields, FileChooser& chooser,
+                                  Messages& messages);
+
+}  // namespace tavi
