@@ -1,0 +1,292 @@
+#include "platform/socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <cerrno>
+
+#include <array>
+
+namespace tavi {
+
+int WsaCodeFromErrno(int errno_value) {
+  switch (errno_value) {
+    case 0:
+      return 0;
+    case EINTR:
+      return wsa::kEintr;
+    case EBADF:
+      return wsa::kEbadf;
+    case EACCES:
+      return wsa::kEacces;
+    case EPERM:
+      return wsa::kEacces;
+    case EFAULT:
+      return wsa::kEfault;
+    case EINVAL:
+      return wsa::kEinval;
+    case EMFILE:
+      return wsa::kEmfile;
+    case ENFILE:
+      return wsa::kEmfile;
+    case EAGAIN:
+      return wsa::kEwouldblock;
+    case EINPROGRESS:
+      return wsa::kEinprogress;
+    case EALREADY:
+      return wsa::kEalready;
+    case ENOTSOCK:
+      return wsa::kEnotsock;
+    case EDESTADDRREQ:
+      return wsa::kEdestaddrreq;
+    case EMSGSIZE:
+      return wsa::kEmsgsize;
+    case EPROTOTYPE:
+      return wsa::kEprototype;
+    case ENOPROTOOPT:
+      return wsa::kEnoprotoopt;
+    case EPROTONOSUPPORT:
+      return wsa::kEprotonosupport;
+    case ESOCKTNOSUPPORT:
+      return wsa::kEsocktnosupport;
+    case EOPNOTSUPP:
+      return wsa::kEopnotsupp;
+    case EPFNOSUPPORT:
+      return wsa::kEpfnosupport;
+    case EAFNOSUPPORT:
+      return wsa::kEafnosupport;
+    case EADDRINUSE:
+      return wsa::kEaddrinuse;
+    case EADDRNOTAVAIL:
+      return wsa::kEaddrnotavail;
+    case ENETDOWN:
+      return wsa::kEnetdown;
+    case ENETUNREACH:
+      return wsa::kEnetunreach;
+    case ENETRESET:
+      return wsa::kEnetreset;
+    case ECONNABORTED:
+      return wsa::kEconnaborted;
+    case ECONNRESET:
+      return wsa::kEconnreset;
+    case EPIPE:
+      return wsa::kEconnreset;
+    case ENOBUFS:
+      return wsa::kEnobufs;
+    case ENOMEM:
+      return wsa::kEnobufs;
+    case EISCONN:
+      return wsa::kEisconn;
+    case ENOTCONN:
+      return wsa::kEnotconn;
+    case ESHUTDOWN:
+      return wsa::kEshutdown;
+    case ETOOMANYREFS:
+      return wsa::kEtoomanyrefs;
+    case ETIMEDOUT:
+      return wsa::kEtimedout;
+    case ECONNREFUSED:
+      return wsa::kEconnrefused;
+    case ELOOP:
+      return wsa::kEloop;
+    case ENAMETOOLONG:
+      return wsa::kEnametoolong;
+    case EHOSTDOWN:
+      return wsa::kEhostdown;
+    case EHOSTUNREACH:
+      return wsa::kEhostunreach;
+    case ENOTEMPTY:
+      return wsa::kEnotempty;
+    case EUSERS:
+      return wsa::kEusers;
+    case EDQUOT:
+      return wsa::kEdquot;
+    case ESTALE:
+      return wsa::kEstale;
+    case EREMOTE:
+      return wsa::kEremote;
+    default:
+      return errno_value;
+  }
+}
+
+namespace {
+
+int WsaCodeFromResolver(int eai) {
+  switch (eai) {
+    case EAI_NONAME:
+      return wsa::kHostNotFound;
+    case EAI_AGAIN:
+      return wsa::kTryAgain;
+    case EAI_FAIL:
+      return wsa::kNoRecovery;
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+      return wsa::kNoData;
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY:
+      return wsa::kNoData;
+#endif
+    case EAI_MEMORY:
+      return wsa::kEnobufs;
+    case EAI_SYSTEM:
+      return WsaCodeFromErrno(errno);
+    default:
+      return wsa::kNoRecovery;
+  }
+}
+
+}  // namespace
+
+bool ParseDottedAddress(std::string_view text, Ipv4& out) {
+  const std::string copy(text);  // inet_addr wants a terminated text
+  const in_addr_t value = inet_addr(copy.c_str());
+  if (value == INADDR_NONE) return false;
+  out.network_order = value;
+  return true;
+}
+
+bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error) {
+  if (ParseDottedAddress(host, out)) return true;
+  const std::string name(host);
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  const int rc = getaddrinfo(name.c_str(), nullptr, &hints, &result);
+  if (rc != 0 || result == nullptr) {
+    wsa_error = rc != 0 ? WsaCodeFromResolver(rc) : wsa::kNoData;
+    return false;
+  }
+  bool found = false;
+  for (const addrinfo* ai = result; ai != nullptr; ai = ai->ai_next) {
+    if (ai->ai_family == AF_INET && ai->ai_addrlen >= sizeof(sockaddr_in)) {
+      out.network_order = reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr;
+      found = true;
+      break;
+    }
+  }
+  freeaddrinfo(result);
+  if (!found) wsa_error = wsa::kNoData;
+  return found;
+}
+
+std::uint16_t ServicePort(const char* service, const char* protocol, std::uint16_t fallback) {
+  servent entry{};
+  servent* found = nullptr;
+  std::array<char, 1024> scratch{};
+  if (getservbyname_r(service, protocol, &entry, scratch.data(), scratch.size(), &found) != 0 ||
+      found == nullptr) {
+    return fallback;
+  }
+  return ntohs(static_cast<std::uint16_t>(found->s_port));
+}
+
+Socket::Socket(Kind kind) : kind_(kind) {}
+
+Socket::~Socket() {
+  Close();
+}
+
+void Socket::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+bool Socket::Fail(int wsa_code) {
+  last_error_ = wsa_code;
+  return false;
+}
+
+bool Socket::FailErrno(int errno_value) {
+  // A connected datagram socket learns of an ICMP port-unreachable as ECONNREFUSED on its next
+  // call; Windows reports that as a reset connection.
+  if (kind_ == Kind::kDatagram && errno_value == ECONNREFUSED) return Fail(wsa::kEconnreset);
+  return Fail(WsaCodeFromErrno(errno_value));
+}
+
+bool Socket::EnsureDescriptor() {
+  if (fd_ >= 0) return true;
+  const int type = kind_ == Kind::kStream ? SOCK_STREAM : SOCK_DGRAM;
+  fd_ = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) return FailErrno(errno);
+  return true;
+}
+
+bool Socket::WaitFor(short events) {
+  for (;;) {
+    if (hook_ && !hook_()) return Fail(wsa::kEintr);
+    pollfd entry{fd_, events, 0};
+    const int rc = ::poll(&entry, 1, static_cast<int>(kSocketWaitSlice.count()));
+    if (rc > 0) return true;  // ready, or an error the next call will report
+    if (rc < 0 && errno != EINTR) return FailErrno(errno);
+  }
+}
+
+bool Socket::Connect(Ipv4 address, std::uint16_t port) {
+  if (!EnsureDescriptor()) return false;
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(port);
+  peer.sin_addr.s_addr = address.network_order;
+  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return true;
+  if (errno != EINPROGRESS && errno != EINTR) {
+    const int error = errno;
+    Close();
+    return FailErrno(error);
+  }
+  if (!WaitFor(POLLOUT)) {
+    Close();  // a cancelled connect leaves no half-open descriptor behind
+    return false;
+  }
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  if (error != 0) {
+    Close();
+    return FailErrno(error);
+  }
+  return true;
+}
+
+std::int32_t Socket::Send(std::span<const std::byte> bytes) {
+  if (fd_ < 0) return Fail(wsa::kEnotsock), -1;
+  std::size_t sent = 0;
+  for (;;) {
+    const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n >= 0) {
+      sent += static_cast<std::size_t>(n);
+      // One datagram per call; a stream sends everything before it returns.
+      if (kind_ == Kind::kDatagram || sent >= bytes.size()) return static_cast<std::int32_t>(sent);
+      continue;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return FailErrno(errno), -1;
+    if (!WaitFor(POLLOUT)) return -1;
+  }
+}
+
+std::int32_t Socket::Receive(std::span<std::byte> bytes) {
+  if (fd_ < 0) return Fail(wsa::kEnotsock), -1;
+  const int flags = kind_ == Kind::kDatagram ? MSG_TRUNC : 0;
+  for (;;) {
+    const ssize_t n = ::recv(fd_, bytes.data(), bytes.size(), flags);
+    if (n >= 0) {
+      // With MSG_TRUNC a datagram reports its real length; one that did not fit is lost.
+      if (static_cast<std::size_t>(n) > bytes.size()) return Fail(wsa::kEmsgsize), -1;
+      return static_cast<std::int32_t>(n);
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return FailErrno(errno), -1;
+    if (!WaitFor(POLLIN)) return -1;
+  }
+}
+
+}  // namespace tavi
