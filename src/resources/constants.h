@@ -58,4 +58,16 @@ inline constexpr int kWaitResetMs = 3000;
 inline constexpr int kRestartTotalMs = 6000;
 inline constexpr int kRestartStepMs = 250;
 
+// Parallel and USB devices.
+// Hardware id prefixes of this family's USB printers, in match order.
+inline constexpr std::string_view kUsbHardwareIdPrefixes[] = {
+    "USB\\VID_0E2A&PID_0101", "USB\\VID_0E2A&PID_0102", "USB\\VID_0E2A&PID_0103"};
+inline constexpr std::size_t kParallelReplyBufferSize = 512;
+inline constexpr std::size_t kUsbReplyBufferSize = 1024;
+inline constexpr std::size_t kUsbWriteChunk = 4096;
+// Longest a single device transfer attempt may block before Cancel is looked at again.
+inline constexpr int kDeviceAttemptMs = 1000;
+inline constexpr std::uint8_t kUsbPrinterClass = 7;
+inline constexpr std::string_view kDeviceGroup = "lp";
+
 }  // namespace tavi
