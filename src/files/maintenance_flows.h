@@ -22,6 +22,7 @@ enum class FlowOutcome {
   kIllegalInput,    // "Illegal Parameter File." or "Illegal Head Rank File." shown
   kFileReadError,   // the file-error message shown for a file that could not be opened or read
   kFileWriteError,  // the file-error message shown for a file that could not be written
+  kNothingFound,    // a head rank file without a head rank line: nothing changed, nothing shown
 };
 
 // Get Parameters: reads the printer first, then asks for the file to save (replaced atomically).
