@@ -1,23 +1,34 @@
 // Loading and saving the port settings: section "Port" of the profile file.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "config/port_settings.h"
+#include "platform/seams.h"
 
 namespace tavi {
+
+// The most hosts a load takes: a larger "NumHost" is read as this many, so that a garbled file
+// cannot make the load take all memory.
+inline constexpr std::size_t kMaxHostCount = 65536;
 
 // $XDG_CONFIG_HOME/Tavi/Tavi.ini, or ~/.config/Tavi/Tavi.ini when XDG_CONFIG_HOME is unset.
 std::string DefaultSettingsPath();
 
 // Reads the settings in the fixed order (Port, HostSel, NumHost, Host%d, Win9X_ExtraDelay,
 // MachineType). A missing or unreadable file, section or key gives that key's default; never
-// fails.
+// fails. A negative "NumHost" gives an empty host list; see kMaxHostCount for the upper bound.
 PortSettings LoadSettings(const std::string& path);
 
 // Writes every value (Port, HostSel, NumHost, Host%d, Win9x_ExtraDelay, MachineType), keeping
 // every other section, key and comment of the file in place, and replaces the file atomically.
-// Creates the folder when it is missing. Returns false when the file could not be written.
+// Creates the folder when it is missing. Returns false when the file could not be written; an
+// existing file that cannot be read is left alone (false) rather than replaced without its
+// other content.
 bool SaveSettings(const std::string& path, const PortSettings& settings);
+// The same, saying in `error` why it failed.
+bool SaveSettings(const std::string& path, const PortSettings& settings, FileError& error);
 
 }  // namespace tavi

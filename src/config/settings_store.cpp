@@ -1,0 +1,114 @@
+#include "config/settings_store.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "platform/file_io.h"
+#include "platform/profile_file.h"
+
+namespace tavi {
+namespace {
+
+constexpr std::string_view kSection = "Port";
+constexpr std::string_view kKeyPort = "Port";
+constexpr std::string_view kKeyHostSel = "HostSel";
+constexpr std::string_view kKeyNumHost = "NumHost";
+constexpr std::string_view kKeyExtraDelayLoad = "Win9X_ExtraDelay";
+constexpr std::string_view kKeyExtraDelaySave = "Win9x_ExtraDelay";
+constexpr std::string_view kKeyMachineType = "MachineType";
+
+std::string HostKey(std::size_t i) {
+  return "Host" + std::to_string(i);
+}
+
+// Reads the profile file. A missing file is an empty profile; any other failure is reported,
+// so that a save never replaces a file it could not read.
+bool ReadProfile(const std::string& path, ProfileFile& profile, FileError& error) {
+  std::vector<std::byte> bytes;
+  if (!ReadWholeFile(path, bytes, error)) {
+    if (error.error_number != ENOENT) return false;
+    profile = ProfileFile();
+    return true;
+  }
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  profile = ProfileFile::Parse(text);
+  return true;
+}
+
+}  // namespace
+
+std::string DefaultSettingsPath() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  // Relative values are ignored, as the base-directory convention asks.
+  if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/Tavi/Tavi.ini";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/Tavi/Tavi.ini";
+  return "Tavi.ini";
+}
+
+PortSettings LoadSettings(const std::string& path) {
+  const PortSettings defaults;  // every key's default
+  PortSettings settings;
+  ProfileFile profile;
+  FileError error;
+  if (!ReadProfile(path, profile, error)) profile = ProfileFile();
+  const ProfileSection port = profile.ReadSection(kSection);
+
+  settings.port = port.GetInt(kKeyPort, defaults.port);
+  settings.host_sel = port.GetInt(kKeyHostSel, defaults.host_sel);
+  const std::int32_t count = port.GetInt(kKeyNumHost, 0);
+  // A negative count is an empty list; a count past kMaxHostCount is read as kMaxHostCount, so
+  // that a garbled value cannot make a load take all memory.
+  const std::size_t n = count <= 0 ? 0
+                        : static_cast<std::uint32_t>(count) > kMaxHostCount
+                            ? kMaxHostCount
+                            : static_cast<std::size_t>(count);
+  settings.hosts.resize(n);
+  for (std::size_t i = 0; i < n; ++i) settings.hosts[i] = port.GetString(HostKey(i), "");
+  settings.extra_delay_ms = port.GetInt(kKeyExtraDelayLoad, defaults.extra_delay_ms);
+  settings.machine_type = port.GetInt(kKeyMachineType, defaults.machine_type);
+  return settings;
+}
+
+bool SaveSettings(const std::string& path, const PortSettings& settings, FileError& error) {
+  ProfileFile profile;
+  if (!ReadProfile(path, profile, error)) return false;
+
+  std::vector<std::pair<std::string, std::string>> entries;
+  entries.reserve(settings.hosts.size() + 5);
+  entries.emplace_back(kKeyPort, std::to_string(settings.port));
+  entries.emplace_back(kKeyHostSel, std::to_string(settings.host_sel));
+  entries.emplace_back(kKeyNumHost, std::to_string(settings.hosts.size()));
+  for (std::size_t i = 0; i < settings.hosts.size(); ++i) {
+    entries.emplace_back(HostKey(i), settings.hosts[i]);
+  }
+  entries.emplace_back(kKeyExtraDelaySave, std::to_string(settings.extra_delay_ms));
+  entries.emplace_back(kKeyMachineType, std::to_string(settings.machine_type));
+  profile.SetStrings(kSection, entries);
+
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (!folder.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+      error.op = FileError::Op::kCreate;
+      error.path = folder.string();
+      error.error_number = ec.value();
+      error.cause = ec.message();
+      return false;
+    }
+  }
+  const std::string text = profile.Serialize();
+  return WriteFileAtomically(path, std::as_bytes(std::span(text.data(), text.size())), error);
+}
+
+bool SaveSettings(const std::string& path, const PortSettings& settings) {
+  FileError error;
+  return SaveSettings(path, settings, error);
+}
+
+}  // namespace tavi
