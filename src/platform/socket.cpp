@@ -187,6 +187,10 @@ std::uint16_t ServicePort(const char* service, const char* protocol, std::uint16
   return ntohs(static_cast<std::uint16_t>(found->s_port));
 }
 
+std::uint32_t CurrentProcessId() {
+  return static_cast<std::uint32_t>(::getpid());
+}
+
 Socket::Socket(Kind kind) : kind_(kind) {}
 
 Socket::~Socket() {

@@ -99,6 +99,9 @@ bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error);
 // The port of a service in the services database (host byte order), else `fallback`.
 std::uint16_t ServicePort(const char* service, const char* protocol, std::uint16_t fallback);
 
+// The id of the calling process (the SNMP request id).
+std::uint32_t CurrentProcessId();
+
 // A blocking TCP or UDP socket. Every call that would block waits in slices of at most 20 ms and
 // calls the hook between slices; there is no overall time-out. The last error is kept per object.
 class Socket {

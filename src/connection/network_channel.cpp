@@ -1,0 +1,78 @@
+#include "connection/network_channel.h"
+
+#include "config/port_settings.h"
+#include "resources/constants.h"
+#include "resources/strings.h"
+#include "snmp/snmp_client.h"
+
+namespace tavi {
+
+NetworkChannel::NetworkChannel(const ChannelContext& context, NetworkPorts ports)
+    : settings_(context.settings), progress_(context.progress), ports_(ports) {}
+
+std::optional<std::string> NetworkChannel::SelectedHost(ChannelFailure& failure) const {
+  const std::int32_t index = settings_.host_sel;
+  if (index < 0 || static_cast<std::size_t>(index) >= settings_.hosts.size()) {
+    failure.message_id = kIdsFailedToConnect;
+    failure.details = "The selected host (index " + std::to_string(index) +
+                      ") is not in the host list of " + std::to_string(settings_.hosts.size()) +
+                      " hosts.";
+    return std::nullopt;
+  }
+  return settings_.hosts[static_cast<std::size_t>(index)];
+}
+
+bool NetworkChannel::Open(ChannelFailure& failure) {
+  lpd_ = std::make_unique<LpdClient>(ports_.lpd);
+  lpd_->SetCancelSource(&progress_);
+  const std::optional<std::string> host = SelectedHost(failure);
+  if (!host) return false;
+  if (lpd_->StartJob(*host, kLpdQueue) != 0) {
+    failure.message_id = kIdsFailedToConnect;
+    failure.details = std::string(lpd_->LastErrorText());
+    return false;
+  }
+  return true;
+}
+
+bool NetworkChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure) {
+  failure.message_id = kIdsFailedToSend;
+  if (!lpd_) {
+    failure.details = "No print job is open.";
+    return false;
+  }
+  if (lpd_->SendDataFile(bytes) != 0) {
+    failure.details = std::string(lpd_->LastErrorText());
+    return false;
+  }
+  failure.message_id = 0;
+  return true;
+}
+
+bool NetworkChannel::ReadReply(std::string& out, ChannelFailure& failure) {
+  const std::optional<std::string> host = SelectedHost(failure);
+  if (!host) return false;
+  SnmpClient client(ports_.snmp);
+  client.SetCancelSource(&progress_);
+  if (client.Open(*host) != 0) {
+    failure = {kIdsFailedToConnect, std::string(client.last_error_text())};
+    return false;
+  }
+  client.BuildGet(kReplyOid, ber::kPduGetRequest);
+  if (client.Send() < 0) {
+    failure = {kIdsFailedToSend, std::string(client.last_error_text())};
+    return false;
+  }
+  if (client.Receive() < 0) {
+    failure = {kIdsFailedToReceive, std::string(client.last_error_text())};
+    return false;
+  }
+  client.ValueText(out);
+  return true;
+}
+
+void NetworkChannel::Close() {
+  lpd_.reset();
+}
+
+}  // namespace tavi
