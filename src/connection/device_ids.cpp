@@ -1,0 +1,57 @@
+#include "connection/device_ids.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+#include <vector>
+
+#include "resources/constants.h"
+
+namespace tavi {
+
+std::string UsbHardwareId(std::uint16_t vendor_id, std::uint16_t product_id) {
+  char text[32];
+  std::snprintf(text, sizeof text, "USB\\VID_%04X&PID_%04X", static_cast<unsigned>(vendor_id),
+                static_cast<unsigned>(product_id));
+  return text;
+}
+
+std::optional<std::size_t> MatchFamilyPrefix(std::string_view hardware_id) {
+  std::string upper(hardware_id);
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  });
+  for (std::size_t i = 0; i < std::size(kUsbHardwareIdPrefixes); ++i) {
+    if (std::string_view(upper).starts_with(kUsbHardwareIdPrefixes[i])) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> PickFamilyDevice(std::span<const UsbCandidate> candidates) {
+  std::vector<std::size_t> order(candidates.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    const UsbCandidate& x = candidates[a];
+    const UsbCandidate& y = candidates[b];
+    return x.bus != y.bus ? x.bus < y.bus : x.address < y.address;
+  });
+  for (std::size_t index : order) {
+    if (MatchFamilyPrefix(candidates[index].hardware_id)) return index;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> ReplyTextFromDeviceId(std::span<const std::byte> arrived) {
+  constexpr std::size_t kLengthField = 2;
+  if (arrived.size() <= kLengthField) return std::nullopt;
+  // The length field is the printer's own and often wrong (some count it, some do not, some
+  // give any larger number): the text is bounded by what arrived and by its first zero byte.
+  const std::span<const std::byte> id = arrived.subspan(kLengthField);
+  const auto zero = std::find(id.begin(), id.end(), std::byte{0});
+  std::string text;
+  text.reserve(static_cast<std::size_t>(zero - id.begin()));
+  for (auto it = id.begin(); it != zero; ++it) text.push_back(static_cast<char>(*it));
+  return text;
+}
+
+}  // namespace tavi

@@ -1,0 +1,100 @@
+#include "connection/parallel_channel.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "connection/device_ids.h"
+#include "connection/device_transfer.h"
+#include "resources/constants.h"
+#include "resources/strings.h"
+
+namespace tavi {
+
+ParallelChannel::ParallelChannel(const ChannelContext& context,
+                                 std::unique_ptr<ParallelBackend> backend)
+    : progress_(context.progress), backend_(std::move(backend)) {}
+
+ParallelChannel::~ParallelChannel() {
+  Close();
+}
+
+bool ParallelChannel::Open(ChannelFailure& failure) {
+  Close();
+  failure.message_id = kIdsFailedToOpenPort;
+  if (!backend_) {
+    failure.details = "Parallel ports are not supported in this build.";
+    return false;
+  }
+  std::vector<std::string> ports;
+  DeviceError error;
+  if (!backend_->ListPorts(ports, error)) {
+    failure.details = "The parallel ports could not be listed: " + error.text;
+    return false;
+  }
+  if (ports.empty()) {
+    failure.details = "No parallel port was found on this computer.";
+    return false;
+  }
+  // Always the first port the library lists.
+  const std::string& name = ports.front();
+  if (!backend_->Open(name, error)) {
+    failure.details = "Parallel port " + name + " could not be opened: " + error.text;
+    if (error.permission_denied) failure.details += PermissionFix();
+    return false;
+  }
+  port_ = name;
+  failure = {};
+  return true;
+}
+
+bool ParallelChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure) {
+  if (port_.empty()) {
+    failure = {kIdsFailedToWrite, "The parallel port is not open."};
+    return false;
+  }
+  std::size_t sent = 0;
+  std::string error;
+  // No piece limit: every attempt offers all the bytes not yet written.
+  const TransferEnd end = WriteAll(
+      bytes, bytes.size(), progress_,
+      [this](std::span<const std::byte> piece) { return backend_->Write(piece, kDeviceAttemptMs); },
+      sent, error);
+  if (end == TransferEnd::kDone) return true;
+  // A failed write leaves the port open until Close.
+  failure = {kIdsFailedToWrite, TransferDetails(end, "Parallel port " + port_, error)};
+  return false;
+}
+
+bool ParallelChannel::ReadReply(std::string& out, ChannelFailure& failure) {
+  if (port_.empty()) {
+    failure = {kIdsFailedToRead, "The parallel port is not open."};
+    return false;
+  }
+  std::array<std::byte, kParallelReplyBufferSize> buffer{};
+  std::size_t count = 0;
+  std::string error;
+  const TransferEnd end = ReadOnce(
+      progress_, [&] { return backend_->ReadDeviceId(buffer, kDeviceAttemptMs); }, count, error);
+  if (end != TransferEnd::kDone) {
+    failure = {kIdsFailedToRead, TransferDetails(end, "Parallel port " + port_, error)};
+    return false;
+  }
+  const std::optional<std::string> text = ReplyTextFromDeviceId(
+      std::span<const std::byte>(buffer).first(std::min(count, buffer.size())));
+  if (!text) {
+    failure = {kIdsFailedToRead, "The printer on parallel port " + port_ + " gave no device ID."};
+    return false;
+  }
+  out = *text;
+  return true;
+}
+
+void ParallelChannel::Close() {
+  if (port_.empty()) return;
+  backend_->Close();
+  port_.clear();
+}
+
+}  // namespace tavi

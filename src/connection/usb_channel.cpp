@@ -1,0 +1,126 @@
+#include "connection/usb_channel.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "connection/device_ids.h"
+#include "connection/device_transfer.h"
+#include "resources/constants.h"
+#include "resources/strings.h"
+
+namespace tavi {
+namespace {
+
+std::string Describe(const UsbCandidate& device) {
+  return device.hardware_id + " on bus " + std::to_string(device.bus) + " at address " +
+         std::to_string(device.address);
+}
+
+}  // namespace
+
+UsbChannel::UsbChannel(const ChannelContext& context, std::unique_ptr<UsbBackend> backend)
+    : progress_(context.progress), backend_(std::move(backend)) {}
+
+UsbChannel::~UsbChannel() {
+  Close();
+}
+
+bool UsbChannel::EnsureOpen(std::string& details) {
+  if (open_) return true;
+  if (!backend_) {
+    details = "USB is not supported in this build.";
+    return false;
+  }
+  // Nothing found earlier is reused: every open walks the bus again.
+  std::vector<UsbDeviceInfo> devices;
+  DeviceError error;
+  if (!backend_->ListDevices(devices, error)) {
+    details = "The USB devices could not be listed: " + error.text;
+    return false;
+  }
+  std::vector<UsbCandidate> candidates;
+  candidates.reserve(devices.size());
+  for (const UsbDeviceInfo& d : devices) {
+    candidates.push_back({d.bus, d.address, UsbHardwareId(d.vendor_id, d.product_id)});
+  }
+  const std::optional<std::size_t> pick = PickFamilyDevice(candidates);
+  if (!pick) {
+    details = "No USB printer of this family was found.";
+    return false;
+  }
+  const std::string name = Describe(candidates[*pick]);
+  if (!backend_->Open(devices[*pick], error)) {
+    details = "USB printer " + name + " could not be opened: " + error.text;
+    if (error.permission_denied) details += PermissionFix();
+    return false;
+  }
+  device_ = name;
+  open_ = true;
+  return true;
+}
+
+bool UsbChannel::Open(ChannelFailure& failure) {
+  std::string details;
+  if (EnsureOpen(details)) return true;
+  failure = {kIdsFailedToOpenPort, std::move(details)};
+  return false;
+}
+
+bool UsbChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure) {
+  std::string details;
+  if (!EnsureOpen(details)) {
+    failure = {kIdsFailedToWrite, std::move(details)};
+    return false;
+  }
+  std::size_t sent = 0;
+  std::string error;
+  const TransferEnd end = WriteAll(
+      bytes, kUsbWriteChunk, progress_,
+      [this](std::span<const std::byte> piece) {
+        return backend_->BulkWrite(piece, kDeviceAttemptMs);
+      },
+      sent, error);
+  if (end == TransferEnd::kDone) return true;
+  failure = {kIdsFailedToWrite, TransferDetails(end, "USB printer " + device_, error)};
+  // The next operation finds the device again.
+  Close();
+  return false;
+}
+
+bool UsbChannel::ReadReply(std::string& out, ChannelFailure& failure) {
+  std::string details;
+  if (!EnsureOpen(details)) {
+    failure = {kIdsFailedToRead, std::move(details)};
+    return false;
+  }
+  std::array<std::byte, kUsbReplyBufferSize> buffer{};
+  std::size_t count = 0;
+  std::string error;
+  const TransferEnd end = ReadOnce(
+      progress_, [&] { return backend_->GetDeviceId(buffer, kDeviceAttemptMs); }, count, error);
+  if (end != TransferEnd::kDone) {
+    failure = {kIdsFailedToRead, TransferDetails(end, "USB printer " + device_, error)};
+    Close();
+    return false;
+  }
+  const std::optional<std::string> text = ReplyTextFromDeviceId(
+      std::span<const std::byte>(buffer).first(std::min(count, buffer.size())));
+  if (!text) {
+    // The request itself worked: the device stays open.
+    failure = {kIdsFailedToRead, "USB printer " + device_ + " gave no device ID."};
+    return false;
+  }
+  out = *text;
+  return true;
+}
+
+void UsbChannel::Close() {
+  if (!open_) return;
+  backend_->Close();
+  open_ = false;
+  device_.clear();
+}
+
+}  // namespace tavi
