@@ -1,0 +1,143 @@
+#include "app/dialog_builder.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace tavi {
+namespace {
+
+constexpr std::string_view kMonospaceDialogFont = "MS Gothic";
+// The 52 letters whose mean width is a font's average character width.
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QWidget* MakeControl(const ControlTemplate& c, QDialog& dialog) {
+  const QString text = ToQString(c.text);
+  switch (c.kind) {
+    case ControlKind::kPushButton:
+    case ControlKind::kDefPushButton: {
+      auto* button = new QPushButton(text, &dialog);
+      button->setAutoDefault(false);
+      button->setDefault(c.kind == ControlKind::kDefPushButton);
+      return button;
+    }
+    case ControlKind::kAutoCheckBox:
+      return new QCheckBox(text, &dialog);
+    case ControlKind::kAutoRadioButton: {
+      auto* radio = new QRadioButton(text, &dialog);
+      radio->setAutoExclusive(false);
+      return radio;
+    }
+    case ControlKind::kLabel:
+    case ControlKind::kIcon:
+      return new QLabel(text, &dialog);
+    case ControlKind::kEdit: {
+      auto* edit = new QLineEdit(text, &dialog);
+      if (c.max_length > 0) edit->setMaxLength(c.max_length);
+      return edit;
+    }
+    case ControlKind::kRichEdit: {
+      auto* pane = new QPlainTextEdit(&dialog);
+      pane->setReadOnly((c.style & kStyleReadOnly) != 0);
+      pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+      return pane;
+    }
+    case ControlKind::kComboBox:
+    case ControlKind::kDropDownList: {
+      auto* combo = new QComboBox(&dialog);
+      combo->setEditable(c.kind == ControlKind::kComboBox);
+      if ((c.style & kStyleSorted) != 0) combo->setInsertPolicy(QComboBox::InsertAlphabetically);
+      return combo;
+    }
+    case ControlKind::kProgressBar: {
+      auto* bar = new QProgressBar(&dialog);
+      bar->setRange(0, 100);
+      bar->setValue(0);
+      bar->setTextVisible(false);
+      return bar;
+    }
+    case ControlKind::kGroupBox:
+      return new QGroupBox(text, &dialog);
+  }
+  return new QWidget(&dialog);
+}
+
+Qt::WindowFlags FrameFlags(const DialogTemplate& t) {
+  Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if ((t.style & kDlgToolWindow) != 0)
+    flags = Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if ((t.style & kDlgSysMenu) != 0) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  if ((t.style & kDlgMinimizeBox) != 0) flags |= Qt::WindowMinimizeButtonHint;
+  return flags;
+}
+
+}  // namespace
+
+QFont DialogFont(const DialogTemplate& t) {
+  if (t.font.empty()) return QFont();
+  QFont font = t.font == kMonospaceDialogFont ? QFontDatabase::systemFont(QFontDatabase::FixedFont)
+                                              : QFont(ToQString(t.font));
+  if (t.font_points > 0) font.setPointSize(t.font_points);
+  return font;
+}
+
+BaseUnits BaseUnitsOf(const QFont& font) {
+  const QFontMetrics metrics(font);
+  const int total = metrics.horizontalAdvance(QString::fromLatin1(kAlphabet));
+  // Mean over 52 letters, rounded.
+  return BaseUnits{(total / 26 + 1) / 2, metrics.height()};
+}
+
+BaseUnits BuildDialog(QDialog& dialog, const DialogTemplate& t) {
+  dialog.setWindowTitle(ToQString(t.caption));
+  dialog.setWindowFlags(FrameFlags(t));
+  const QFont font = DialogFont(t);
+  dialog.setFont(font);
+  const BaseUnits base = BaseUnitsOf(font);
+  const PixelRect size = DialogUnitsToPixels(0, 0, t.width, t.height, base);
+  dialog.setFixedSize(size.width, size.height);
+
+  QButtonGroup* radio_group = nullptr;
+  for (const ControlTemplate& c : t.controls) {
+    // A group start ends the radio group before it.
+    if ((c.style & kStyleGroup) != 0) radio_group = nullptr;
+    QWidget* control = MakeControl(c, dialog);
+    if (c.id != kIdStatic) control->setObjectName(ControlName(c.id));
+    if (c.kind == ControlKind::kIcon) control->setObjectName(kIconAreaName);
+    const PixelRect r = DialogUnitsToPixels(c, base);
+    control->setGeometry(r.x, r.y, r.width, r.height);
+    if (control->focusPolicy() != Qt::NoFocus) {
+      control->setFocusPolicy((c.style & kStyleTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+    if (c.kind == ControlKind::kAutoRadioButton) {
+      if (radio_group == nullptr) {
+        radio_group = new QButtonGroup(&dialog);
+        radio_group->setExclusive(true);
+      }
+      radio_group->addButton(qobject_cast<QRadioButton*>(control));
+    }
+    // A group box frames the controls listed before it; keep it behind them.
+    if (c.kind == ControlKind::kGroupBox) control->lower();
+  }
+  return base;
+}
+
+QWidget* FindControl(const QWidget& parent, int id) {
+  return parent.findChild<QWidget*>(ControlName(id));
+}
+
+}  // namespace tavi

@@ -1,0 +1,50 @@
+#include "app/get_report_dialog.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <cstddef>
+#include <span>
+#include <utility>
+
+#include "app/dialog_builder.h"
+#include "platform/file_io.h"
+#include "platform/seams.h"
+
+namespace tavi {
+
+QString ReportDisplayText(const std::string& report) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8.decode(QByteArrayView(report.data(), static_cast<qsizetype>(report.size())));
+  if (!utf8.hasError()) return text;
+  return QString::fromLatin1(report.data(), static_cast<qsizetype>(report.size()));
+}
+
+GetReportDialog::GetReportDialog(FileChooser& chooser, Messages& messages, QWidget* parent)
+    : QDialog(parent), chooser_(chooser), messages_(messages) {
+  BuildDialog(*this, *FindDialogTemplate(kDlgGetReport));
+  if (auto* save = FindControlAs<QPushButton>(*this, kIdReportSave)) {
+    connect(save, &QPushButton::clicked, this, &GetReportDialog::OnSave);
+  }
+  if (auto* ok = FindControlAs<QPushButton>(*this, kIdOk)) {
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    ok->setFocus();
+  }
+}
+
+void GetReportDialog::SetReportText(std::string report) {
+  report_ = std::move(report);
+  if (auto* pane = FindControlAs<QPlainTextEdit>(*this, kIdReportText)) {
+    pane->setPlainText(ReportDisplayText(report_));
+  }
+}
+
+void GetReportDialog::OnSave() {
+  const std::string path = chooser_.AskSaveFile();
+  if (path.empty()) return;
+  FileError error;
+  const auto bytes = std::as_bytes(std::span<const char>(report_.data(), report_.size()));
+  if (!WriteFileAtomically(path, bytes, error)) messages_.ShowFileError(error);
+}
+
+}  // namespace tavi

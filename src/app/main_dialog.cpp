@@ -1,0 +1,178 @@
+#include "app/main_dialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
+#include "app/about_box.h"
+#include "app/app_icon.h"
+#include "app/dialog_builder.h"
+#include "app/get_report_dialog.h"
+#include "connection/printer_connection.h"
+#include "resources/constants.h"
+#include "resources/strings.h"
+
+namespace tavi {
+namespace {
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Re-enables the buttons however the operation ends.
+class CommandScope {
+ public:
+  CommandScope(MainDialog& dialog, bool& busy) : dialog_(dialog), busy_(busy) {
+    dialog_.EnableCommands(false);
+    busy_ = true;
+  }
+  ~CommandScope() {
+    busy_ = false;
+    dialog_.EnableCommands(true);
+  }
+  CommandScope(const CommandScope&) = delete;
+  CommandScope& operator=(const CommandScope&) = delete;
+
+ private:
+  MainDialog& dialog_;
+  bool& busy_;
+};
+
+}  // namespace
+
+MainDialog::MainDialog(PrinterConnection& connection, FileChooser& chooser, Operations operations,
+                       QWidget* parent)
+    : QDialog(parent),
+      connection_(connection),
+      chooser_(chooser),
+      operations_(std::move(operations)) {
+  BuildDialog(*this, *FindDialogTemplate(kDlgMain));
+
+  const std::pair<int, void (MainDialog::*)()> handlers[] = {
+      {kIdSelectPort, &MainDialog::OnSelectPort},
+      {kIdGetReport, &MainDialog::OnGetReport},
+      {kIdGetParameters, &MainDialog::OnGetParameters},
+      {kIdPutParameters, &MainDialog::OnPutParameters},
+      {kIdSetHeadRank, &MainDialog::OnSetHeadRank},
+      {kIdFirmwareUpgrade, &MainDialog::OnFirmwareUpgrade},
+  };
+  for (const auto& [id, handler] : handlers) {
+    if (auto* button = FindControlAs<QPushButton>(*this, id)) {
+      connect(button, &QPushButton::clicked, this, handler);
+    }
+  }
+  if (auto* exit = FindControlAs<QPushButton>(*this, kIdOk)) {
+    connect(exit, &QPushButton::clicked, this, &QDialog::accept);
+  }
+
+  context_menu_ = new QMenu(this);
+  RebuildContextMenu(LoadString(kIdsAboutMenu));
+  setWindowIcon(AppIcon());
+
+  version_text_ = std::string(ProductVersion());
+  setWindowTitle(ToQString(kAppName) + QLatin1Char(' ') + ToQString(version_text_));
+  development_text_.clear();
+  EnableCommands(true);
+}
+
+MainDialog::~MainDialog() = default;
+
+void MainDialog::EnableCommands(bool enable) {
+  for (int id : kCommandButtonIds) {
+    if (QWidget* button = FindControl(*this, id)) button->setEnabled(enable);
+  }
+  auto* all = FindControlAs<QCheckBox>(*this, kIdAllCheck);
+  if (all != nullptr) {
+    all->setEnabled(false);
+    all->setVisible(false);
+  }
+  all_option_ = 0;
+  if (all != nullptr) all->setChecked(all_option_ != 0);
+  if (auto* label = FindControlAs<QLabel>(*this, kIdDevelopmentLabel)) {
+    label->setText(ToQString(development_text_));
+  }
+}
+
+void MainDialog::RunCommand(const std::function<void()>& body) {
+  {
+    CommandScope scope(*this, busy_);
+    body();
+  }
+  if (held_result_ >= 0) {
+    const int result = held_result_;
+    held_result_ = -1;
+    QDialog::done(result);
+  }
+}
+
+void MainDialog::OnSelectPort() {
+  RunCommand([this] { operations_.select_port(*this); });
+}
+
+void MainDialog::OnGetReport() {
+  RunCommand([this] {
+    std::string report;
+    if (!operations_.get_report(*this, report)) return;
+    GetReportDialog window(chooser_, connection_.messages(), this);
+    window.SetReportText(std::move(report));
+    window.exec();
+  });
+}
+
+void MainDialog::OnGetParameters() {
+  RunCommand([this] { operations_.get_parameters(*this); });
+}
+
+void MainDialog::OnPutParameters() {
+  RunCommand([this] { operations_.put_parameters(*this, all_option_ != 0); });
+}
+
+void MainDialog::OnSetHeadRank() {
+  RunCommand([this] { operations_.set_head_rank(*this); });
+}
+
+void MainDialog::OnFirmwareUpgrade() {
+  RunCommand([this] { operations_.firmware_upgrade(*this); });
+}
+
+bool MainDialog::OnSysCommand(unsigned id) {
+  if ((id & ~0xFu) != kSysCommandAbout) return false;
+  AboutBox about(this);
+  about.SetVersionText(version_text_);
+  about.exec();
+  return true;
+}
+
+void MainDialog::RebuildContextMenu(std::string_view about_text) {
+  context_menu_->clear();
+  if (about_text.empty()) return;
+  context_menu_->addSeparator();
+  QAction* about = context_menu_->addAction(ToQString(about_text));
+  connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); });
+}
+
+void MainDialog::done(int result) {
+  if (busy_) {
+    held_result_ = result;
+    return;
+  }
+  QDialog::done(result);
+}
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+  if (context_menu_->isEmpty()) return;
+  context_menu_->popup(event->globalPos());
+}
+
+void MainDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!shown_once_) {
+    shown_once_ = true;
+    emit firstShown();
+  }
+}
+
+}  // namespace tavi

@@ -1,0 +1,96 @@
+// The main dialog (template 102): one button per maintenance operation, Exit, and the About
+// entry on its context menu. Every operation button disables the command buttons, runs its
+// operation through `Operations`, and enables them again on every path.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+class QMenu;
+
+namespace tavi {
+
+class FileChooser;
+class PrinterConnection;
+
+class MainDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The operations behind the buttons. Each returns true on success; a member left as it is
+  // does nothing and returns false. The flows are wired in one place: WireOperations().
+  struct Operations {
+    std::function<bool(MainDialog&)> select_port = [](MainDialog&) { return false; };
+    // Fills `report` with the fetched report text.
+    std::function<bool(MainDialog&, std::string& report)> get_report =
+        [](MainDialog&, std::string&) { return false; };
+    std::function<bool(MainDialog&)> get_parameters = [](MainDialog&) { return false; };
+    std::function<bool(MainDialog&, bool all)> put_parameters = [](MainDialog&, bool) {
+      return false;
+    };
+    std::function<bool(MainDialog&)> set_head_rank = [](MainDialog&) { return false; };
+    std::function<bool(MainDialog&)> firmware_upgrade = [](MainDialog&) { return false; };
+  };
+
+  // The system command that opens the About box (its low four bits are ignored).
+  static constexpr unsigned kSysCommandAbout = 0x0010;
+
+  MainDialog(PrinterConnection& connection, FileChooser& chooser, Operations operations,
+             QWidget* parent = nullptr);
+  ~MainDialog() override;
+
+  PrinterConnection& connection() { return connection_; }
+  FileChooser& file_chooser() { return chooser_; }
+  const std::string& version_text() const { return version_text_; }
+  int all_option() const { return all_option_; }
+
+  // Enables or disables the command buttons 1000..1005 and Exit; check box 1015 stays disabled
+  // and hidden, the all option becomes 0 and label 1021 shows the (empty) development text.
+  void EnableCommands(bool enable);
+
+  void OnSelectPort();
+  void OnGetReport();
+  void OnGetParameters();
+  void OnPutParameters();
+  void OnSetHeadRank();
+  void OnFirmwareUpgrade();
+
+  // Opens the About box for 0x0010..0x001F; returns false for any other command (which has no
+  // handling of its own here).
+  bool OnSysCommand(unsigned id);
+
+  // The context menu that stands in for the system menu. With an empty `about_text` it gets no
+  // entries at all.
+  QMenu& context_menu() { return *context_menu_; }
+  void RebuildContextMenu(std::string_view about_text);
+
+  // Exit, Escape and closing the window end the modal run. While an operation runs, the end is
+  // held until the operation is over.
+  void done(int result) override;
+
+ signals:
+  // The window was shown for the first time.
+  void firstShown();
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  // Runs one operation between EnableCommands(false) and EnableCommands(true).
+  void RunCommand(const std::function<void()>& body);
+
+  int all_option_ = 0;
+  std::string development_text_;
+  std::string version_text_;
+  PrinterConnection& connection_;
+  FileChooser& chooser_;
+  Operations operations_;
+  QMenu* context_menu_ = nullptr;
+  bool busy_ = false;
+  bool shown_once_ = false;
+  int held_result_ = -1;  // the result of a close asked for while busy; -1 for none
+};
+
+}  // namespace tavi
