@@ -1,0 +1,134 @@
+#include "cli/cli_args.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <map>
+
+#include "cli/cli_texts.h"
+#include "config/port_settings.h"
+#include "resources/constants.h"
+
+namespace tavi::cli {
+namespace {
+
+constexpr const char* kFooter =
+    "Exit status: 0 success; 1 the operation failed (its message on stderr); 2 usage error or\n"
+    "unusable input; 3 timed out (--timeout); 130 interrupted by SIGINT, which acts like the\n"
+    "Cancel button. The options override the stored settings for this run only; tavi-cli never\n"
+    "writes the settings file.";
+
+}  // namespace
+
+ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
+  CLI::App app{"Maintenance of wide-format inkjet printers over parallel, USB or network.",
+               "tavi-cli"};
+  app.footer(kFooter);
+  app.set_version_flag("--version", std::string(ProductVersion()));
+  app.require_subcommand(1);
+  app.fallthrough();
+
+  std::string port_text;
+  std::string host;
+  int type = 0;
+  app.add_option("--settings", out.settings_path, "Profile file to read instead of the default one")
+      ->type_name("FILE")
+      ->check(CLI::ExistingFile);
+  auto* port_opt = app.add_option("--port", port_text, "Port kind: parallel, network or usb")
+                       ->type_name("KIND")
+                       ->check(CLI::IsMember({"parallel", "network", "usb"}));
+  auto* host_opt =
+      app.add_option("--host", host,
+                     "Network host, name or dotted IPv4 (becomes the only, selected host; "
+                     "does not change the port kind)")
+          ->type_name("HOST");
+  auto* type_opt = app.add_option("--type", type,
+                                  "Printer family: 1 = Type1 (access code A), 2 = Type2 "
+                                  "(access code B)")
+                       ->type_name("1|2")
+                       ->check(CLI::IsMember({1, 2}));
+  app.add_option("--lpd-port", out.lpd_port,
+                 "TCP port of the LPD service (default: service \"printer\", else 515)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 65535));
+  app.add_option("--snmp-port", out.snmp_port,
+                 "UDP port of the SNMP agent (default: service \"snmp\", else 161)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 65535));
+  app.add_option("--timeout", out.timeout_seconds,
+                 "Cancel the operation after this long: exit status 3, \"Timed out.\"")
+      ->type_name("SECONDS")
+      ->check(CLI::PositiveNumber);
+  app.add_flag("-q,--quiet", out.quiet, "No progress output");
+
+  auto* report = app.add_subcommand(
+      "report", "Fetch the status report; its bytes to FILE (replaced atomically) or to stdout");
+  report->add_option("-o,--output", out.file, "File to write the report to")->type_name("FILE");
+  report->callback([&] { out.command = Command::kReport; });
+
+  auto* get = app.add_subcommand("get-params", "Back up the parameter block to a parameter file");
+  get->add_option("FILE", out.file, "Parameter file to write (replaced atomically)")->required();
+  get->callback([&] { out.command = Command::kGetParams; });
+
+  auto* put = app.add_subcommand("put-params", "Restore a parameter file; prints \"Done.\"");
+  put->add_option("FILE", out.file, "Parameter file to send")->required();
+  put->callback([&] { out.command = Command::kPutParams; });
+
+  auto* rank = app.add_subcommand(
+      "set-head-rank",
+      "Set the rank code of head HEAD (1..8), from RANK or from a head rank file; prints "
+      "\"Done.\"");
+  rank->add_option("HEAD", out.head, "Head number 1..8")->required()->check(CLI::Range(1, 8));
+  auto* rank_text = rank->add_option(
+      "RANK", out.rank, "Head rank line, spaced (35 characters) or compact (33 characters)");
+  auto* rank_file =
+      rank->add_option("--file", out.rank_file, "Head rank file to take the rank from")
+          ->type_name("F");
+  rank_text->excludes(rank_file);
+  rank->callback([&, rank_text, rank_file] {
+    if (rank_text->count() == 0 && rank_file->count() == 0) {
+      throw CLI::ValidationError("set-head-rank", "give RANK or --file F");
+    }
+    out.command = Command::kSetHeadRank;
+  });
+
+  auto* firmware = app.add_subcommand("firmware", "Firmware upgrade; prints \"Done.\"");
+  firmware->add_option("FILE", out.file, "Firmware file")->required();
+  firmware->callback([&] { out.command = Command::kFirmware; });
+
+  auto* restart =
+      app.add_subcommand("restart", "Restart a networked printer (SNMP set, then a 6-second wait)");
+  restart->callback([&] { out.command = Command::kRestart; });
+
+  auto* ports = app.add_subcommand(
+      "ports", "List parallel ports and matching USB printers, and which one would be used");
+  ports->callback([&] { out.command = Command::kPorts; });
+
+  auto* params = app.add_subcommand("params", "Parameter files, offline");
+  params->require_subcommand(1);
+  auto* decode = params->add_subcommand(
+      "decode", "Check a parameter file, print the block length, write the raw block");
+  decode->add_option("FILE", out.file, "Parameter file")->required();
+  decode->add_option("-o,--output", out.output, "Raw block to write (replaced atomically)")
+      ->type_name("BLOCK");
+  decode->callback([&] { out.command = Command::kParamsDecode; });
+  auto* encode = params->add_subcommand("encode", "Make a parameter file from a raw block");
+  encode->add_option("BLOCK", out.block, "Raw parameter block, 1 to 131,071 bytes")->required();
+  encode->add_option("FILE", out.file, "Parameter file to write (replaced atomically)")->required();
+  encode->callback([&] { out.command = Command::kParamsEncode; });
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int status = app.exit(e, std::cout, std::cerr);
+    return {false, status == 0 ? kExitSuccess : kExitUsage};
+  }
+
+  static const std::map<std::string, std::int32_t> kPortKinds = {
+      {"parallel", kPortParallel}, {"network", kPortNetwork}, {"usb", kPortUsb}};
+  if (port_opt->count() > 0) out.port = kPortKinds.at(port_text);
+  if (host_opt->count() > 0) out.host = host;
+  if (type_opt->count() > 0) out.machine_type = type == 1 ? kMachineType1 : kMachineType2;
+  return {true, kExitSuccess};
+}
+
+}  // namespace tavi::cli

@@ -1,0 +1,52 @@
+// tavi-cli's command line: the options that override the stored settings for one run, and the
+// command with its arguments.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tavi::cli {
+
+enum class Command {
+  kNone,
+  kReport,
+  kGetParams,
+  kPutParams,
+  kSetHeadRank,
+  kFirmware,
+  kRestart,
+  kParamsDecode,
+  kParamsEncode,
+  kPorts,
+};
+
+struct Invocation {
+  Command command = Command::kNone;
+  // Overrides of the stored settings.
+  std::string settings_path;  // empty: the default profile file
+  std::optional<std::int32_t> port;
+  std::optional<std::string> host;
+  std::optional<std::int32_t> machine_type;
+  std::uint16_t lpd_port = 0;   // 0: the services database, else the well-known port
+  std::uint16_t snmp_port = 0;  // likewise
+  double timeout_seconds = 0;   // 0: none
+  bool quiet = false;
+  // Command arguments.
+  std::string file;       // report -o, get-params, put-params, firmware, params decode/encode FILE
+  std::string output;     // params decode -o BLOCK
+  std::string block;      // params encode BLOCK
+  int head = 0;           // set-head-rank HEAD (1..8)
+  std::string rank;       // set-head-rank RANK
+  std::string rank_file;  // set-head-rank --file F
+};
+
+struct ParseResult {
+  bool run = false;  // false: end now with `exit_status` (help shown, or a usage error)
+  int exit_status = 0;
+};
+
+// Parses the command line. Help and usage errors are written to stdout/stderr here.
+ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out);
+
+}  // namespace tavi::cli

@@ -1,0 +1,29 @@
+// The commands of tavi-cli that talk to a printer.
+#pragma once
+
+#include "cli/cli_args.h"
+#include "cli/cli_seams.h"
+#include "config/port_settings.h"
+#include "connection/default_channels.h"
+
+namespace tavi::cli {
+
+struct CommandContext {
+  const Invocation& invocation;
+  const PortSettings& settings;  // loaded, with the command line's overrides applied
+  NetworkPorts ports;
+  CliProgress& progress;
+  CliMessages& messages;
+  Clock& clock;
+  std::FILE* out;  // where "report" without -o writes the report's bytes
+};
+
+// Each returns the exit status (0, 1 or 2); the caller turns a cancelled run into 3 or 130.
+int RunReport(const CommandContext& context);
+int RunGetParams(const CommandContext& context);
+int RunPutParams(const CommandContext& context);
+int RunSetHeadRank(const CommandContext& context);
+int RunFirmware(const CommandContext& context);
+int RunRestart(const CommandContext& context);
+
+}  // namespace tavi::cli

@@ -1,0 +1,18 @@
+// The commands of tavi-cli that need no printer.
+#pragma once
+
+#include <cstdio>
+
+#include "cli/cli_args.h"
+
+namespace tavi::cli {
+
+// params decode FILE [-o BLOCK]: checks a parameter file, prints the block length on `out`,
+// writes the raw block (without its check byte) when -o is given.
+int RunParamsDecode(const Invocation& invocation, std::FILE* out, std::FILE* err);
+// params encode BLOCK FILE: appends the check byte to the block, encodes it, writes FILE.
+int RunParamsEncode(const Invocation& invocation, std::FILE* err);
+// ports: the parallel ports and matching USB printers, and the one that would be used.
+int RunPorts(std::FILE* out, std::FILE* err);
+
+}  // namespace tavi::cli

@@ -1,0 +1,151 @@
+#include "cli/cli_seams.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "cli/cli_texts.h"
+#include "resources/strings.h"
+
+namespace tavi::cli {
+namespace {
+
+// The longest a cancelled wait goes on.
+constexpr int kSleepSliceMs = 10;
+constexpr int kBarWidth = 40;
+
+}  // namespace
+
+CancelSource::CancelSource(std::function<bool()> interrupted, Clock& clock,
+                           std::int64_t deadline_ms)
+    : interrupted_(std::move(interrupted)), clock_(clock), deadline_ms_(deadline_ms) {}
+
+bool CancelSource::Cancelled() const {
+  if (reason_ != CancelReason::kNone) return true;
+  if (interrupted_ && interrupted_()) {
+    reason_ = CancelReason::kInterrupted;
+  } else if (deadline_ms_ >= 0 && clock_.NowMs() >= deadline_ms_) {
+    reason_ = CancelReason::kTimedOut;
+  }
+  return reason_ != CancelReason::kNone;
+}
+
+void CliClock::Sleep(int ms) {
+  if (ms <= 0) return;
+  const std::int64_t end = base_.NowMs() + ms;
+  for (;;) {
+    if (source_ != nullptr && source_->Cancelled()) return;
+    const std::int64_t left = end - base_.NowMs();
+    if (left <= 0) return;
+    base_.Sleep(static_cast<int>(std::min<std::int64_t>(left, kSleepSliceMs)));
+  }
+}
+
+CliProgress::CliProgress(const CancelSource& source, std::FILE* bar) : source_(source), bar_(bar) {}
+
+CliProgress::~CliProgress() {
+  Erase();
+}
+
+void CliProgress::Show(bool show) {
+  if (!show && !visible_) return;  // a hidden window gets no show notification
+  visible_ = show;
+  cancelled_ = false;
+  if (show) {
+    pos_ = 0;
+    Draw();
+  } else {
+    Erase();
+  }
+}
+
+void CliProgress::SetProgressRange(std::int32_t n) {
+  range_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(n) % 65536u);
+  PumpMessages(false);
+}
+
+void CliProgress::SetProgressPos(std::int32_t p) {
+  pos_ = p;
+  PumpMessages(false);
+}
+
+bool CliProgress::IsCancelled() const {
+  return cancelled_ || source_.Cancelled();
+}
+
+void CliProgress::PumpMessages(bool) {
+  if (source_.Cancelled()) {
+    // What the Cancel button does: set the flag and hide the window.
+    cancelled_ = true;
+    visible_ = false;
+    Erase();
+    return;
+  }
+  if (visible_) Draw();
+}
+
+void CliProgress::Draw() {
+  if (bar_ == nullptr) return;
+  int permille = 0;
+  if (range_ > 0)
+    permille =
+        static_cast<int>(std::clamp<std::int64_t>(std::int64_t{pos_} * 1000 / range_, 0, 1000));
+  if (permille == drawn_) return;
+  drawn_ = permille;
+  const int filled = permille * kBarWidth / 1000;
+  std::string line = "\r[";
+  line.append(static_cast<std::size_t>(filled), '#');
+  line.append(static_cast<std::size_t>(kBarWidth - filled), ' ');
+  line += "] ";
+  line += std::to_string(permille / 10);
+  line += "% ";
+  std::fputs(line.c_str(), bar_);
+  std::fflush(bar_);
+}
+
+void CliProgress::Erase() {
+  if (bar_ == nullptr || drawn_ < 0) return;
+  drawn_ = -1;
+  std::string line = "\r";
+  line.append(static_cast<std::size_t>(kBarWidth + 8), ' ');
+  line += '\r';
+  std::fputs(line.c_str(), bar_);
+  std::fflush(bar_);
+}
+
+void CliMessages::ShowMessage(int id, std::string_view details) {
+  if (source_.Cancelled()) return;
+  const std::string_view text = LoadString(id);
+  if (id == kIdsDone) {
+    std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
+    std::fflush(out_);
+    return;
+  }
+  if (text.empty()) {
+    std::fprintf(err_, "Message %d.\n", id);
+  } else {
+    std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  }
+  // The details may hold several lines ending in "\r\n"; each gets its own prefixed line.
+  while (!details.empty()) {
+    std::size_t end = details.find_first_of("\r\n");
+    std::string_view line = details.substr(0, end);
+    if (!line.empty()) {
+      std::fprintf(err_, "%.*s%.*s\n", static_cast<int>(kDetailsPrefix.size()),
+                   kDetailsPrefix.data(), static_cast<int>(line.size()), line.data());
+    }
+    if (end == std::string_view::npos) break;
+    details.remove_prefix(end + 1);
+  }
+  std::fflush(err_);
+}
+
+void CliMessages::ShowFileError(const FileError& error) {
+  ShowText(FileErrorText(error));
+}
+
+void CliMessages::ShowText(std::string_view text) {
+  std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(err_);
+}
+
+}  // namespace tavi::cli

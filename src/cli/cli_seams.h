@@ -1,0 +1,111 @@
+// The seams as tavi-cli implements them: a cancel source fed by SIGINT and the --timeout
+// deadline, a clock whose waits end early once cancelled, a progress bar on stderr, messages as
+// lines of text, and a file chooser that answers with the path from the command line.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/seams.h"
+
+namespace tavi::cli {
+
+enum class CancelReason { kNone, kInterrupted, kTimedOut };
+
+// Decides whether the run has been cancelled. Once it has, it stays cancelled for the rest of
+// the run: there is nobody to press Cancel a second time, so the request stands.
+class CancelSource {
+ public:
+  // `interrupted` reports a SIGINT; `deadline_ms` is on `clock`'s scale, negative for none.
+  CancelSource(std::function<bool()> interrupted, Clock& clock, std::int64_t deadline_ms);
+
+  // Looks at SIGINT and the deadline now.
+  bool Cancelled() const;
+  // The reason seen by the last look, without looking again.
+  CancelReason observed() const { return reason_; }
+
+ private:
+  std::function<bool()> interrupted_;
+  Clock& clock_;
+  std::int64_t deadline_ms_;
+  mutable CancelReason reason_ = CancelReason::kNone;
+};
+
+// Real time, waited in short slices so that a cancel ends a wait promptly. Only the fixed waits
+// go through it, and after a cancel every write and read fails anyway, so ending one early is
+// harmless.
+class CliClock final : public Clock {
+ public:
+  explicit CliClock(const CancelSource* source = nullptr) : source_(source) {}
+  void set_source(const CancelSource* source) { source_ = source; }
+  void Sleep(int ms) override;
+  std::int64_t NowMs() override { return base_.NowMs(); }
+
+ private:
+  SteadyClock base_;
+  const CancelSource* source_;
+};
+
+// The progress dialog's state table: a show request clears the cancel flag (and puts the bar at
+// 0); a cancel sets the flag and hides the bar; a hide request on a hidden bar leaves the flag.
+// The cancel source is looked at whenever the dialog pumps and whenever it is asked.
+class CliProgress final : public ProgressDialog {
+ public:
+  // `bar` is where the bar is drawn (stderr on a terminal), or null for no bar.
+  CliProgress(const CancelSource& source, std::FILE* bar);
+  ~CliProgress() override;
+
+  void Show(bool show) override;
+  void SetProgressRange(std::int32_t n) override;
+  void SetProgressPos(std::int32_t p) override;
+  bool IsCancelled() const override;
+  void PumpMessages(bool stop_at_socket) override;
+
+ private:
+  void TakeCancel() const;
+  void Draw();
+  void Erase();
+
+  const CancelSource& source_;
+  std::FILE* bar_;
+  mutable bool visible_ = false;
+  mutable bool cancelled_ = false;
+  std::int32_t range_ = 100;
+  std::int32_t pos_ = 0;
+  int drawn_ = -1;  // the permille last drawn, -1 when nothing is on the line
+};
+
+// One line of text per message on stderr, the details indented below it; "Done." on stdout.
+// Once the run is cancelled, the messages that the cancel causes (a failed write or receive)
+// are not shown: the front end says "Timed out." itself, and SIGINT says nothing.
+class CliMessages final : public Messages {
+ public:
+  CliMessages(const CancelSource& source, std::FILE* out, std::FILE* err)
+      : source_(source), out_(out), err_(err) {}
+
+  void ShowMessage(int id, std::string_view details = {}) override;
+  void ShowFileError(const FileError& error) override;
+  // A text of tavi-cli's own, on stderr.
+  void ShowText(std::string_view text);
+
+ private:
+  const CancelSource& source_;
+  std::FILE* out_;
+  std::FILE* err_;
+};
+
+// Answers every question with the path given on the command line.
+class PathChooser final : public FileChooser {
+ public:
+  explicit PathChooser(std::string path) : path_(std::move(path)) {}
+  std::string AskOpenFile() override { return path_; }
+  std::string AskSaveFile() override { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace tavi::cli
