@@ -1,0 +1,201 @@
+#include "platform/socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/error_names.h"
+#include "support/fake_servers.h"
+
+namespace tavi {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeTcpServer;
+using test::FakeUdpAgent;
+using test::FullListener;
+
+Ipv4 Dotted(const char* text) {
+  Ipv4 address;
+  EXPECT_TRUE(ParseDottedAddress(text, address)) << text;
+  return address;
+}
+
+std::uint32_t HostOrder(Ipv4 address) {
+  return ntohl(address.network_order);
+}
+
+std::span<const std::byte> Bytes(std::string_view text) {
+  return std::as_bytes(std::span(text.data(), text.size()));
+}
+
+TEST(SocketAddressTest, DottedFormsFollowTheInetAddrRules) {
+  EXPECT_EQ(HostOrder(Dotted("127.0.0.20")), 0x7F000014u);
+  EXPECT_EQ(HostOrder(Dotted("127.1")), 0x7F000001u);
+  EXPECT_EQ(HostOrder(Dotted("0x7f.1")), 0x7F000001u);
+  EXPECT_EQ(HostOrder(Dotted("2130706452")), 0x7F000014u);
+  Ipv4 none;
+  EXPECT_FALSE(ParseDottedAddress("255.255.255.255", none));  // the no-address value
+  EXPECT_FALSE(ParseDottedAddress("1.2.3.4.5", none));
+  EXPECT_FALSE(ParseDottedAddress("printer.local", none));
+  EXPECT_FALSE(ParseDottedAddress("", none));
+}
+
+TEST(SocketAddressTest, UnresolvableNameIsHostNotFound) {
+  Ipv4 address;
+  int error = 0;
+  EXPECT_FALSE(ResolveHost("no..such.host", address, error));
+  EXPECT_EQ(error, wsa::kHostNotFound);
+  EXPECT_EQ(WsaErrorName(error), "WSAHOST_NOT_FOUND");
+  EXPECT_TRUE(ResolveHost("127.0.0.21", address, error));
+  EXPECT_EQ(HostOrder(address), 0x7F000015u);
+}
+
+TEST(SocketAddressTest, ServicePortFallsBackWhenTheServiceIsUnknown) {
+  EXPECT_EQ(ServicePort("no-such-service-here", "tcp", 515), 515);
+  EXPECT_EQ(ServicePort("printer", "tcp", 1), 515);  // listed in every services database
+}
+
+TEST(SocketErrorTest, ErrnoBecomesTheWindowsSocketsCode) {
+  EXPECT_EQ(WsaCodeFromErrno(0), 0);
+  EXPECT_EQ(WsaCodeFromErrno(ECONNREFUSED), 10061);
+  EXPECT_EQ(WsaCodeFromErrno(ETIMEDOUT), 10060);
+  EXPECT_EQ(WsaCodeFromErrno(EHOSTUNREACH), 10065);
+  EXPECT_EQ(WsaCodeFromErrno(ENETUNREACH), 10051);
+  EXPECT_EQ(WsaCodeFromErrno(ECONNRESET), 10054);
+  EXPECT_EQ(WsaCodeFromErrno(EPIPE), 10054);
+  EXPECT_EQ(WsaCodeFromErrno(EINTR), 10004);
+  EXPECT_EQ(WsaCodeFromErrno(EMSGSIZE), 10040);
+  EXPECT_EQ(WsaCodeFromErrno(EADDRINUSE), 10048);
+  EXPECT_EQ(WsaErrorName(WsaCodeFromErrno(ENOENT)), "WSA_UNKNOWN");
+}
+
+TEST(SocketStreamTest, RefusedConnectionKeepsItsError) {
+  Socket socket(Socket::Kind::kStream);
+  EXPECT_FALSE(socket.Connect(Dotted("127.0.0.20"), 20001));
+  EXPECT_EQ(socket.LastError(), wsa::kEconnrefused);
+  EXPECT_FALSE(socket.IsOpen());
+  EXPECT_EQ(socket.Send(Bytes("x")), -1);
+  EXPECT_EQ(socket.LastError(), wsa::kEnotsock);
+}
+
+TEST(SocketStreamTest, LargeSendReachesAPeerThatReadsSlowly) {
+  // 8 MiB is far more than the socket buffers hold, so the send has to wait in between.
+  const std::size_t total = 8u << 20;
+  std::size_t received = 0;
+  unsigned checksum = 0;
+  {
+    FakeTcpServer server("127.0.0.20", 20002, [&](int fd) {
+      for (;;) {
+        const std::string chunk = test::ReadBytes(fd, 65536);
+        for (unsigned char c : chunk) checksum += c;
+        received += chunk.size();
+        if (chunk.size() < 65536) break;
+      }
+    });
+    ASSERT_TRUE(server.ok());
+    std::vector<std::byte> data(total);
+    unsigned expected = 0;
+    for (std::size_t i = 0; i < total; ++i) {
+      data[i] = static_cast<std::byte>(i * 7);
+      expected += static_cast<unsigned char>(i * 7);
+    }
+    Socket socket(Socket::Kind::kStream);
+    int hooks = 0;
+    socket.SetPendingHook([&] { return ++hooks, true; });
+    ASSERT_TRUE(socket.Connect(Dotted("127.0.0.20"), 20002));
+    EXPECT_EQ(socket.Send(data), static_cast<std::int32_t>(total));
+    socket.Close();
+    server.Stop();
+    EXPECT_EQ(checksum, expected);
+  }
+  EXPECT_EQ(received, total);
+}
+
+TEST(SocketStreamTest, SendToAClosedPeerFailsWithoutKillingTheProcess) {
+  FakeTcpServer server("127.0.0.20", 20003, [](int) {});  // closes at once
+  ASSERT_TRUE(server.ok());
+  Socket socket(Socket::Kind::kStream);
+  ASSERT_TRUE(socket.Connect(Dotted("127.0.0.20"), 20003));
+  std::array<std::byte, 16> buffer{};
+  EXPECT_EQ(socket.Receive(buffer), 0);  // orderly close
+  const std::vector<std::byte> data(1 << 20);
+  std::int32_t result = 0;
+  for (int i = 0; i < 50 && result >= 0; ++i) result = socket.Send(data);  // no SIGPIPE
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(socket.LastError(), wsa::kEconnreset);
+}
+
+TEST(SocketCancelTest, HookCancelsAWaitingReceiveWithinOneSlice) {
+  FakeTcpServer server("127.0.0.20", 20004, [](int fd) { test::ReadBytes(fd, 1); });
+  ASSERT_TRUE(server.ok());
+  Socket socket(Socket::Kind::kStream);
+  ASSERT_TRUE(socket.Connect(Dotted("127.0.0.20"), 20004));
+  int hooks = 0;
+  auto cancel_at = std::chrono::steady_clock::time_point::max();
+  const auto start = std::chrono::steady_clock::now();
+  socket.SetPendingHook([&] {
+    ++hooks;
+    if (std::chrono::steady_clock::now() - start >= 200ms && cancel_at == cancel_at.max()) {
+      cancel_at = std::chrono::steady_clock::now();
+    }
+    return cancel_at == cancel_at.max();
+  });
+  std::array<std::byte, 16> buffer{};
+  EXPECT_EQ(socket.Receive(buffer), -1);
+  const auto returned = std::chrono::steady_clock::now();
+  EXPECT_EQ(socket.LastError(), wsa::kEintr);
+  EXPECT_LT(returned - cancel_at, 20ms);
+  // 200 ms of waiting in slices of at most 20 ms asks the hook about ten times (fewer only
+  // when the machine is too busy to wake the thread on time).
+  EXPECT_GE(hooks, 5);
+  EXPECT_LE(hooks, 12);
+  socket.Close();
+}
+
+TEST(SocketCancelTest, HookCancelsAWaitingConnect) {
+  FullListener listener("127.0.0.22", 20005);
+  if (!listener.ok()) GTEST_SKIP() << "could not fill a listen queue to make a connect wait";
+  Socket socket(Socket::Kind::kStream);
+  int hooks = 0;
+  socket.SetPendingHook([&] { return ++hooks < 5; });
+  EXPECT_FALSE(socket.Connect(Dotted("127.0.0.22"), 20005));
+  EXPECT_EQ(socket.LastError(), wsa::kEintr);
+  EXPECT_EQ(hooks, 5);
+  EXPECT_FALSE(socket.IsOpen());
+}
+
+TEST(SocketDatagramTest, OversizeDatagramFailsAndTheNextOneArrives) {
+  FakeUdpAgent agent("127.0.0.21", 20006, [](std::string_view request) {
+    return std::vector<std::string>{std::string(1501, 'a'), std::string(request)};
+  });
+  ASSERT_TRUE(agent.ok());
+  Socket socket(Socket::Kind::kDatagram);
+  ASSERT_TRUE(socket.Connect(Dotted("127.0.0.21"), 20006));
+  EXPECT_EQ(socket.Send(Bytes("ping")), 4);
+  std::array<std::byte, 1500> area{};
+  EXPECT_EQ(socket.Receive(area), -1);
+  EXPECT_EQ(socket.LastError(), wsa::kEmsgsize);
+  EXPECT_EQ(socket.Receive(area), 4);
+  EXPECT_EQ(std::to_integer<char>(area[0]), 'p');
+}
+
+TEST(SocketDatagramTest, PortUnreachableIsAResetConnection) {
+  Socket socket(Socket::Kind::kDatagram);
+  ASSERT_TRUE(socket.Connect(Dotted("127.0.0.21"), 20007));  // nobody listens there
+  ASSERT_EQ(socket.Send(Bytes("ping")), 4);
+  int hooks = 0;
+  socket.SetPendingHook([&] { return ++hooks < 100; });  // a safety net, not the ending
+  std::array<std::byte, 1500> area{};
+  EXPECT_EQ(socket.Receive(area), -1);
+  EXPECT_EQ(socket.LastError(), wsa::kEconnreset);
+  EXPECT_LT(hooks, 100);
+}
+
+}  // namespace
+}  // namespace tavi
