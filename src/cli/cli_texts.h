@@ -19,6 +19,7 @@ inline constexpr std::string_view kTextNoHost =
 inline constexpr std::string_view kTextNoHeadRankLine =
     "The head rank file holds no head rank line.";
 inline constexpr std::string_view kTextBlockSize = "A parameter block holds 1 to 131,071 bytes.";
+inline constexpr std::string_view kTextBlockTooBig = "The block does not fit in a parameter file.";
 inline constexpr std::string_view kTextNoPrinters =
     "No parallel port and no matching USB printer found.";
 

@@ -1,0 +1,101 @@
+#include "cli/cli_offline.h"
+
+#include <string>
+#include <vector>
+
+#include "cli/cli_texts.h"
+#include "connection/port_listing.h"
+#include "files/parameter_codec.h"
+#include "platform/file_io.h"
+#include "protocol/check_byte.h"
+#include "resources/strings.h"
+
+namespace tavi::cli {
+namespace {
+
+void Line(std::FILE* stream, std::string_view text) {
+  std::fprintf(stream, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(stream);
+}
+
+std::span<const std::byte> AsBytes(std::span<const std::uint8_t> bytes) {
+  return std::as_bytes(bytes);
+}
+
+}  // namespace
+
+int RunParamsDecode(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+  std::vector<std::byte> raw;
+  FileError error;
+  // Only the first 131,072 bytes of a parameter file count.
+  if (!ReadFileLimited(invocation.file, kMaxParameterFileLength, raw, error)) {
+    Line(err, FileErrorText(error));
+    return kExitUsage;
+  }
+  std::vector<std::uint8_t> file(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) file[i] = static_cast<std::uint8_t>(raw[i]);
+  std::vector<std::uint8_t> image(kMaxParameterImageLength);
+  const std::int32_t length = ParameterCodec(file, image, /*encode=*/false);
+  // An image of the check byte alone holds no block; the printer never gives one.
+  if (length < 2 || !IsValidParameterImage(std::span(image).first(length))) {
+    Line(err, LoadString(kIdsIllegalParameterFile));
+    return kExitUsage;
+  }
+  const auto block = std::span<const std::uint8_t>(image).first(length - 1);
+  if (!invocation.output.empty() &&
+      !WriteFileAtomically(invocation.output, AsBytes(block), error)) {
+    Line(err, FileErrorText(error));
+    return kExitFailed;
+  }
+  Line(out, std::to_string(block.size()));
+  return kExitSuccess;
+}
+
+int RunParamsEncode(const Invocation& invocation, std::FILE* err) {
+  std::vector<std::byte> raw;
+  FileError error;
+  // One byte more than a block may hold, to tell a block that is too long.
+  if (!ReadFileLimited(invocation.block, kMaxParameterBlockLength + 1, raw, error)) {
+    Line(err, FileErrorText(error));
+    return kExitUsage;
+  }
+  if (raw.empty() || raw.size() > static_cast<std::size_t>(kMaxParameterBlockLength)) {
+    Line(err, kTextBlockSize);
+    return kExitUsage;
+  }
+  std::vector<std::uint8_t> image(raw.size() + 1);
+  for (std::size_t i = 0; i < raw.size(); ++i) image[i] = static_cast<std::uint8_t>(raw[i]);
+  image.back() = CheckByte(std::span(image).first(raw.size()));
+  std::vector<std::uint8_t> file(kMaxParameterFileLength);
+  const std::int32_t length = ParameterCodec(image, file, /*encode=*/true);
+  if (length <= 0) {
+    // Packing can grow a block past what a parameter file may hold.
+    Line(err, kTextBlockTooBig);
+    return kExitUsage;
+  }
+  if (!WriteFileAtomically(invocation.file,
+                           AsBytes(std::span<const std::uint8_t>(file).first(length)), error)) {
+    Line(err, FileErrorText(error));
+    return kExitFailed;
+  }
+  return kExitSuccess;
+}
+
+int RunPorts(std::FILE* out, std::FILE* err) {
+  auto parallel = MakeSystemParallelBackend();
+  auto usb = MakeSystemUsbBackend();
+  const PortListing listing = ListPorts(parallel.get(), usb.get());
+  if (!listing.parallel_error.empty()) Line(err, listing.parallel_error);
+  if (!listing.usb_error.empty()) Line(err, listing.usb_error);
+  if (listing.parallel.empty() && listing.usb.empty()) {
+    Line(out, kTextNoPrinters);
+    return kExitSuccess;
+  }
+  const std::string text = FormatPortListing(listing);
+  std::fputs(text.c_str(), out);
+  if (!text.empty() && text.back() != '\n') std::fputc('\n', out);
+  std::fflush(out);
+  return kExitSuccess;
+}
+
+}  // namespace tavi::cli
