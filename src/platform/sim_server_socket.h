@@ -1,0 +1,84 @@
+// Server-side sockets for the virtual printer: a TCP listener with its connections and a bound
+// UDP socket. Every wait is bounded by a time-out so that server threads can notice a stop.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tavi {
+
+// Results of a receive besides a byte count.
+inline constexpr int kSimRecvClosed = 0;
+inline constexpr int kSimRecvError = -1;
+inline constexpr int kSimRecvTimeout = -2;
+
+// An IPv4 peer (both values in host byte order).
+struct SimPeer {
+  std::uint32_t address = 0;
+  std::uint16_t port = 0;
+  std::string Text() const;  // "127.0.0.1:40000"
+};
+
+class SimTcpConnection {
+ public:
+  SimTcpConnection(int fd, SimPeer peer);
+  ~SimTcpConnection();
+  SimTcpConnection(const SimTcpConnection&) = delete;
+  SimTcpConnection& operator=(const SimTcpConnection&) = delete;
+
+  // Bytes received (> 0), kSimRecvClosed, kSimRecvError or kSimRecvTimeout.
+  int Receive(std::span<std::byte> into, int timeout_ms);
+  bool SendAll(std::span<const std::byte> bytes);
+  // Closes with a reset instead of an orderly close.
+  void Abort();
+  const SimPeer& peer() const { return peer_; }
+
+ private:
+  int fd_;
+  SimPeer peer_;
+};
+
+class SimTcpListener {
+ public:
+  SimTcpListener() = default;
+  ~SimTcpListener();
+  SimTcpListener(const SimTcpListener&) = delete;
+  SimTcpListener& operator=(const SimTcpListener&) = delete;
+
+  // Binds (address reuse on) and listens; port 0 takes an ephemeral port.
+  bool Listen(std::string_view address, std::uint16_t port, std::string& error);
+  std::uint16_t port() const { return port_; }
+  bool IsOpen() const { return fd_ >= 0; }
+  // A new connection, or null when none came within the time-out (or on error).
+  std::unique_ptr<SimTcpConnection> Accept(int timeout_ms);
+  void Close();
+
+ private:
+  int fd_ = -1;
+  std::uint16_t port_ = 0;
+};
+
+class SimUdpSocket {
+ public:
+  SimUdpSocket() = default;
+  ~SimUdpSocket();
+  SimUdpSocket(const SimUdpSocket&) = delete;
+  SimUdpSocket& operator=(const SimUdpSocket&) = delete;
+
+  bool Bind(std::string_view address, std::uint16_t port, std::string& error);
+  std::uint16_t port() const { return port_; }
+  // Datagram length (>= 0, cut at into.size()), kSimRecvError or kSimRecvTimeout.
+  int ReceiveFrom(std::span<std::byte> into, SimPeer& from, int timeout_ms);
+  bool SendTo(std::span<const std::byte> bytes, const SimPeer& to);
+  void Close();
+
+ private:
+  int fd_ = -1;
+  std::uint16_t port_ = 0;
+};
+
+}  // namespace tavi
