@@ -1,0 +1,231 @@
+#include "snmp/snmp_client.h"
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "resources/constants.h"
+#include "support/doubles.h"
+#include "support/fake_servers.h"
+#include "support/peers.h"
+
+namespace tavi {
+namespace {
+
+using test::FakeUdpAgent;
+using test::MakeResponse;
+
+constexpr char kFakeHost[] = "127.0.0.28";
+
+// One GetRequest of the reply object against `port`, as the printer connection makes it.
+struct Exchange {
+  std::int32_t open = 0, sent = 0, received = 0;
+  std::string value, last_error;
+};
+
+Exchange GetReply(const char* host, std::uint16_t port, ProgressDialog* progress = nullptr) {
+  Exchange e;
+  SnmpClient client(port);
+  client.SetCancelSource(progress);
+  e.open = client.Open(host);
+  if (e.open == 0) {
+    client.BuildGet(kReplyOid, ber::kPduGetRequest);
+    e.sent = client.Send();
+    if (e.sent > 0) e.received = client.Receive();
+  }
+  client.ValueText(e.value);
+  e.last_error = std::string(client.last_error_text());
+  return e;
+}
+
+TEST(SnmpClientTest, RequestCarriesTheProcessIdAndTheAnswerIsQuoted) {
+  std::string request;
+  FakeUdpAgent agent(kFakeHost, 22001, [&](std::string_view r) {
+    request = std::string(r);
+    return std::vector<std::string>{MakeResponse(r, 0, std::string("REPORT:0,3;\0x", 13))};
+  });
+  ASSERT_TRUE(agent.ok());
+  const Exchange e = GetReply(kFakeHost, 22001);
+  agent.Stop();
+  EXPECT_EQ(e.open, 0);
+  EXPECT_EQ(e.sent, 48);
+  EXPECT_GT(e.received, 0);
+  EXPECT_EQ(e.value, "\"REPORT:0,3;x\"");  // the zero octet is dropped
+  EXPECT_EQ(e.last_error, "");
+  ASSERT_EQ(request.size(), 48u);
+  const auto pid = static_cast<std::uint32_t>(::getpid());
+  EXPECT_EQ(static_cast<unsigned char>(request[17]), (pid >> 24) & 0xFF);
+  EXPECT_EQ(static_cast<unsigned char>(request[18]), (pid >> 16) & 0xFF);
+  EXPECT_EQ(static_cast<unsigned char>(request[19]), (pid >> 8) & 0xFF);
+  EXPECT_EQ(static_cast<unsigned char>(request[20]), pid & 0xFF);
+  EXPECT_EQ(static_cast<unsigned char>(request[13]), 0xA0);
+}
+
+TEST(SnmpClientTest, NonzeroErrorStatusFailsTheReceive) {
+  struct Case {
+    int status;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {2, "(noSuchName) There is no such variable name in this MIB.\r\n"},
+      {5, "(genError) A general failure occured\r\n"},
+      {7, "Unknown Error\r\n"},
+  };
+  std::uint16_t port = 22010;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status);
+    FakeUdpAgent agent(kFakeHost, ++port, [&](std::string_view r) {
+      return std::vector<std::string>{MakeResponse(r, c.status, "ignored")};
+    });
+    ASSERT_TRUE(agent.ok());
+    const Exchange e = GetReply(kFakeHost, port);
+    EXPECT_EQ(e.received, -1);
+    EXPECT_EQ(e.last_error, c.line);
+    EXPECT_EQ(e.value, "");
+  }
+}
+
+TEST(SnmpClientTest, DatagramsThatCannotBeWalkedFailTheReceive) {
+  struct Case {
+    const char* what;
+    std::function<std::string(std::string_view)> make;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {"truncated", [](std::string_view r) { return MakeResponse(r, 0, "OK").substr(0, 30); },
+       "recv: malformed response\r\n"},
+      {"value length past the end",
+       [](std::string_view r) {
+         std::string d = MakeResponse(r, 0, "OK");
+         d[d.size() - 3] = '\x7F';
+         return d;
+       },
+       "recv: malformed response\r\n"},
+      {"empty", [](std::string_view) { return std::string(); }, "recv: malformed response\r\n"},
+      {"longer than the receive area",
+       [](std::string_view r) { return MakeResponse(r, 0, std::string(1600, 'a')); },
+       "recv: WSAEMSGSIZE\r\n"},
+  };
+  std::uint16_t port = 22020;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeUdpAgent agent(kFakeHost, ++port,
+                       [&](std::string_view r) { return std::vector<std::string>{c.make(r)}; });
+    ASSERT_TRUE(agent.ok());
+    const Exchange e = GetReply(kFakeHost, port);
+    EXPECT_EQ(e.received, -1);
+    EXPECT_EQ(e.last_error, c.line);
+    EXPECT_EQ(e.value, "");
+  }
+}
+
+TEST(SnmpClientTest, LongValueIsCutAt513Characters) {
+  const std::string value(600, 'v');
+  FakeUdpAgent agent(kFakeHost, 22030, [&](std::string_view r) {
+    return std::vector<std::string>{MakeResponse(r, 0, value)};
+  });
+  ASSERT_TRUE(agent.ok());
+  const Exchange e = GetReply(kFakeHost, 22030);
+  EXPECT_GT(e.received, 600);
+  EXPECT_EQ(e.value, "\"" + value.substr(0, 512));  // no room for the closing quote
+}
+
+TEST(SnmpClientTest, SilentAgentWaitsUntilCancel) {
+  FakeUdpAgent agent(kFakeHost, 22031, [](std::string_view) { return std::vector<std::string>{}; });
+  ASSERT_TRUE(agent.ok());
+  test::RecordingProgress progress;
+  progress.on_pump = [&] { progress.cancelled = progress.pumps >= 10; };
+  const Exchange e = GetReply(kFakeHost, 22031, &progress);
+  EXPECT_EQ(e.received, -1);
+  EXPECT_EQ(e.last_error, "recv: WSAEINTR\r\n");
+  EXPECT_EQ(progress.pumps, 10);
+  EXPECT_EQ(agent.requests(), 1);
+}
+
+TEST(SnmpClientTest, OpenAndPeerFailures) {
+  const Exchange unknown = GetReply("no..such.host", 22032);
+  EXPECT_EQ(unknown.open, -1);
+  EXPECT_EQ(unknown.last_error, "gethostbyname: WSAHOST_NOT_FOUND\r\n");
+
+  const Exchange closed = GetReply(kFakeHost, 22033);  // no agent on that port
+  EXPECT_EQ(closed.open, 0);
+  EXPECT_EQ(closed.received, -1);
+  EXPECT_EQ(closed.last_error, "recv: WSAECONNRESET\r\n");
+
+  SnmpClient unbuilt(22033);  // a request that could not be built is not sent
+  ASSERT_EQ(unbuilt.Open(kFakeHost), 0);
+  std::string long_oid = ".1.3";
+  for (int i = 0; i < 130; ++i) long_oid += ".1";  // 131 content octets: too long to build
+  EXPECT_EQ(unbuilt.BuildGet(long_oid, ber::kPduGetRequest), -1);
+  EXPECT_EQ(unbuilt.Send(), -1);
+  EXPECT_EQ(unbuilt.last_error_text(), "send: WSAEINVAL\r\n");
+}
+
+TEST(SnmpClientTest, TraceIsWrittenOnlyWhenSwitchedOn) {
+  FakeUdpAgent agent(kFakeHost, 22034, [](std::string_view r) {
+    return std::vector<std::string>{MakeResponse(r, 0, "OK")};
+  });
+  ASSERT_TRUE(agent.ok());
+  for (int on : {0, 1}) {
+    SnmpClient client(22034);
+    client.SetTrace(on);
+    ASSERT_EQ(client.Open(kFakeHost), 0);
+    client.BuildGet(kReplyOid, ber::kPduGetRequest);
+    ASSERT_EQ(client.Send(), 48);
+    ASSERT_GT(client.Receive(), 0);
+    if (on == 0) {
+      EXPECT_EQ(client.trace_text(), "");
+    } else {
+      EXPECT_NE(client.trace_text().find("oidvalue_data \"OK\"\r\n"), std::string_view::npos)
+          << client.trace_text();
+      EXPECT_EQ(client.trace_text().substr(0, 6), "30 2e ");
+    }
+  }
+}
+
+class SnmpdTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    if (!agent_.Start(why)) GTEST_SKIP() << "snmpd cannot run here: " << why;
+  }
+  void TearDown() override { agent_.Stop(); }
+  test::SnmpdPeer agent_{"127.0.0.27", 22040};
+};
+
+TEST_F(SnmpdTest, RealAgentServesTheReplyObjectAsItChanges) {
+  agent_.SetReply("REPORT:0,2;");
+  const Exchange first = GetReply("127.0.0.27", 22040);
+  EXPECT_GT(first.received, 0) << first.last_error;
+  EXPECT_EQ(first.value, "\"REPORT:0,2;\"");
+  agent_.SetReply(std::string("REPORT:1,\xFF\x01;", 12));
+  const Exchange second = GetReply("127.0.0.27", 22040);
+  EXPECT_EQ(second.value, std::string("\"REPORT:1,\xFF\x01;\"", 14));
+}
+
+TEST_F(SnmpdTest, RealAgentTakesTheRestartSet) {
+  SnmpClient client(22040);
+  ASSERT_EQ(client.Open("127.0.0.27"), 0);
+  EXPECT_EQ(client.BuildInteger(kRestartOid, ber::kPduSetRequest, kRestartValue), 47);
+  EXPECT_EQ(client.Send(), 47);
+  EXPECT_GT(client.Receive(), 0) << client.last_error_text();
+  EXPECT_EQ(client.value_text(), "0xa(10)");
+  EXPECT_EQ(agent_.RestartSets(), std::vector<std::string>{"integer 10"});
+}
+
+TEST_F(SnmpdTest, RealAgentAnswersAnUnknownObjectWithNoSuchName) {
+  SnmpClient client(22040);
+  ASSERT_EQ(client.Open("127.0.0.27"), 0);
+  client.BuildGet(".1.3.6.1.4.1.7405.2.2.2.1.24.2", ber::kPduGetRequest);
+  ASSERT_EQ(client.Send(), 48);
+  EXPECT_EQ(client.Receive(), -1);
+  EXPECT_EQ(client.last_error_text(),
+            "(noSuchName) There is no such variable name in this MIB.\r\n");
+  EXPECT_EQ(client.response().error_index, 1);
+}
+
+}  // namespace
+}  // namespace tavi
