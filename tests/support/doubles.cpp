@@ -10,6 +10,9 @@ void FakeClock::Sleep(int ms) {
 
 void RecordingProgress::Show(bool show) {
   events.push_back(show ? "show" : "hide");
+  // Only a request that changes the window's visibility notifies it (which clears the flag):
+  // hiding a window that Cancel already hid leaves the flag set.
+  if (show == visible) return;
   visible = show;
   cancelled = false;
   if (show) pos = 0;
