@@ -1,0 +1,148 @@
+#include "config/restart.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "resources/constants.h"
+#include "resources/strings.h"
+#include "sim/virtual_printer.h"
+#include "support/doubles.h"
+
+namespace tavi {
+namespace {
+
+// A virtual printer with only its SNMP agent, on an address of its own.
+struct Agent {
+  explicit Agent(const char* address, sim::SnmpFaults faults = {}) {
+    sim::VirtualPrinterConfig config;
+    config.address = address;
+    config.lpd = false;
+    config.options.snmp = faults;
+    printer = std::make_unique<sim::VirtualPrinter>(config);
+    std::string error;
+    started = printer->Start(error);
+    EXPECT_TRUE(started) << error;
+  }
+  ~Agent() { printer->Stop(); }
+  std::unique_ptr<sim::VirtualPrinter> printer;
+  bool started = false;
+};
+
+// The agent restarts the model on its own thread once its response went out.
+int RestartsSeen(sim::VirtualPrinter& printer) {
+  for (int i = 0; i < 200 && printer.model().Restarts() == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return printer.model().Restarts();
+}
+
+struct Rig {
+  test::RecordingProgress progress;
+  test::RecordingMessages messages;
+  test::FakeClock clock;
+};
+
+TEST(RestartPrinter, SetsTheRestartObjectThenWaitsSixSecondsWithTheBarFrom40To97) {
+  Agent agent("127.0.0.80");
+  ASSERT_TRUE(agent.started);
+  Rig rig;
+  EXPECT_TRUE(RestartPrinter("127.0.0.80", rig.progress, rig.messages, rig.clock,
+                             agent.printer->snmp_port()));
+
+  EXPECT_TRUE(rig.messages.shown.empty());
+  EXPECT_EQ(RestartsSeen(*agent.printer), 1);
+  EXPECT_EQ(agent.printer->model().log().Count("snmp-restart-request"), 1u);
+
+  // Range and position are set before the dialog is shown; it is hidden at the end.
+  ASSERT_GE(rig.progress.events.size(), 4u);
+  EXPECT_EQ(rig.progress.events[0], "range 100");
+  EXPECT_EQ(rig.progress.events[1], "pos 0");
+  EXPECT_EQ(rig.progress.events[2], "show");
+  EXPECT_EQ(rig.progress.events.back(), "hide");
+
+  // 24 steps of 250 ms on the virtual clock; the bar shows 40 + elapsed * 60 / 6000 before
+  // each step.
+  EXPECT_EQ(rig.clock.sleeps, std::vector<int>(24, kRestartStepMs));
+  EXPECT_EQ(rig.clock.now_ms, kRestartTotalMs);
+  std::vector<std::int32_t> expected{0};
+  for (int elapsed = 0; elapsed < kRestartTotalMs; elapsed += kRestartStepMs) {
+    expected.push_back(40 + elapsed * 60 / kRestartTotalMs);
+  }
+  EXPECT_EQ(rig.progress.positions, expected);
+  EXPECT_EQ(rig.progress.positions[1], 40);
+  EXPECT_EQ(rig.progress.positions.back(), 97);
+}
+
+TEST(RestartPrinter, CancelDuringTheWaitEndsItWithoutAMessage) {
+  Agent agent("127.0.0.81");
+  ASSERT_TRUE(agent.started);
+  Rig rig;
+  rig.clock.on_sleep = [&](int) {
+    if (rig.clock.sleeps.size() == 5) rig.progress.PressCancel();
+  };
+  EXPECT_FALSE(RestartPrinter("127.0.0.81", rig.progress, rig.messages, rig.clock,
+                              agent.printer->snmp_port()));
+  EXPECT_TRUE(rig.messages.shown.empty());
+  EXPECT_EQ(rig.clock.sleeps.size(), 5u);
+  // The request itself went through: the printer restarts anyway.
+  EXPECT_EQ(RestartsSeen(*agent.printer), 1);
+  EXPECT_EQ(rig.progress.positions.back(), 40 + 4 * kRestartStepMs * 60 / kRestartTotalMs);
+}
+
+TEST(RestartPrinter, SilentAgentWaitsUntilCancelThenFailsToReceive) {
+  sim::SnmpFaults silent;
+  silent.silent = true;
+  Agent agent("127.0.0.82", silent);
+  ASSERT_TRUE(agent.started);
+  Rig rig;
+  int pumps_while_shown = 0;
+  rig.progress.on_pump = [&] {
+    // The socket layer pumps while the receive blocks; press Cancel after a few slices.
+    if (rig.progress.visible && ++pumps_while_shown == 5) rig.progress.PressCancel();
+  };
+  EXPECT_FALSE(RestartPrinter("127.0.0.82", rig.progress, rig.messages, rig.clock,
+                              agent.printer->snmp_port()));
+  ASSERT_EQ(rig.messages.Ids(), std::vector<int>{kIdsFailedToReceive});
+  EXPECT_NE(rig.messages.shown[0].details.find("recv:"), std::string::npos)
+      << rig.messages.shown[0].details;
+  EXPECT_TRUE(rig.clock.sleeps.empty());
+  EXPECT_EQ(agent.printer->model().Restarts(), 0);
+}
+
+TEST(RestartPrinter, ErrorStatusInTheResponseFailsToReceiveAndDoesNotWait) {
+  sim::SnmpFaults faults;
+  faults.error_status = 5;
+  Agent agent("127.0.0.83", faults);
+  ASSERT_TRUE(agent.started);
+  Rig rig;
+  EXPECT_FALSE(RestartPrinter("127.0.0.83", rig.progress, rig.messages, rig.clock,
+                              agent.printer->snmp_port()));
+  ASSERT_EQ(rig.messages.Ids(), std::vector<int>{kIdsFailedToReceive});
+  EXPECT_NE(rig.messages.shown[0].details.find("genError"), std::string::npos);
+  EXPECT_TRUE(rig.clock.sleeps.empty());
+  EXPECT_EQ(rig.progress.events.back(), "hide");
+}
+
+TEST(RestartPrinter, UnresolvableHostFailsToConnect) {
+  Rig rig;
+  EXPECT_FALSE(RestartPrinter("no..such.host", rig.progress, rig.messages, rig.clock, 16161));
+  ASSERT_EQ(rig.messages.Ids(), std::vector<int>{kIdsFailedToConnect});
+  EXPECT_NE(rig.messages.shown[0].details.find("gethostbyname"), std::string::npos);
+  EXPECT_TRUE(rig.clock.sleeps.empty());
+  EXPECT_EQ(rig.progress.events.back(), "hide");
+}
+
+TEST(RestartPrinter, NoAgentOnThePortFailsToReceive) {
+  // Nothing listens on this address: the port-unreachable answer fails the receive.
+  Rig rig;
+  EXPECT_FALSE(RestartPrinter("127.0.0.84", rig.progress, rig.messages, rig.clock, 16161));
+  EXPECT_EQ(rig.messages.Ids(), std::vector<int>{kIdsFailedToReceive});
+  EXPECT_TRUE(rig.clock.sleeps.empty());
+}
+
+}  // namespace
+}  // namespace tavi
