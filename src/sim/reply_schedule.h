@@ -7,12 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/reply_framing.h"
 #include "sim/sim_options.h"
 
 namespace tavi::sim {
-
-// Every chunk but the last carries this many data bytes.
-inline constexpr std::size_t kChunkDataBytes = 128;
 
 // The number of chunks for `size` bytes (at least 1: an empty answer is one empty chunk).
 std::int32_t ChunkCount(std::size_t size);
