@@ -12,6 +12,20 @@ namespace tavi::cli {
 namespace {
 
 constexpr const char* kFooter =
+    "Commands:\n"
+    "  report [-o FILE]              fetch the status report; its bytes to FILE or to stdout\n"
+    "  get-params FILE               back up the parameter block to a parameter file\n"
+    "  put-params FILE               restore a parameter file; prints \"Done.\"\n"
+    "  set-head-rank HEAD RANK       HEAD 1..8; RANK a head rank line, spaced (35 chars) or\n"
+    "                                compact (33); prints \"Done.\"\n"
+    "  set-head-rank HEAD --file F   the rank taken from a head rank file\n"
+    "  firmware FILE                 firmware upgrade; prints \"Done.\"\n"
+    "  restart                       restart a networked printer (SNMP set, 6-second wait)\n"
+    "  ports                         list parallel ports and matching USB printers\n"
+    "  params decode FILE [-o BLOCK] offline: check a parameter file, print the block length,\n"
+    "                                write the raw block\n"
+    "  params encode BLOCK FILE      offline: make a parameter file from a raw block\n"
+    "'tavi-cli COMMAND --help' describes one command.\n\n"
     "Exit status: 0 success; 1 the operation failed (its message on stderr); 2 usage error or\n"
     "unusable input; 3 timed out (--timeout); 130 interrupted by SIGINT, which acts like the\n"
     "Cancel button. The options override the stored settings for this run only; tavi-cli never\n"
@@ -32,7 +46,7 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   int type = 0;
   app.add_option("--settings", out.settings_path, "Profile file to read instead of the default one")
       ->type_name("FILE")
-      ->check(CLI::ExistingFile);
+      ->check(CLI::Validator(CLI::ExistingFile).description(""));
   auto* port_opt = app.add_option("--port", port_text, "Port kind: parallel, network or usb")
                        ->type_name("KIND")
                        ->check(CLI::IsMember({"parallel", "network", "usb"}));

@@ -1,0 +1,35 @@
+// set-head-rank: the rank from the command line or a head rank file, checked before anything is
+// sent.
+#include <string>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_outcome.h"
+#include "cli/cli_texts.h"
+#include "connection/printer_connection.h"
+#include "files/head_rank.h"
+#include "files/maintenance_flows.h"
+#include "protocol/operations.h"
+#include "resources/strings.h"
+
+namespace tavi::cli {
+
+int RunSetHeadRank(const CommandContext& context) {
+  const Invocation& invocation = context.invocation;
+  HeadRankFields fields;
+  if (!invocation.rank_file.empty()) {
+    PathChooser chooser(invocation.rank_file);
+    const FlowOutcome outcome = ReferenceHeadRankFlow(fields, chooser, context.messages);
+    if (outcome == FlowOutcome::kNothingFound) context.messages.ShowText(kTextNoHeadRankLine);
+    if (outcome != FlowOutcome::kSuccess) return ExitStatusFor(outcome);
+  } else if (ApplyHeadRankLine(invocation.rank, fields) != HeadRankLoad::kApplied) {
+    context.messages.ShowMessage(kIdsIllegalHeadRankFile);
+    return kExitUsage;
+  }
+  PrinterConnection connection(context.settings, context.progress, context.messages, context.clock,
+                               DefaultChannelFactory(context.ports));
+  // Heads are numbered from 1 on the command line; the printer counts from 0.
+  return SetHeadRank(connection, invocation.head - 1, BuildHeadRankString(fields)) ? kExitSuccess
+                                                                                   : kExitFailed;
+}
+
+}  // namespace tavi::cli
