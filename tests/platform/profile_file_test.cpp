@@ -80,7 +80,7 @@ TEST(ProfileWriteTest, UnchangedFileSerialisesByteForByte) {
       "",
       "no newline at all",
       "; comment\r\n[A]\r\nk = v \r\n\r\n[B]\nmixed=1\r\n\n",
-      std::string("bin\0ary\xff\xfe=\x01\n[\x80]\nx=y", 22),
+      std::string("bin\0ary\xff\xfe=\x01\n[\x80]\nx=y", 20),
       "\n\n\r\n\r\r\n[",
   };
   for (const std::string& text : texts) {
