@@ -1,0 +1,131 @@
+// Every operation over the network against the virtual printer's LPD server and SNMP agent on
+// loopback, through the real channels and the real clock.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "e2e/e2e_support.h"
+#include "files/head_rank.h"
+#include "protocol/operations.h"
+#include "resources/constants.h"
+#include "resources/strings.h"
+
+namespace tavi {
+namespace {
+
+using test::NetworkRig;
+
+// The data files of the last job: what each write of the connection became on the wire.
+std::vector<std::string> LastJobWrites(sim::PrinterModel& model) {
+  const auto writes = model.Writes();
+  std::vector<std::string> out;
+  if (writes.empty()) return out;
+  const int session = writes.back().session;
+  for (const auto& w : writes) {
+    if (w.session == session) out.push_back(w.bytes);
+  }
+  return out;
+}
+
+TEST(NetworkE2e, GetReportPutsExactBytesOnTheWire) {
+  NetworkRig rig("127.0.0.101");
+  ASSERT_TRUE(rig.started);
+  std::string report;
+  ASSERT_TRUE(GetReport(*rig.connection, report));
+  EXPECT_EQ(report, rig.printer->model().ReportText());
+  EXPECT_EQ(LastJobWrites(rig.printer->model()),
+            (std::vector<std::string>{std::string(rig.connection->AccessCodeLine()), "GET REPORT",
+                                      std::string(1, '\0')}));
+  EXPECT_TRUE(rig.messages.shown.empty());
+}
+
+TEST(NetworkE2e, ParameterBackupRestoresTheVeryBlock) {
+  NetworkRig rig("127.0.0.102");
+  ASSERT_TRUE(rig.started);
+  const std::string original = rig.printer->model().Params();
+  std::vector<std::uint8_t> buffer(kParameterCapacity);
+  const std::int32_t n = GetParameters(*rig.connection, buffer);
+  ASSERT_EQ(n, static_cast<std::int32_t>(original.size()));
+  std::vector<std::uint8_t> image(buffer.begin(), buffer.begin() + n);
+  std::uint8_t sum = 1;
+  for (auto b : image) sum = static_cast<std::uint8_t>(sum + b);
+  image.push_back(sum);
+  ASSERT_TRUE(PutParameters(*rig.connection, image, false));
+  EXPECT_EQ(rig.printer->model().Params(), original);
+  const auto job = LastJobWrites(rig.printer->model());
+  ASSERT_EQ(job.size(), 6u);
+  EXPECT_EQ(job[1], "PUT PARAM");
+  EXPECT_EQ(job[2], std::string(image.begin(), image.end()));
+  EXPECT_EQ(job[4], "PIPE MONITOR");
+  EXPECT_EQ(job[5], std::string("\x00\x03rs\n\xF3", 6));
+  EXPECT_EQ(rig.messages.Ids(), std::vector<int>{kIdsDone});
+}
+
+TEST(NetworkE2e, HeadRankAndFirmwareArriveAsDataFiles) {
+  NetworkRig rig("127.0.0.103");
+  ASSERT_TRUE(rig.started);
+  ASSERT_TRUE(SetHeadRank(*rig.connection, 0, BuildHeadRankString(HeadRankFields{})));
+  EXPECT_EQ(rig.printer->model().HeadRanks().at(0), "7BZ3E3CVXUWVUQQ 2100Y012VTTR 40UWJB");
+  EXPECT_EQ(LastJobWrites(rig.printer->model()).back().size(), 95u);
+
+  std::vector<std::uint8_t> firmware(250000);
+  for (std::size_t i = 0; i < firmware.size(); ++i) firmware[i] = static_cast<std::uint8_t>(i * 13);
+  ASSERT_TRUE(UpgradeFirmware(*rig.connection, firmware));
+  // The printer counts the image when the job ends, which it sees a moment after the close.
+  for (int i = 0; i < 200 && rig.printer->model().FirmwareSize() < 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(rig.printer->model().FirmwareSize(), 250000);
+  const auto job = LastJobWrites(rig.printer->model());
+  ASSERT_EQ(job.size(), 6u);
+  EXPECT_EQ(job[3].size(), 102400u);
+  EXPECT_EQ(job[4].size(), 102400u);
+  EXPECT_EQ(job[5].size(), 45200u);
+  EXPECT_EQ(rig.messages.Ids(), (std::vector<int>{kIdsDone, kIdsDone}));
+}
+
+TEST(NetworkE2e, RefusedJobAndSilentAgentEachShowOneMessage) {
+  sim::SimOptions refuse;
+  refuse.lpd.refuse_job = true;
+  NetworkRig refused("127.0.0.104", refuse);
+  ASSERT_TRUE(refused.started);
+  std::string report;
+  EXPECT_FALSE(GetReport(*refused.connection, report));
+  ASSERT_EQ(refused.messages.Ids(), std::vector<int>{kIdsFailedToConnect});
+  EXPECT_NE(refused.messages.shown[0].details.find("lpd: communication error"), std::string::npos);
+
+  // A silent agent: the read blocks until Cancel, then "Failed to receive.", and no closing
+  // zero byte follows the cancelled exchange.
+  sim::SimOptions silent;
+  silent.snmp.silent = true;
+  NetworkRig rig("127.0.0.105", silent);
+  ASSERT_TRUE(rig.started);
+  const auto start = std::chrono::steady_clock::now();
+  int pumps = 0;
+  rig.progress.on_pump = [&] {
+    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(600) && ++pumps)
+      rig.progress.PressCancel();
+  };
+  EXPECT_FALSE(GetReport(*rig.connection, report));
+  EXPECT_EQ(rig.messages.Ids(), std::vector<int>{kIdsFailedToReceive});
+  EXPECT_EQ(rig.printer->model().ClosingZeros(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+TEST(NetworkE2e, UnreachablePrinterFailsToConnect) {
+  test::RecordingProgress progress;
+  test::RecordingMessages messages;
+  SteadyClock clock;
+  PortSettings settings;
+  settings.port = kPortNetwork;
+  settings.hosts = {"no..such.host"};
+  PrinterConnection connection(settings, progress, messages, clock,
+                               DefaultChannelFactory({5515, 5161}));
+  std::string report;
+  EXPECT_FALSE(GetReport(connection, report));
+  ASSERT_EQ(messages.Ids(), std::vector<int>{kIdsFailedToConnect});
+  EXPECT_NE(messages.shown[0].details.find("WSAHOST_NOT_FOUND"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavi
