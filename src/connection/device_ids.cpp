@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <numeric>
 #include <vector>
 
 #include "resources/constants.h"
@@ -27,18 +26,23 @@ std::optional<std::size_t> MatchFamilyPrefix(std::string_view hardware_id) {
   return std::nullopt;
 }
 
-std::optional<std::size_t> PickFamilyDevice(std::span<const UsbCandidate> candidates) {
-  std::vector<std::size_t> order(candidates.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
+std::vector<std::size_t> FamilyDevicesInOrder(std::span<const UsbCandidate> candidates) {
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (MatchFamilyPrefix(candidates[i].hardware_id)) order.push_back(i);
+  }
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     const UsbCandidate& x = candidates[a];
     const UsbCandidate& y = candidates[b];
     return x.bus != y.bus ? x.bus < y.bus : x.address < y.address;
   });
-  for (std::size_t index : order) {
-    if (MatchFamilyPrefix(candidates[index].hardware_id)) return index;
-  }
-  return std::nullopt;
+  return order;
+}
+
+std::optional<std::size_t> PickFamilyDevice(std::span<const UsbCandidate> candidates) {
+  const std::vector<std::size_t> order = FamilyDevicesInOrder(candidates);
+  if (order.empty()) return std::nullopt;
+  return order.front();
 }
 
 std::optional<std::string> ReplyTextFromDeviceId(std::span<const std::byte> arrived) {

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavi {
 
@@ -23,6 +24,10 @@ struct UsbCandidate {
   std::uint8_t address = 0;
   std::string hardware_id;
 };
+
+// The indices of the candidates whose hardware id matches a family prefix, by bus number, then
+// device address (ties keep their given order).
+std::vector<std::size_t> FamilyDevicesInOrder(std::span<const UsbCandidate> candidates);
 
 // The device that decides, walking the candidates by bus number, then device address (ties
 // keep their given order): the first one whose hardware id matches a family prefix. Returns
