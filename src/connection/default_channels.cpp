@@ -3,7 +3,10 @@
 #include <memory>
 
 #include "config/port_settings.h"
+#include "connection/device_backends.h"
 #include "connection/network_channel.h"
+#include "connection/parallel_channel.h"
+#include "connection/usb_channel.h"
 
 namespace tavi {
 
@@ -11,7 +14,13 @@ ChannelFactory DefaultChannelFactory(NetworkPorts ports) {
   return
       [ports](std::int32_t port_kind, const ChannelContext& context) -> std::unique_ptr<Channel> {
         if (port_kind == kPortNetwork) return std::make_unique<NetworkChannel>(context, ports);
-        return nullptr;  // parallel and USB channels are not built in yet
+        if (port_kind == kPortParallel) {
+          return std::make_unique<ParallelChannel>(context, MakeSystemParallelBackend());
+        }
+        if (port_kind == kPortUsb) {
+          return std::make_unique<UsbChannel>(context, MakeSystemUsbBackend());
+        }
+        return nullptr;
       };
 }
 
