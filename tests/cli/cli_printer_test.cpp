@@ -1,0 +1,183 @@
+// tavi-cli against a virtual printer on the network: each test starts its own printer on its
+// own loopback address and stops it at the end.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli_runner.h"
+#include "sim/virtual_printer.h"
+
+namespace tavi {
+namespace {
+
+using test::CliRun;
+using test::Quote;
+using test::RunCli;
+using test::TempDir;
+
+constexpr const char* kSpacedRank = "7BZ3E3CVXUWVUQQ 2100Y012VTTR 40UWJB";
+constexpr const char* kCompactRank = "abcdefg1234567$%*+-.:ABCDE9876543";
+
+class CliPrinter : public ::testing::Test {
+ protected:
+  void Start(const char* address, sim::SnmpFaults snmp = {}) {
+    sim::VirtualPrinterConfig config;
+    config.address = address;
+    config.options.snmp = snmp;
+    printer_ = std::make_unique<sim::VirtualPrinter>(config);
+    std::string error;
+    ASSERT_TRUE(printer_->Start(error)) << error;
+    test::WriteAll(dir_ / "empty.ini", "");
+    // An empty profile: nothing of this machine's stored settings leaks in.
+    common_ = "-q --settings " + Quote(dir_ / "empty.ini") + " --port network --host " + address +
+              " --lpd-port " + std::to_string(printer_->lpd_port()) + " --snmp-port " +
+              std::to_string(printer_->snmp_port()) + " ";
+  }
+  void TearDown() override {
+    if (printer_) printer_->Stop();
+  }
+  CliRun Cli(const std::string& args, double interrupt_after = 0) {
+    return RunCli(dir_, common_ + args, interrupt_after);
+  }
+  sim::PrinterModel& model() { return printer_->model(); }
+
+  TempDir dir_;
+  std::unique_ptr<sim::VirtualPrinter> printer_;
+  std::string common_;
+};
+
+TEST_F(CliPrinter, ReportGoesToStdoutAndToAFileByteForByte) {
+  Start("127.0.0.90");
+  // The report counts the commands taken, so the text to expect is the one after each run.
+  const CliRun to_stdout = Cli("report");
+  EXPECT_EQ(to_stdout.status, 0) << to_stdout.err;
+  EXPECT_EQ(to_stdout.out, model().ReportText());
+  EXPECT_GT(to_stdout.out.size(), 1000u);
+  EXPECT_EQ(to_stdout.err, "");
+
+  const CliRun to_file = Cli("report -o " + Quote(dir_ / "report.txt"));
+  EXPECT_EQ(to_file.status, 0) << to_file.err;
+  EXPECT_EQ(to_file.out, "");
+  EXPECT_EQ(test::ReadAll(dir_ / "report.txt"), model().ReportText());
+  EXPECT_NE(test::ReadAll(dir_ / "report.txt"), to_stdout.out);
+  EXPECT_EQ(model().ClosingZeros(), 2);
+}
+
+TEST_F(CliPrinter, ParametersBackedUpRestoreTheVeryBlockAndAnEncodedBlockReplacesIt) {
+  Start("127.0.0.91");
+  const std::string original = model().Params();
+  ASSERT_FALSE(original.empty());
+
+  const CliRun get = Cli("get-params " + Quote(dir_ / "backup.prm"));
+  ASSERT_EQ(get.status, 0) << get.err;
+  EXPECT_EQ(get.out, "");
+
+  // The backup decodes offline to exactly the printer's block.
+  const CliRun decode = RunCli(
+      dir_, "params decode " + Quote(dir_ / "backup.prm") + " -o " + Quote(dir_ / "block.bin"));
+  ASSERT_EQ(decode.status, 0) << decode.err;
+  EXPECT_EQ(decode.out, std::to_string(original.size()) + "\n");
+  EXPECT_EQ(test::ReadAll(dir_ / "block.bin"), original);
+
+  // Another block, encoded offline, replaces the printer's ...
+  std::string other = original;
+  for (char& c : other) c = static_cast<char>(c ^ 0x5A);
+  test::WriteAll(dir_ / "other.bin", other);
+  ASSERT_EQ(
+      RunCli(dir_, "params encode " + Quote(dir_ / "other.bin") + " " + Quote(dir_ / "other.prm"))
+          .status,
+      0);
+  const CliRun put_other = Cli("put-params " + Quote(dir_ / "other.prm"));
+  EXPECT_EQ(put_other.status, 0) << put_other.err;
+  EXPECT_EQ(put_other.out, "Done.\n");
+  EXPECT_EQ(model().Params(), other);
+
+  // ... and the backup brings the original back.
+  const CliRun put = Cli("put-params " + Quote(dir_ / "backup.prm"));
+  EXPECT_EQ(put.status, 0) << put.err;
+  EXPECT_EQ(put.out, "Done.\n");
+  EXPECT_EQ(model().Params(), original);
+}
+
+TEST_F(CliPrinter, HeadRankSpacedCompactFromAFileAndIllegal) {
+  Start("127.0.0.92");
+  const CliRun spaced = Cli(std::string("set-head-rank 1 ") + Quote(kSpacedRank));
+  EXPECT_EQ(spaced.status, 0) << spaced.err;
+  EXPECT_EQ(spaced.out, "Done.\n");
+  const CliRun compact = Cli(std::string("set-head-rank 8 ") + kCompactRank);
+  EXPECT_EQ(compact.status, 0) << compact.err;
+
+  test::WriteAll(dir_ / "rank.txt", std::string("# head 3\n\n  ") + kSpacedRank + "\r\n");
+  const CliRun from_file = Cli("set-head-rank 3 --file " + Quote(dir_ / "rank.txt"));
+  EXPECT_EQ(from_file.status, 0) << from_file.err;
+
+  const auto ranks = model().HeadRanks();
+  EXPECT_EQ(ranks.size(), 3u);
+  EXPECT_EQ(ranks.at(0), kSpacedRank);
+  EXPECT_EQ(ranks.at(7), "abcdefg1234567$ %*+-.:ABCDE9 876543");
+  EXPECT_EQ(ranks.at(2), kSpacedRank);
+
+  // Nothing reaches the printer for an illegal rank or a file without a rank line.
+  const std::size_t sessions = model().log().Count("session-started");
+  const CliRun illegal = Cli("set-head-rank 2 abcdefg1234567_ABCDEFG1234567ABCD");
+  EXPECT_EQ(illegal.status, 2);
+  EXPECT_EQ(illegal.err, "Illegal Head Rank File.\n");
+  test::WriteAll(dir_ / "comments.txt", "# nothing here\n\n");
+  const CliRun no_line = Cli("set-head-rank 2 --file " + Quote(dir_ / "comments.txt"));
+  EXPECT_EQ(no_line.status, 2);
+  EXPECT_NE(no_line.err.find("no head rank line"), std::string::npos) << no_line.err;
+  EXPECT_EQ(model().log().Count("session-started"), sessions);
+  EXPECT_EQ(model().HeadRanks().size(), 3u);
+}
+
+TEST_F(CliPrinter, FirmwareOfAQuarterMegabyteArrivesWhole) {
+  Start("127.0.0.93");
+  std::string image(250000, '\0');
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>((i * 131) >> 3);
+  test::WriteAll(dir_ / "fw.bin", image);
+  const CliRun run = Cli("firmware " + Quote(dir_ / "fw.bin"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Done.\n");
+  EXPECT_EQ(model().FirmwareSize(), 250000);
+  // The digest of the file as the system's own tool computes it.
+  ASSERT_EQ(std::system(
+                ("sha256sum " + Quote(dir_ / "fw.bin") + " | cut -c1-64 >" + Quote(dir_ / "fw.sha"))
+                    .c_str()),
+            0);
+  EXPECT_EQ(model().FirmwareSha256() + "\n", test::ReadAll(dir_ / "fw.sha"));
+}
+
+TEST_F(CliPrinter, TimeoutAgainstASilentAgentSaysTimedOutOnly) {
+  sim::SnmpFaults silent;
+  silent.silent = true;
+  Start("127.0.0.94", silent);
+  const CliRun run = Cli("--timeout 0.5 report");
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.err, "Timed out.\n");
+  EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CliPrinter, SigintDuringTheReportWaitEndsItQuietly) {
+  sim::SnmpFaults silent;
+  silent.silent = true;
+  Start("127.0.0.95", silent);
+  const CliRun run = Cli("report", /*interrupt_after=*/0.6);
+  EXPECT_EQ(run.status, 130);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "");
+  // The command went out before the wait; no closing zero byte follows a cancel.
+  EXPECT_EQ(model().log().Count("command"), 1u);
+  EXPECT_EQ(model().ClosingZeros(), 0);
+}
+
+TEST_F(CliPrinter, RestartSetsTheRestartObjectAndPrintsNothing) {
+  Start("127.0.0.96");
+  const CliRun run = Cli("restart");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(model().Restarts(), 1);
+}
+
+}  // namespace
+}  // namespace tavi

@@ -1,0 +1,91 @@
+// Runs the built tavi-cli through the shell and collects its exit status and output.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+namespace tavi::test {
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+inline std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+inline std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteAll(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A fresh folder for one test, removed at the end.
+class TempDir {
+ public:
+  TempDir() {
+    std::random_device rd;
+    path_ = std::filesystem::temp_directory_path() / ("tavi-cli-test-" + std::to_string(rd()));
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::filesystem::path& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string CliBinary() {
+  const char* dir = std::getenv("TAVI_BIN_DIR");
+  return std::string(dir != nullptr ? dir : ".") + "/tavi-cli";
+}
+
+// Runs `tavi-cli <args>` (args already quoted for the shell). With `interrupt_after` > 0 the
+// program runs in the background and gets one SIGINT after that many seconds.
+inline CliRun RunCli(const TempDir& dir, const std::string& args, double interrupt_after = 0) {
+  const std::string out = dir / "cli.out";
+  const std::string err = dir / "cli.err";
+  const std::string rc = dir / "cli.rc";
+  const std::string run = Quote(CliBinary()) + " " + args + " >" + Quote(out) + " 2>" + Quote(err);
+  std::string script;
+  if (interrupt_after > 0) {
+    script = run + " & p=$!; sleep " + std::to_string(interrupt_after) +
+             "; kill -INT $p; wait $p; echo $? >" + Quote(rc);
+  } else {
+    script = run + "; echo $? >" + Quote(rc);
+  }
+  const std::string command = "bash -c " + Quote(script);
+  CliRun result;
+  if (std::system(command.c_str()) != 0) return result;
+  const std::string status = ReadAll(rc);
+  if (status.empty()) return result;
+  result.status = std::stoi(status);
+  result.out = ReadAll(out);
+  result.err = ReadAll(err);
+  return result;
+}
+
+}  // namespace tavi::test
