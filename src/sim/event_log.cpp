@@ -69,8 +69,14 @@ void EventLog::SetSink(Sink sink) {
   sink_ = std::move(sink);
 }
 
+void EventLog::SetTimeSource(std::function<std::int64_t()> now) {
+  std::lock_guard lock(mutex_);
+  now_ = std::move(now);
+}
+
 void EventLog::Add(Event event) {
   std::lock_guard lock(mutex_);
+  if (now_) event.time_ms = now_();
   if (sink_) sink_(event);
   if (events_.size() < kMaxKept) events_.push_back(std::move(event));
 }

@@ -52,6 +52,8 @@ class EventLog {
   static constexpr std::size_t kMaxKept = 100000;
 
   void SetSink(Sink sink);
+  // Stamps each added event with this time (milliseconds).
+  void SetTimeSource(std::function<std::int64_t()> now);
   void Add(Event event);
   std::vector<Event> Events() const;
   // Events of one kind, in order.
@@ -62,6 +64,7 @@ class EventLog {
   mutable std::mutex mutex_;
   std::vector<Event> events_;
   Sink sink_;
+  std::function<std::int64_t()> now_;
 };
 
 // A printable excerpt of bytes from outside (control characters as \xNN), at most `limit` bytes.

@@ -23,6 +23,8 @@ std::uint32_t ByteSum(std::string_view bytes) {
 PrinterModel::PrinterModel(SimOptions options, Clock& clock)
     : clock_(clock), options_(std::move(options)) {
   params_ = options_.params ? *options_.params : BuiltinParams(options_.family);
+  const std::int64_t start = clock_.NowMs();
+  log_.SetTimeSource([this, start] { return clock_.NowMs() - start; });
 }
 
 PrinterModel::~PrinterModel() = default;
@@ -144,7 +146,6 @@ std::string PrinterModel::ReportTextLocked() const {
 }
 
 void PrinterModel::Log(Ev ev) {
-  ev.event.time_ms = clock_.NowMs();
   log_.Add(std::move(ev.event));
 }
 
