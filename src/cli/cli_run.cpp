@@ -63,6 +63,7 @@ int RunOnline(const Invocation& invocation) {
   CliClock clock(&source);
   CliMessages messages(source, stdout, stderr);
   CliProgress progress(source, !invocation.quiet && StderrIsTerminal() ? stderr : nullptr);
+  messages.set_progress(&progress);
 
   if (!StartSocketLayer()) {
     messages.ShowMessage(kIdsSocketInitFailed);

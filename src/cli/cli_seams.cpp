@@ -112,8 +112,13 @@ void CliProgress::Erase() {
   std::fflush(bar_);
 }
 
+void CliMessages::ClearBar() {
+  if (progress_ != nullptr) progress_->Erase();
+}
+
 void CliMessages::ShowMessage(int id, std::string_view details) {
   if (source_.Cancelled()) return;
+  ClearBar();
   const std::string_view text = LoadString(id);
   if (id == kIdsDone) {
     std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
@@ -144,6 +149,7 @@ void CliMessages::ShowFileError(const FileError& error) {
 }
 
 void CliMessages::ShowText(std::string_view text) {
+  ClearBar();
   std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
   std::fflush(err_);
 }

@@ -64,15 +64,17 @@ class CliProgress final : public ProgressDialog {
   bool IsCancelled() const override;
   void PumpMessages(bool stop_at_socket) override;
 
- private:
-  void TakeCancel() const;
-  void Draw();
+  // Clears the bar's line so that a message starts on a line of its own; the bar comes back at
+  // its next update.
   void Erase();
+
+ private:
+  void Draw();
 
   const CancelSource& source_;
   std::FILE* bar_;
-  mutable bool visible_ = false;
-  mutable bool cancelled_ = false;
+  bool visible_ = false;
+  bool cancelled_ = false;
   std::int32_t range_ = 100;
   std::int32_t pos_ = 0;
   int drawn_ = -1;  // the permille last drawn, -1 when nothing is on the line
@@ -90,9 +92,14 @@ class CliMessages final : public Messages {
   void ShowFileError(const FileError& error) override;
   // A text of tavi-cli's own, on stderr.
   void ShowText(std::string_view text);
+  // The bar to clear before a line is written.
+  void set_progress(CliProgress* progress) { progress_ = progress; }
 
  private:
+  void ClearBar();
+
   const CancelSource& source_;
+  CliProgress* progress_ = nullptr;
   std::FILE* out_;
   std::FILE* err_;
 };
