@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "config/port_settings.h"
-#include "connection/device_backends.h"
+#include "platform/device_backends.h"
 #include "connection/network_channel.h"
 #include "connection/parallel_channel.h"
 #include "connection/usb_channel.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "connection/device_backends.h"
+#include "platform/device_backends.h"
 
 namespace tavi {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "connection/channel.h"
-#include "connection/device_backends.h"
+#include "platform/device_backends.h"
 
 namespace tavi {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "connection/device_backends.h"
+#include "platform/device_backends.h"
 
 struct parport;
 struct parport_list;

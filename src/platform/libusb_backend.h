@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "connection/device_backends.h"
+#include "platform/device_backends.h"
 
 struct libusb_context;
 struct libusb_device_handle;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "connection/device_backends.h"
+#include "platform/device_backends.h"
 #include "support/doubles.h"
 
 namespace tavi::test {

@@ -5,7 +5,7 @@
 
 #include "config/port_settings.h"
 #include "connection/default_channels.h"
-#include "connection/device_backends.h"
+#include "platform/device_backends.h"
 #include "connection/port_listing.h"
 #include "connection/printer_connection.h"
 #include "resources/strings.h"
