@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <string_view>
@@ -19,6 +20,21 @@ constexpr std::size_t kMaxGroup = 128;
 // Lengths and capacities are 32-bit: a larger span counts as its first INT32_MAX bytes.
 std::size_t Capacity(std::span<std::uint8_t> target) {
   return std::min(target.size(), kMaxLength);
+}
+
+// out[i] |= in[i] & mask for i < n, eight bytes at a time.
+void OrMasked(std::uint8_t* out, const std::uint8_t* in, std::size_t n, std::uint8_t mask) {
+  const std::uint64_t wide = 0x0101010101010101ull * mask;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t a;
+    std::uint64_t b;
+    std::memcpy(&a, out + i, 8);
+    std::memcpy(&b, in + i, 8);
+    a |= b & wide;
+    std::memcpy(out + i, &a, 8);
+  }
+  for (; i < n; ++i) out[i] |= static_cast<std::uint8_t>(in[i] & mask);
 }
 
 }  // namespace
@@ -121,8 +137,8 @@ std::int32_t InterleaveBits(std::span<std::uint8_t> buffer, bool forward) {
     const auto mask = static_cast<std::uint8_t>(1u << k);
     const std::size_t d = offset[k] == length ? 0 : offset[k];
     const std::size_t head = length - d;
-    for (std::size_t i = 0; i < head; ++i) out[i] |= in[i + d] & mask;
-    for (std::size_t i = head; i < length; ++i) out[i] |= in[i - head] & mask;
+    OrMasked(out, in + d, head, mask);
+    OrMasked(out + head, in, length - head, mask);
   }
   return 0;
 }
