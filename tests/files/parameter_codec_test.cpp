@@ -178,18 +178,6 @@ TEST(ParameterCodec, RoundTripOverImageSizes) {
   }
 }
 
-TEST(ParameterCodec, EncodedFormOfASmallImage) {
-  // 41 41 41 42 packs to FE 41 00 42; key added; then L = 4 moves bits 4..7 by 1, 2 or 3.
-  Bytes image{0x41, 0x41, 0x41, 0x42};
-  Bytes file(8);
-  ASSERT_EQ(ParameterCodec(image, file, true), 4);
-  Bytes expected{0xFE, 0x41, 0x00, 0x42};
-  ApplyKeyStream(std::span(expected), true);
-  ASSERT_EQ(InterleaveBits(expected, true), 0);
-  EXPECT_EQ(Bytes(file.begin(), file.begin() + 4), expected);
-  EXPECT_EQ(image, (Bytes{0x41, 0x41, 0x41, 0x42}));  // the source is only read
-}
-
 TEST(ParameterCodec, CapacityAndEmptyInput) {
   Bytes empty;
   Bytes out(4, 0xEE);
