@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -221,6 +222,12 @@ bool Socket::EnsureDescriptor() {
   const int type = kind_ == Kind::kStream ? SOCK_STREAM : SOCK_DGRAM;
   fd_ = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return FailErrno(errno);
+  if (kind_ == Kind::kStream) {
+    // Every exchange on a stream is a short line or byte followed by a wait for the peer's
+    // answer; without this the end-of-data byte would wait for the data's acknowledgement.
+    const int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  }
   return true;
 }
 

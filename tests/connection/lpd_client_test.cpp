@@ -1,5 +1,6 @@
 #include "connection/lpd_client.h"
 
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -189,20 +190,25 @@ TEST(LpdClientTest, LastErrorTextStopsAt255Characters) {
   EXPECT_STREQ(small.data(), "gethostby");
 }
 
+// Each test has its own server on its own port, so the tests can run in parallel.
 class LprngTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string why;
-    if (!peer_.Start(why)) GTEST_SKIP() << "LPRng cannot run here: " << why;
+  bool StartServer(std::uint16_t port) {
+    peer_ = std::make_unique<test::LprngPeer>("127.0.0.25", port);
+    return peer_->Start(why_);
   }
-  void TearDown() override { peer_.Stop(); }
-  test::LprngPeer peer_{"127.0.0.25", 21040};
+  void TearDown() override {
+    if (peer_) peer_->Stop();
+  }
+  std::unique_ptr<test::LprngPeer> peer_;
+  std::string why_;
 };
 
 TEST_F(LprngTest, RealServerTakesAJobOfSeveralDataFiles) {
+  if (!StartServer(21041)) GTEST_SKIP() << "LPRng cannot run here: " << why_;
   const std::string big = FileBytes(300000);
   {
-    LpdClient client(21040);
+    LpdClient client(21041);
     ASSERT_EQ(client.StartJob("127.0.0.25", "lp1"), 0) << client.LastErrorText();
     EXPECT_EQ(client.SendDataFile(Bytes("OPEN CODE=abc")), 0) << client.LastErrorText();
     EXPECT_EQ(client.SendDataFile(Bytes(big)), 0) << client.LastErrorText();
@@ -212,14 +218,15 @@ TEST_F(LprngTest, RealServerTakesAJobOfSeveralDataFiles) {
   std::string spooled;
   for (int i = 0; i < 100 && spooled.size() != big.size(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    spooled = peer_.SpooledData(&files);
+    spooled = peer_->SpooledData(&files);
   }
   EXPECT_EQ(files, 1);
   EXPECT_TRUE(spooled == big) << "spooled " << spooled.size() << " bytes";
 }
 
 TEST_F(LprngTest, RealServerRefusesAnUnknownQueue) {
-  LpdClient client(21040);
+  if (!StartServer(21042)) GTEST_SKIP() << "LPRng cannot run here: " << why_;
+  LpdClient client(21042);
   EXPECT_EQ(client.StartJob("127.0.0.25", "nosuchqueue"), -1);
   EXPECT_EQ(client.LastErrorText(), "lpd: communication error\r\n");
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -186,38 +187,45 @@ TEST(SnmpClientTest, TraceIsWrittenOnlyWhenSwitchedOn) {
   }
 }
 
+// Each test has its own agent on its own port, so the tests can run in parallel.
 class SnmpdTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string why;
-    if (!agent_.Start(why)) GTEST_SKIP() << "snmpd cannot run here: " << why;
+  bool StartAgent(std::uint16_t port) {
+    agent_ = std::make_unique<test::SnmpdPeer>("127.0.0.27", port);
+    return agent_->Start(why_);
   }
-  void TearDown() override { agent_.Stop(); }
-  test::SnmpdPeer agent_{"127.0.0.27", 22040};
+  void TearDown() override {
+    if (agent_) agent_->Stop();
+  }
+  std::unique_ptr<test::SnmpdPeer> agent_;
+  std::string why_;
 };
 
 TEST_F(SnmpdTest, RealAgentServesTheReplyObjectAsItChanges) {
-  agent_.SetReply("REPORT:0,2;");
-  const Exchange first = GetReply("127.0.0.27", 22040);
+  if (!StartAgent(22041)) GTEST_SKIP() << "snmpd cannot run here: " << why_;
+  agent_->SetReply("REPORT:0,2;");
+  const Exchange first = GetReply("127.0.0.27", 22041);
   EXPECT_GT(first.received, 0) << first.last_error;
   EXPECT_EQ(first.value, "\"REPORT:0,2;\"");
-  agent_.SetReply(std::string("REPORT:1,\xFF\x01;", 12));
-  const Exchange second = GetReply("127.0.0.27", 22040);
+  agent_->SetReply(std::string("REPORT:1,\xFF\x01;", 12));
+  const Exchange second = GetReply("127.0.0.27", 22041);
   EXPECT_EQ(second.value, std::string("\"REPORT:1,\xFF\x01;\"", 14));
 }
 
 TEST_F(SnmpdTest, RealAgentTakesTheRestartSet) {
-  SnmpClient client(22040);
+  if (!StartAgent(22042)) GTEST_SKIP() << "snmpd cannot run here: " << why_;
+  SnmpClient client(22042);
   ASSERT_EQ(client.Open("127.0.0.27"), 0);
   EXPECT_EQ(client.BuildInteger(kRestartOid, ber::kPduSetRequest, kRestartValue), 47);
   EXPECT_EQ(client.Send(), 47);
   EXPECT_GT(client.Receive(), 0) << client.last_error_text();
   EXPECT_EQ(client.value_text(), "0xa(10)");
-  EXPECT_EQ(agent_.RestartSets(), std::vector<std::string>{"integer 10"});
+  EXPECT_EQ(agent_->RestartSets(), std::vector<std::string>{"integer 10"});
 }
 
 TEST_F(SnmpdTest, RealAgentAnswersAnUnknownObjectWithNoSuchName) {
-  SnmpClient client(22040);
+  if (!StartAgent(22043)) GTEST_SKIP() << "snmpd cannot run here: " << why_;
+  SnmpClient client(22043);
   ASSERT_EQ(client.Open("127.0.0.27"), 0);
   client.BuildGet(".1.3.6.1.4.1.7405.2.2.2.1.24.2", ber::kPduGetRequest);
   ASSERT_EQ(client.Send(), 48);

@@ -181,7 +181,7 @@ while read -r cmd; do
     PING) echo PONG ;;
     get) read -r oid
       case "$oid" in
-        .1.3.6.1.4.1.7405.2.2.2.1.24.1) echo "$oid"; echo octet; cat "$state/reply" ;;
+        .1.3.6.1.4.1.7405.2.2.2.1.24.1) echo "$oid"; echo octet; read -r v < "$state/reply"; echo "$v" ;;
         .1.3.6.1.4.1.7405.2.8.1.0) echo "$oid"; echo integer; echo 0 ;;
         *) echo NONE ;;
       esac ;;
