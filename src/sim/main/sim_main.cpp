@@ -33,6 +33,8 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
 
 int main(int argc, char** argv) {
   using namespace tavi::sim;
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
   VirtualPrinterConfig config;
   config.lpd_port = tavi::kDefaultLpdPort;
   config.snmp_port = tavi::kDefaultSnmpPort;
@@ -139,8 +141,6 @@ int main(int argc, char** argv) {
     std::cerr << "tavi-printer-sim: " << error << "\n";
     return 1;
   }
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
   while (!g_stop.load()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   printer.Stop();
   printer.model().log().Add(Ev("stopped").event);
