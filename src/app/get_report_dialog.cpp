@@ -3,13 +3,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringDecoder>
-#include <cstddef>
-#include <span>
 #include <utility>
 
 #include "app/dialog_builder.h"
-#include "platform/file_io.h"
-#include "platform/seams.h"
+#include "files/maintenance_flows.h"
 
 namespace tavi {
 
@@ -40,11 +37,7 @@ void GetReportDialog::SetReportText(std::string report) {
 }
 
 void GetReportDialog::OnSave() {
-  const std::string path = chooser_.AskSaveFile();
-  if (path.empty()) return;
-  FileError error;
-  const auto bytes = std::as_bytes(std::span<const char>(report_.data(), report_.size()));
-  if (!WriteFileAtomically(path, bytes, error)) messages_.ShowFileError(error);
+  SaveReportFlow(report_, chooser_, messages_);
 }
 
 }  // namespace tavi

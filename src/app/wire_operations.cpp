@@ -1,15 +1,42 @@
 #include "app/wire_operations.h"
 
+#include <cstdint>
+#include <string>
+
+#include "app/select_port_dialog.h"
+#include "app/set_head_rank_dialog.h"
+#include "connection/printer_connection.h"
+#include "files/head_rank.h"
+#include "files/maintenance_flows.h"
+#include "protocol/operations.h"
+
 namespace tavi {
 
-MainDialog::Operations WireOperations() {
+MainDialog::Operations WireOperations(std::uint16_t restart_snmp_port) {
   MainDialog::Operations operations;
-  // Wire each flow here as it lands, e.g.
-  //   operations.get_report = [](MainDialog& d, std::string& report) {
-  //     return GetReport(d.connection(), report);
-  //   };
-  // select_port, get_parameters, put_parameters (with `all`), set_head_rank and
-  // firmware_upgrade follow the same pattern; the dialog's EnableCommands wraps each of them.
+  operations.select_port = [restart_snmp_port](MainDialog& d) {
+    PrinterConnection& connection = d.connection();
+    return RunSelectPort(connection.settings(), connection.messages(), connection.clock(),
+                         restart_snmp_port, &d);
+  };
+  operations.get_report = [](MainDialog& d, std::string& report) {
+    return GetReport(d.connection(), report);
+  };
+  operations.get_parameters = [](MainDialog& d) {
+    return GetParametersFlow(d.connection(), d.file_chooser()) == FlowOutcome::kSuccess;
+  };
+  operations.put_parameters = [](MainDialog& d, bool all) {
+    return PutParametersFlow(d.connection(), d.file_chooser(), all) == FlowOutcome::kSuccess;
+  };
+  operations.set_head_rank = [](MainDialog& d) {
+    // A new window each time, so every opening starts from the defaults and head "1".
+    SetHeadRankDialog window(d.file_chooser(), d.connection().messages(), &d);
+    if (window.exec() != QDialog::Accepted) return false;
+    return SetHeadRank(d.connection(), window.head_index(), BuildHeadRankString(window.fields()));
+  };
+  operations.firmware_upgrade = [](MainDialog& d) {
+    return FirmwareUpgradeFlow(d.connection(), d.file_chooser()) == FlowOutcome::kSuccess;
+  };
   return operations;
 }
 

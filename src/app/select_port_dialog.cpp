@@ -1,0 +1,151 @@
+#include "app/select_port_dialog.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <array>
+
+#include "app/dialog_builder.h"
+#include "app/qt_progress_dialog.h"
+#include "config/restart.h"
+
+namespace tavi {
+namespace {
+
+constexpr std::array<int, kPortRadioCount> kPortRadioIds = {kIdPortParallel, kIdPortNetwork,
+                                                            kIdPortUsb};
+constexpr std::array<int, kTypeRadioCount> kTypeRadioIds = {kIdType1, kIdType2};
+
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Marks the radio at `index` of a group and clears the others; an index outside the group
+// leaves every button of it unmarked.
+template <std::size_t N>
+void MarkRadio(const QWidget& dialog, const std::array<int, N>& ids, int index) {
+  QButtonGroup* group = nullptr;
+  for (int id : ids) {
+    if (auto* button = FindControlAs<QAbstractButton>(dialog, id)) group = button->group();
+  }
+  // An exclusive group keeps one button marked; release it while the marks are set.
+  if (group != nullptr) group->setExclusive(false);
+  for (std::size_t i = 0; i < N; ++i) {
+    if (auto* button = FindControlAs<QAbstractButton>(dialog, ids[i])) {
+      button->setChecked(static_cast<int>(i) == index);
+    }
+  }
+  if (group != nullptr) group->setExclusive(true);
+}
+
+template <std::size_t N>
+void EnableRadios(const QWidget& dialog, const std::array<int, N>& ids, bool enable) {
+  for (int id : ids) {
+    if (QWidget* button = FindControl(dialog, id)) button->setEnabled(enable);
+  }
+}
+
+void EnableControl(const QWidget& dialog, int id, bool enable) {
+  if (QWidget* control = FindControl(dialog, id)) control->setEnabled(enable);
+}
+
+}  // namespace
+
+SelectPortDialog::SelectPortDialog(const PortSettings& settings, Messages& messages, Clock& clock,
+                                   std::uint16_t snmp_port, QWidget* parent)
+    : QDialog(parent), rules_(settings), messages_(messages), clock_(clock), snmp_port_(snmp_port) {
+  BuildDialog(*this, *FindDialogTemplate(kDlgSelectPort));
+  setModal(true);
+
+  for (int i = 0; i < kPortRadioCount; ++i) {
+    if (auto* radio = FindControlAs<QAbstractButton>(*this, kPortRadioIds[i])) {
+      connect(radio, &QAbstractButton::clicked, this, [this, i] {
+        rules_.ClickPortRadio(i);
+        Mirror();
+      });
+    }
+  }
+  for (int i = 0; i < kTypeRadioCount; ++i) {
+    if (auto* radio = FindControlAs<QAbstractButton>(*this, kTypeRadioIds[i])) {
+      connect(radio, &QAbstractButton::clicked, this, [this, i] {
+        rules_.ClickTypeRadio(i);
+        Mirror();
+      });
+    }
+  }
+  if (auto* combo = FindControlAs<QComboBox>(*this, kIdHostCombo)) {
+    // The list holds exactly the rules' entries: Return adds nothing, nothing is completed.
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setCompleter(nullptr);
+    connect(combo, &QComboBox::activated, this,
+            [this](int index) { rules_.combo().Select(index); });
+    if (QLineEdit* edit = combo->lineEdit()) {
+      connect(edit, &QLineEdit::textEdited, this,
+              [this](const QString& text) { rules_.combo().Type(text.toStdString()); });
+    }
+  }
+  const std::pair<int, void (SelectPortDialog::*)()> buttons[] = {
+      {kIdDeleteHost, &SelectPortDialog::OnDeleteHost},
+      {kIdRestart, &SelectPortDialog::OnRestart},
+      {kIdOk, &SelectPortDialog::accept},
+      {kIdCancel, &SelectPortDialog::reject},
+  };
+  for (const auto& [id, handler] : buttons) {
+    if (auto* button = FindControlAs<QPushButton>(*this, id)) {
+      connect(button, &QPushButton::clicked, this, handler);
+    }
+  }
+
+  rules_.Initialise();
+  MirrorCombo();
+  Mirror();
+}
+
+void SelectPortDialog::Mirror() {
+  MarkRadio(*this, kPortRadioIds, rules_.checked_port_radio());
+  MarkRadio(*this, kTypeRadioIds, rules_.checked_type_radio());
+  const SelectPortEnables& on = rules_.enables();
+  EnableRadios(*this, kPortRadioIds, on.port_radios);
+  EnableRadios(*this, kTypeRadioIds, on.type_radios);
+  EnableControl(*this, kIdHostCombo, on.host_combo);
+  EnableControl(*this, kIdDeleteHost, on.delete_host);
+  EnableControl(*this, kIdRestart, on.restart);
+}
+
+void SelectPortDialog::MirrorCombo() {
+  auto* combo = FindControlAs<QComboBox>(*this, kIdHostCombo);
+  if (combo == nullptr) return;
+  const HostCombo& state = rules_.combo();
+  combo->clear();
+  for (const std::string& entry : state.entries) combo->addItem(ToQString(entry));
+  combo->setCurrentIndex(state.selection);
+  combo->setEditText(ToQString(state.edit_text));
+}
+
+void SelectPortDialog::OnDeleteHost() {
+  rules_.DeleteHost();
+  MirrorCombo();
+}
+
+void SelectPortDialog::OnRestart() {
+  // A progress window of Restart's own, apart from the printer connection's.
+  QtProgressDialog progress;
+  RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, snmp_port_);
+}
+
+void SelectPortDialog::accept() {
+  rules_.Ok();
+  QDialog::accept();
+}
+
+bool RunSelectPort(PortSettings& settings, Messages& messages, Clock& clock,
+                   std::uint16_t snmp_port, QWidget* parent) {
+  SelectPortDialog dialog(settings, messages, clock, snmp_port, parent);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  dialog.rules().ApplyTo(settings);
+  return true;
+}
+
+}  // namespace tavi

@@ -1,0 +1,52 @@
+// The Select Port window (template 130): port kind, host list with Delete Host and Restart, and
+// printer family. The window holds no rules of its own: it mirrors a SelectPortRules object into
+// its controls and forwards every click and edit to it.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+
+#include "config/select_port_rules.h"
+
+namespace tavi {
+
+class Clock;
+class Messages;
+
+class SelectPortDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Works on copies of `settings`. Restart reports through `messages`, waits on `clock` and asks
+  // the SNMP agent on `snmp_port` (0: the "snmp" service port).
+  SelectPortDialog(const PortSettings& settings, Messages& messages, Clock& clock,
+                   std::uint16_t snmp_port = 0, QWidget* parent = nullptr);
+
+  const SelectPortRules& rules() const { return rules_; }
+
+  // "Delete Host": removes the selected entry; the selection moves to the entry that took its
+  // place, or to the new last one.
+  void OnDeleteHost();
+  // "Restart": asks the printer named in the combo box (the selected entry, else the typed text)
+  // to restart, with a progress window of its own. The window stays open.
+  void OnRestart();
+
+  // OK: the rules take the combo box's state and the radio marks; then the window closes.
+  void accept() override;
+
+ private:
+  void Mirror();
+  void MirrorCombo();
+
+  SelectPortRules rules_;
+  Messages& messages_;
+  Clock& clock_;
+  std::uint16_t snmp_port_;
+};
+
+// Shows the Select Port window modally on `settings`; OK writes the results back into them
+// (in memory only), Cancel leaves them as they were. True when OK was pressed.
+bool RunSelectPort(PortSettings& settings, Messages& messages, Clock& clock,
+                   std::uint16_t snmp_port, QWidget* parent);
+
+}  // namespace tavi
