@@ -79,6 +79,8 @@ SelectPortDialog::SelectPortDialog(const PortSettings& settings, Messages& messa
     // The list holds exactly the rules' entries: Return adds nothing, nothing is completed.
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setCompleter(nullptr);
+    // The template's height includes the dropped-down list; the closed box is one line high.
+    combo->resize(combo->width(), combo->sizeHint().height());
     connect(combo, &QComboBox::activated, this,
             [this](int index) { rules_.combo().Select(index); });
     if (QLineEdit* edit = combo->lineEdit()) {

@@ -24,6 +24,8 @@ SetHeadRankDialog::SetHeadRankDialog(FileChooser& chooser, Messages& messages, Q
   if (auto* heads = FindControlAs<QComboBox>(*this, kIdHeadNumber)) {
     for (int head = 1; head <= kHeadCount; ++head) heads->addItem(QString::number(head));
     heads->setCurrentIndex(0);
+    // The template's height includes the dropped-down list; the closed box is one line high.
+    heads->resize(heads->width(), heads->sizeHint().height());
   }
   ShowFields();
   if (auto* reference = FindControlAs<QPushButton>(*this, kIdReference)) {
