@@ -59,7 +59,7 @@ class BoundedText {
   }
 
   // Appends one printf-style formatted piece, cut at the capacity.
-  __attribute__((format(printf, 2, 3))) void AppendF(const char* format, ...) {
+  [[gnu::format(printf, 2, 3)]] void AppendF(const char* format, ...) {
     va_list args;
     va_start(args, format);
     AppendV(format, args);
