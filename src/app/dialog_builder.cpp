@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 namespace tavi {
 namespace {
@@ -119,7 +120,14 @@ BaseUnits BuildDialog(QDialog& dialog, const DialogTemplate& t) {
     if (c.id != kIdStatic) control->setObjectName(ControlName(c.id));
     if (c.kind == ControlKind::kIcon) control->setObjectName(kIconAreaName);
     const PixelRect r = DialogUnitsToPixels(c, base);
-    control->setGeometry(r.x, r.y, r.width, r.height);
+    int width = r.width;
+    // Labels, radio buttons and check boxes grow to show their whole text when the font we map
+    // the dialog font to runs wider than the one the layout was drawn for; they never shrink.
+    if (c.kind == ControlKind::kLabel || c.kind == ControlKind::kAutoRadioButton ||
+        c.kind == ControlKind::kAutoCheckBox) {
+      width = std::max(width, control->sizeHint().width());
+    }
+    control->setGeometry(r.x, r.y, width, r.height);
     if (control->focusPolicy() != Qt::NoFocus) {
       control->setFocusPolicy((c.style & kStyleTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus);
     }
