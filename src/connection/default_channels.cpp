@@ -3,10 +3,10 @@
 #include <memory>
 
 #include "config/port_settings.h"
-#include "platform/device_backends.h"
 #include "connection/network_channel.h"
 #include "connection/parallel_channel.h"
 #include "connection/usb_channel.h"
+#include "platform/device_backends.h"
 
 namespace tavi {
 

@@ -36,7 +36,6 @@ FlowOutcome FirmwareUpgradeFlow(PrinterConnection& connection, FileChooser& choo
 FlowOutcome SaveReportFlow(std::string_view report, FileChooser& chooser, Messages& messages);
 // Reference...: asks for a head rank file and applies its head rank line to `fields`
 // (unchanged when the file is illegal, unreadable or has no head rank line).
-FlowOutcome ReferenceHeadRankFlow(HeadRankFields& fields, FileChooser& chooser,
-                                  Messages& messages);
+FlowOutcome ReferenceHeadRankFlow(HeadRankFields& fields, FileChooser& chooser, Messages& messages);
 
 }  // namespace tavi

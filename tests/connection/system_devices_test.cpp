@@ -5,9 +5,9 @@
 
 #include "config/port_settings.h"
 #include "connection/default_channels.h"
-#include "platform/device_backends.h"
 #include "connection/port_listing.h"
 #include "connection/printer_connection.h"
+#include "platform/device_backends.h"
 #include "resources/strings.h"
 #include "support/doubles.h"
 
