@@ -69,22 +69,8 @@ std::int32_t LpdClient::StartJob(std::string_view host, std::string_view queue) 
   buffer[length++] = kReceiveJob;
   for (char c : queue) buffer[length++] = static_cast<std::byte>(c);
   buffer[length++] = kLineFeed;
-  const std::int32_t sent = socket_.Send(std::span(buffer).first(length));
-  if (sent < 0) {
-    AppendSocketLine(kLineSend);
-    return -1;
-  }
-  if (static_cast<std::size_t>(sent) < length) {
-    AppendLine(kLineSendCommunication);
-    return -1;
-  }
   // An empty receive leaves the command byte in place: a refusal.
-  if (ReceiveAck(buffer) < 0) return -1;
-  if (buffer[0] != kAccepted) {
-    AppendLine(kLineLpdCommunication);
-    return -1;
-  }
-  return 0;
+  return SendCommandLine(buffer, length) ? 0 : -1;
 }
 
 std::int32_t LpdClient::SendDataFile(std::span<const std::byte> bytes) {
@@ -97,22 +83,8 @@ std::int32_t LpdClient::SendDataFile(std::span<const std::byte> bytes) {
   for (const char* p = digits.data(); p != end; ++p) buffer[length++] = static_cast<std::byte>(*p);
   for (char c : kDataFileName) buffer[length++] = static_cast<std::byte>(c);
   buffer[length++] = kLineFeed;
-
-  const std::int32_t sent = socket_.Send(std::span(buffer).first(length));
-  if (sent < 0) {
-    AppendSocketLine(kLineSend);
-    return -1;
-  }
-  if (static_cast<std::size_t>(sent) < length) {
-    AppendLine(kLineSendCommunication);
-    return -1;
-  }
   // An empty receive leaves 0x03 in place: a refusal.
-  if (ReceiveAck(buffer) < 0) return -1;
-  if (buffer[0] != kAccepted) {
-    AppendLine(kLineLpdCommunication);
-    return -1;
-  }
+  if (!SendCommandLine(buffer, length)) return -1;
 
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -130,12 +102,29 @@ std::int32_t LpdClient::SendDataFile(std::span<const std::byte> bytes) {
     return -1;
   }
   // An empty receive (the server closed) leaves the 0x00 in place: the file was taken.
-  if (ReceiveAck(buffer) < 0) return -1;
+  return Acknowledged(buffer) ? 0 : -1;
+}
+
+bool LpdClient::Acknowledged(std::span<std::byte> buffer) {
+  if (ReceiveAck(buffer) < 0) return false;
   if (buffer[0] != kAccepted) {
     AppendLine(kLineLpdCommunication);
-    return -1;
+    return false;
   }
-  return 0;
+  return true;
+}
+
+bool LpdClient::SendCommandLine(std::span<std::byte> buffer, std::size_t length) {
+  const std::int32_t sent = socket_.Send(buffer.first(length));
+  if (sent < 0) {
+    AppendSocketLine(kLineSend);
+    return false;
+  }
+  if (static_cast<std::size_t>(sent) < length) {
+    AppendLine(kLineSendCommunication);
+    return false;
+  }
+  return Acknowledged(buffer);
 }
 
 }  // namespace tavi

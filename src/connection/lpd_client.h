@@ -50,6 +50,13 @@ class LpdClient {
   void AppendLine(const char* format);
   // One receive of at most kLpdAckSize bytes into `buffer`; -1 on a socket error (line added).
   std::int32_t ReceiveAck(std::span<std::byte> buffer);
+  // Waits for an acknowledgement in `buffer`; false (line added) unless its first byte is 0x00.
+  // What the receive leaves in place when it brings nothing decides: the command byte refuses,
+  // the end-of-data byte accepts.
+  bool Acknowledged(std::span<std::byte> buffer);
+  // Sends the first `length` bytes of `buffer` as one command line, then waits for its
+  // acknowledgement in the same buffer.
+  bool SendCommandLine(std::span<std::byte> buffer, std::size_t length);
 
   std::string host_;
   BoundedText last_error_{kLpdLastErrorCapacity};
