@@ -123,6 +123,15 @@ std::string FormatPortListing(const PortListing& listing) {
   std::string out;
   FormatSection(out, "Parallel ports:", listing.parallel, listing.parallel_error, "none found");
   FormatSection(out, "USB printers of this family:", listing.usb, listing.usb_error, "none found");
+  const auto answered = [](const std::vector<ListedDevice>& devices) {
+    for (const ListedDevice& d : devices) {
+      if (d.device_id) return true;
+    }
+    return false;
+  };
+  if (!answered(listing.parallel) && listing.usb.empty()) {
+    out += "No printer answered on this machine.\n";
+  }
   return out;
 }
 

@@ -215,6 +215,12 @@ TEST(PortListing, ListsPortsAndFamilyPrintersAndMarksTheOneInUse) {
   EXPECT_NE(text.find("Parallel ports:\n  none found"), std::string::npos);
   EXPECT_NE(text.find("device ID not readable: Access denied"), std::string::npos);
   EXPECT_NE(text.find("group lp"), std::string::npos);
+  EXPECT_EQ(text.find("No printer answered"), std::string::npos);  // a printer is there
+
+  test::FakeUsbBackend empty;
+  empty.devices.clear();
+  EXPECT_NE(FormatPortListing(ListPorts(&none, &empty)).find("No printer answered"),
+            std::string::npos);
 }
 
 }  // namespace
