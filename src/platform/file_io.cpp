@@ -202,6 +202,24 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::byte> byt
   return true;
 }
 
+// The end of a read: true when it went through; otherwise `error` says why and `out` is emptied.
+static bool Finish(ReadOutcome outcome, int errnum, const std::string& path,
+                   std::vector<std::byte>& out, FileError& error) {
+  switch (outcome) {
+    case ReadOutcome::kOk:
+      return true;
+    case ReadOutcome::kError:
+      Fill(error, FileError::Op::kRead, path, errnum);
+      break;
+    case ReadOutcome::kTooLarge:
+      FillTooLarge(error, path);
+      break;
+  }
+  out.clear();
+  out.shrink_to_fit();
+  return false;
+}
+
 bool ReadFileLimited(const std::string& path, std::size_t limit, std::vector<std::byte>& out,
                      FileError& error) {
   out.clear();
@@ -214,18 +232,8 @@ bool ReadFileLimited(const std::string& path, std::size_t limit, std::vector<std
     // Reserving is only a hint; reading grows the buffer as needed.
   }
   int errnum = 0;
-  switch (ReadUpTo(fd.get(), limit, false, out, errnum)) {
-    case ReadOutcome::kOk:
-      return true;
-    case ReadOutcome::kError:
-      Fill(error, FileError::Op::kRead, path, errnum);
-      break;
-    case ReadOutcome::kTooLarge:
-      FillTooLarge(error, path);
-      break;
-  }
-  out.clear();
-  return false;
+  const ReadOutcome outcome = ReadUpTo(fd.get(), limit, false, out, errnum);
+  return Finish(outcome, errnum, path, out, error);
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<std::byte>& out, FileError& error,
@@ -247,19 +255,7 @@ bool ReadWholeFile(const std::string& path, std::vector<std::byte>& out, FileErr
     outcome = ReadOutcome::kTooLarge;
   }
   if (outcome == ReadOutcome::kOk) outcome = ReadUpTo(fd.get(), max_bytes, true, out, errnum);
-  switch (outcome) {
-    case ReadOutcome::kOk:
-      return true;
-    case ReadOutcome::kError:
-      Fill(error, FileError::Op::kRead, path, errnum);
-      break;
-    case ReadOutcome::kTooLarge:
-      FillTooLarge(error, path);
-      break;
-  }
-  out.clear();
-  out.shrink_to_fit();
-  return false;
+  return Finish(outcome, errnum, path, out, error);
 }
 
 }  // namespace tavi
