@@ -1,18 +1,23 @@
 #include "app/pumping_clock.h"
 
 #include <QCoreApplication>
-#include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace tavi {
 
 void PumpingClock::Sleep(int ms) {
   if (ms <= 0) return;
-  const std::int64_t deadline = steady_.NowMs() + ms;
+  // The deadline is kept at the clock's full resolution, so the wait is never cut short by the
+  // rounding of whole milliseconds.
+  using std::chrono::steady_clock;
+  const steady_clock::time_point deadline = steady_clock::now() + std::chrono::milliseconds(ms);
   for (;;) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    const std::int64_t left = deadline - steady_.NowMs();
-    if (left <= 0) return;
-    steady_.Sleep(static_cast<int>(std::min<std::int64_t>(left, kSliceMs)));
+    const steady_clock::duration left = deadline - steady_clock::now();
+    if (left <= steady_clock::duration::zero()) return;
+    std::this_thread::sleep_for(
+        std::min<steady_clock::duration>(left, std::chrono::milliseconds(kSliceMs)));
   }
 }
 

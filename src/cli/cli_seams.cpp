@@ -1,6 +1,8 @@
 #include "cli/cli_seams.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include "cli/cli_texts.h"
@@ -31,12 +33,16 @@ bool CancelSource::Cancelled() const {
 
 void CliClock::Sleep(int ms) {
   if (ms <= 0) return;
-  const std::int64_t end = base_.NowMs() + ms;
+  // The deadline keeps the clock's full resolution: rounding to whole milliseconds would cut the
+  // wait short.
+  using std::chrono::steady_clock;
+  const steady_clock::time_point end = steady_clock::now() + std::chrono::milliseconds(ms);
   for (;;) {
     if (source_ != nullptr && source_->Cancelled()) return;
-    const std::int64_t left = end - base_.NowMs();
-    if (left <= 0) return;
-    base_.Sleep(static_cast<int>(std::min<std::int64_t>(left, kSleepSliceMs)));
+    const steady_clock::duration left = end - steady_clock::now();
+    if (left <= steady_clock::duration::zero()) return;
+    std::this_thread::sleep_for(
+        std::min<steady_clock::duration>(left, std::chrono::milliseconds(kSleepSliceMs)));
   }
 }
 
