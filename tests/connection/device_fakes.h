@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -150,5 +151,18 @@ class FakeUsbBackend : public UsbBackend {
   int lists = 0;
   int closes = 0;
 };
+
+// Presses Cancel at the first pump once the virtual clock reaches `at_ms`; `pressed_at` records
+// when (it stays -1 until then).
+inline void PressCancelOnceAt(RecordingProgress& progress, FakeClock& clock, std::int64_t at_ms,
+                              std::int64_t& pressed_at) {
+  pressed_at = -1;
+  progress.on_pump = [&progress, &clock, at_ms, &pressed_at] {
+    if (clock.now_ms >= at_ms && pressed_at < 0) {
+      pressed_at = clock.now_ms;
+      progress.PressCancel();
+    }
+  };
+}
 
 }  // namespace tavi::test

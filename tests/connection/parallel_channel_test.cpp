@@ -105,12 +105,7 @@ TEST(ParallelChannel, CancelEndsAWriteThatNeverCompletesWithinOneAttempt) {
   ASSERT_TRUE(rig.channel->Open(rig.failure));
   rig.progress.Show(true);
   std::int64_t pressed_at = -1;
-  rig.progress.on_pump = [&] {
-    if (rig.clock.now_ms >= 5000 && pressed_at < 0) {
-      pressed_at = rig.clock.now_ms;
-      rig.progress.PressCancel();
-    }
-  };
+  test::PressCancelOnceAt(rig.progress, rig.clock, 5000, pressed_at);
   EXPECT_FALSE(rig.channel->Write(test::Bytes("OPEN CODE="), rig.failure));
   EXPECT_EQ(rig.failure.message_id, kIdsFailedToWrite);
   EXPECT_NE(rig.failure.details.find("cancelled"), std::string::npos);

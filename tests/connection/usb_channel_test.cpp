@@ -122,12 +122,7 @@ TEST(UsbChannel, CancelEndsAWriteThatNeverCompletesAndClosesTheDevice) {
   ASSERT_TRUE(rig.channel->Open(rig.failure));
   rig.progress.Show(true);
   std::int64_t pressed_at = -1;
-  rig.progress.on_pump = [&] {
-    if (rig.clock.now_ms >= 3000 && pressed_at < 0) {
-      pressed_at = rig.clock.now_ms;
-      rig.progress.PressCancel();
-    }
-  };
+  test::PressCancelOnceAt(rig.progress, rig.clock, 3000, pressed_at);
   EXPECT_FALSE(rig.channel->Write(test::Bytes(std::string(100, 'q')), rig.failure));
   EXPECT_EQ(rig.failure.message_id, kIdsFailedToWrite);
   ASSERT_GE(pressed_at, 0);
