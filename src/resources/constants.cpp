@@ -36,4 +36,8 @@ std::string_view ProductVersion() {
   return TAVI_GENERATED_PRODUCT_VERSION;
 }
 
+std::string_view AppId() {
+  return TAVI_GENERATED_APP_ID;
+}
+
 }  // namespace tavi

@@ -22,6 +22,8 @@ std::string_view AccessCodeLine(std::int32_t family_number);
 
 // The product version text, e.g. "3.0".
 std::string_view ProductVersion();
+// The reverse-DNS desktop application id ("org.tavi.Tavi"), defined once in CMake.
+std::string_view AppId();
 
 // Printer commands.
 inline constexpr std::string_view kCmdGetReport = "GET REPORT";
