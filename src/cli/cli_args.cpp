@@ -25,11 +25,14 @@ constexpr const char* kFooter =
     "  params decode FILE [-o BLOCK] offline: check a parameter file, print the block length,\n"
     "                                write the raw block\n"
     "  params encode BLOCK FILE      offline: make a parameter file from a raw block\n"
-    "'tavi-cli COMMAND --help' describes one command.\n\n"
+    "'tavi-cli COMMAND --help' describes one command.\n"
+    "With --hosts, every printer command runs on each host at once, for example\n"
+    "  tavi-cli --hosts @floor.txt get-params 'backup/{host}.prm'\n\n"
     "Exit status: 0 success; 1 the operation failed (its message on stderr); 2 usage error or\n"
     "unusable input; 3 timed out (--timeout); 130 interrupted by SIGINT, which acts like the\n"
-    "Cancel button. The options override the stored settings for this run only; tavi-cli never\n"
-    "writes the settings file.";
+    "Cancel button. With --hosts: 0 when every host succeeded, else 130, 3 or 1, in that\n"
+    "order. The options override the stored settings for this run only; tavi-cli never writes\n"
+    "the settings file.";
 
 }  // namespace
 
@@ -73,6 +76,21 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
       ->type_name("SECONDS")
       ->check(CLI::PositiveNumber);
   app.add_flag("-q,--quiet", out.quiet, "No progress output");
+  std::string hosts;
+  auto* hosts_opt =
+      app.add_option(
+             "--hosts", hosts,
+             "Run the command on every host of LIST at once: comma-separated hosts, or @FILE "
+             "(one host a line, # comments, or the JSON of 'discover --json'); output paths "
+             "take {host}; one result line per host on stderr")
+          ->type_name("LIST")
+          ->excludes(host_opt);
+  app.add_option("--jobs", out.jobs, "With --hosts: at most N printers at once (default 16)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 1024));
+  app.add_flag("-y,--yes", out.yes,
+               "With --hosts: change several printers (put-params, set-head-rank, firmware, "
+               "restart) without asking");
 
   auto* report = app.add_subcommand(
       "report", "Fetch the status report; its bytes to FILE (replaced atomically) or to stdout");
@@ -141,6 +159,7 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
       {"parallel", kPortParallel}, {"network", kPortNetwork}, {"usb", kPortUsb}};
   if (port_opt->count() > 0) out.port = kPortKinds.at(port_text);
   if (host_opt->count() > 0) out.host = host;
+  if (hosts_opt->count() > 0) out.hosts = hosts;
   if (type_opt->count() > 0) out.machine_type = type == 1 ? kMachineType1 : kMachineType2;
   return {true, kExitSuccess};
 }

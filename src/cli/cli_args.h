@@ -32,6 +32,10 @@ struct Invocation {
   std::uint16_t snmp_port = 0;  // likewise
   double timeout_seconds = 0;   // 0: none
   bool quiet = false;
+  // Many printers at once: --hosts LIST as given (empty: one printer), --jobs, --yes.
+  std::optional<std::string> hosts;
+  int jobs = 16;
+  bool yes = false;
   // Command arguments.
   std::string file;       // report -o, get-params, put-params, firmware, params decode/encode FILE
   std::string output;     // params decode -o BLOCK

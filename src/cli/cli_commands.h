@@ -1,6 +1,8 @@
 // The commands of tavi-cli that talk to a printer.
 #pragma once
 
+#include <string>
+
 #include "cli/cli_args.h"
 #include "cli/cli_seams.h"
 #include "config/port_settings.h"
@@ -25,5 +27,9 @@ int RunPutParams(const CommandContext& context);
 int RunSetHeadRank(const CommandContext& context);
 int RunFirmware(const CommandContext& context);
 int RunRestart(const CommandContext& context);
+
+// The head rank of set-head-rank, from RANK or --file, checked: 0 with `head_rank` set, else the
+// exit status (2) with the message shown.
+int LoadHeadRank(const Invocation& invocation, CliMessages& messages, std::string& head_rank);
 
 }  // namespace tavi::cli

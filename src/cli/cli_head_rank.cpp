@@ -13,23 +13,30 @@
 
 namespace tavi::cli {
 
-int RunSetHeadRank(const CommandContext& context) {
-  const Invocation& invocation = context.invocation;
+int LoadHeadRank(const Invocation& invocation, CliMessages& messages, std::string& head_rank) {
   HeadRankFields fields;
   if (!invocation.rank_file.empty()) {
     PathChooser chooser(invocation.rank_file);
-    const FlowOutcome outcome = ReferenceHeadRankFlow(fields, chooser, context.messages);
-    if (outcome == FlowOutcome::kNothingFound) context.messages.ShowText(kTextNoHeadRankLine);
+    const FlowOutcome outcome = ReferenceHeadRankFlow(fields, chooser, messages);
+    if (outcome == FlowOutcome::kNothingFound) messages.ShowText(kTextNoHeadRankLine);
     if (outcome != FlowOutcome::kSuccess) return ExitStatusFor(outcome);
   } else if (ApplyHeadRankLine(invocation.rank, fields) != HeadRankLoad::kApplied) {
-    context.messages.ShowMessage(kIdsIllegalHeadRankFile);
+    messages.ShowMessage(kIdsIllegalHeadRankFile);
     return kExitUsage;
   }
+  head_rank = BuildHeadRankString(fields);
+  return kExitSuccess;
+}
+
+int RunSetHeadRank(const CommandContext& context) {
+  std::string head_rank;
+  const int loaded = LoadHeadRank(context.invocation, context.messages, head_rank);
+  if (loaded != kExitSuccess) return loaded;
   PrinterConnection connection(context.settings, context.progress, context.messages, context.clock,
                                DefaultChannelFactory(context.ports));
   // Heads are numbered from 1 on the command line; the printer counts from 0.
-  return SetHeadRank(connection, invocation.head - 1, BuildHeadRankString(fields)) ? kExitSuccess
-                                                                                   : kExitFailed;
+  return SetHeadRank(connection, context.invocation.head - 1, head_rank) ? kExitSuccess
+                                                                         : kExitFailed;
 }
 
 }  // namespace tavi::cli

@@ -5,6 +5,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
+#include "cli/cli_fleet.h"
 #include "cli/cli_offline.h"
 #include "cli/cli_seams.h"
 #include "cli/cli_texts.h"
@@ -14,7 +15,6 @@
 #include "resources/strings.h"
 
 namespace tavi::cli {
-namespace {
 
 PortSettings SettingsFor(const Invocation& invocation) {
   const std::string path =
@@ -28,6 +28,8 @@ PortSettings SettingsFor(const Invocation& invocation) {
   if (invocation.machine_type.has_value()) settings.machine_type = *invocation.machine_type;
   return settings;
 }
+
+namespace {
 
 int Dispatch(const CommandContext& context) {
   switch (context.invocation.command) {
@@ -95,6 +97,7 @@ int Run(int argc, const char* const* argv) {
   Invocation invocation;
   const ParseResult parsed = ParseArguments(argc, argv, invocation);
   if (!parsed.run) return parsed.exit_status;
+  if (invocation.hosts.has_value()) return RunFleet(invocation, SettingsFor(invocation));
   switch (invocation.command) {
     case Command::kParamsDecode:
       return RunParamsDecode(invocation, stdout, stderr);

@@ -1,7 +1,13 @@
 // tavi-cli from the command line to the exit status.
 #pragma once
 
+#include "cli/cli_args.h"
+#include "config/port_settings.h"
+
 namespace tavi::cli {
+
+// The stored settings with the command line's overrides applied.
+PortSettings SettingsFor(const Invocation& invocation);
 
 // Parses the command line, runs the command and returns the exit status.
 int Run(int argc, const char* const* argv);

@@ -23,4 +23,19 @@ inline constexpr std::string_view kTextBlockTooBig = "The block does not fit in 
 inline constexpr std::string_view kTextNoPrinters =
     "No parallel port and no matching USB printer found.";
 
+// Runs across several hosts (--hosts).
+inline constexpr std::string_view kTextFailed = "The operation failed.";
+inline constexpr std::string_view kTextInterrupted = "Interrupted.";
+inline constexpr std::string_view kTextNotStarted = "Not started.";
+inline constexpr std::string_view kTextFleetCommands =
+    "--hosts works with report, get-params, put-params, set-head-rank, firmware and restart.";
+inline constexpr std::string_view kTextFleetPort =
+    "--hosts reaches printers over the network; --port can only be network.";
+inline constexpr std::string_view kTextFleetNeedsPath =
+    "With several hosts each printer needs a file of its own: put {host} in the path, e.g. "
+    "'backup/{host}.prm' or report -o 'reports/{host}.txt'.";
+inline constexpr std::string_view kTextFleetNeedsYes =
+    "This changes several printers: give --yes to go on without a terminal to confirm it.";
+inline constexpr std::string_view kTextFleetDeclined = "Not confirmed; no printer was contacted.";
+
 }  // namespace tavi::cli

@@ -52,10 +52,8 @@ FlowOutcome GetParametersFlow(PrinterConnection& connection, FileChooser& choose
                    connection.messages());
 }
 
-FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all) {
-  Messages& messages = connection.messages();
-  const std::string path = chooser.AskOpenFile();
-  if (path.empty()) return FlowOutcome::kCancelled;
+FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
+                               std::vector<std::uint8_t>& image) {
   std::vector<std::byte> file;
   FileError error;
   // Bytes after the first 131,072 are never read.
@@ -64,7 +62,7 @@ FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& choose
     return FlowOutcome::kFileReadError;
   }
   std::vector<std::uint8_t> source(AsU8(file).begin(), AsU8(file).end());
-  std::vector<std::uint8_t> image(kParameterCapacity);
+  image.assign(kParameterCapacity, 0);
   const std::int32_t d = ParameterCodec(source, image, /*encode=*/false);
   if (d <= 0) {
     messages.ShowMessage(kIdsIllegalParameterFile);
@@ -75,8 +73,17 @@ FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& choose
     messages.ShowMessage(kIdsIllegalParameterFile);
     return FlowOutcome::kIllegalInput;
   }
-  return PutParameters(connection, std::span(image).first(size), all) ? FlowOutcome::kSuccess
-                                                                      : FlowOutcome::kFailed;
+  image.resize(size);
+  return FlowOutcome::kSuccess;
+}
+
+FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all) {
+  const std::string path = chooser.AskOpenFile();
+  if (path.empty()) return FlowOutcome::kCancelled;
+  std::vector<std::uint8_t> image;
+  const FlowOutcome loaded = LoadParameterImage(path, connection.messages(), image);
+  if (loaded != FlowOutcome::kSuccess) return loaded;
+  return PutParameters(connection, image, all) ? FlowOutcome::kSuccess : FlowOutcome::kFailed;
 }
 
 FlowOutcome FirmwareUpgradeFlow(PrinterConnection& connection, FileChooser& chooser) {

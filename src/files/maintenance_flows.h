@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavi {
 
@@ -27,6 +28,11 @@ enum class FlowOutcome {
 
 // Get Parameters: reads the printer first, then asks for the file to save (replaced atomically).
 FlowOutcome GetParametersFlow(PrinterConnection& connection, FileChooser& chooser);
+// Reads the parameter file at `path` and checks it completely: `image` becomes the parameter
+// image (the block and its check byte). Shows the file-error message or "Illegal Parameter
+// File." otherwise.
+FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
+                               std::vector<std::uint8_t>& image);
 // Put Parameters: asks for the file, validates it completely, then sends it.
 FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all);
 // Firmware Upgrade: asks for the file, reads it whole, sends it.

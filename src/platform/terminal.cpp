@@ -27,6 +27,9 @@ bool StderrIsTerminal() {
 bool StdoutIsTerminal() {
   return ::isatty(STDOUT_FILENO) == 1;
 }
+bool StdinIsTerminal() {
+  return ::isatty(STDIN_FILENO) == 1;
+}
 
 struct InterruptCatcher::Saved {
   struct sigaction interrupt {};

@@ -6,9 +6,10 @@
 
 namespace tavi {
 
-// True when standard error (or standard output) is a terminal.
+// True when standard error (or standard output, or standard input) is a terminal.
 bool StderrIsTerminal();
 bool StdoutIsTerminal();
+bool StdinIsTerminal();
 
 // For its lifetime, the first SIGINT only sets a flag (read with Interrupted()); a second SIGINT
 // ends the program the default way. SIGPIPE is ignored, so a closed output pipe shows up as a

@@ -1,0 +1,72 @@
+// One host of a run across several printers: the command's exchange with that printer alone.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli_args.h"
+#include "config/port_settings.h"
+#include "connection/default_channels.h"
+#include "platform/seams.h"
+
+namespace tavi::cli {
+
+// What every host runs. Built and checked before the first printer is contacted, then only read
+// while the hosts run.
+struct FleetJob {
+  Command command = Command::kNone;
+  PortSettings settings;  // the family and the rest; each host replaces port kind and host list
+  NetworkPorts ports;
+  std::int64_t timeout_ms = 0;      // each host's own limit from its start; 0: none
+  std::string output;               // report -o / get-params FILE, "{host}" in it; "" for report:
+                                    // the bytes are kept for standard output
+  std::vector<std::uint8_t> image;  // put-params: the parameter image; firmware: the image
+  int head_index = 0;               // set-head-rank: zero-based
+  std::string head_rank;            // set-head-rank: the head rank string
+};
+
+enum class HostOutcome { kDone, kFailed, kTimedOut, kInterrupted, kNotStarted };
+
+struct HostResult {
+  HostOutcome outcome = HostOutcome::kNotStarted;
+  int exit_status = 0;
+  std::optional<int> message_id;  // the string-table id of the failure, if it had one
+  std::string message;            // the failure's text ("" when none was shown)
+  std::string details;            // the details behind it, lines joined with "\n"
+  std::string report;             // report without -o: its bytes
+  std::int64_t duration_ms = 0;
+};
+
+// The first failure a host's exchange showed; "Done." is not one.
+class HostMessages final : public Messages {
+ public:
+  void ShowMessage(int id, std::string_view details = {}) override;
+  void ShowFileError(const FileError& error) override;
+  bool failed() const { return failed_; }
+  // Moves the failure into `result`.
+  void TakeFailure(HostResult& result);
+
+ private:
+  bool failed_ = false;
+  std::optional<int> id_;
+  std::string text_;
+  std::string details_;
+};
+
+// Runs `job` against `host` over the network with a connection, cancel source, clock, progress
+// and messages of its own. `interrupted` is looked at before every step, as --timeout is.
+HostResult RunHost(const FleetJob& job, const std::string& host,
+                   const std::function<bool()>& interrupted);
+
+// The result line's text after "host: ": "Done.", the failure and its details on one line,
+// "Timed out.", "Interrupted." or "Not started.".
+std::string ResultText(const HostResult& result);
+
+// Whether the command changes the printer (asked for across several hosts).
+bool ChangesPrinter(Command command);
+
+}  // namespace tavi::cli

@@ -1,0 +1,32 @@
+// The printers of a run across several hosts (--hosts LIST) and the output paths made for each.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavi::cli {
+
+// The most hosts one run takes; a /22 of addresses.
+inline constexpr std::size_t kMaxFleetHosts = 1024;
+// The most bytes of a host file that are read.
+inline constexpr std::size_t kMaxHostFileBytes = 1 << 20;
+// What an output path holds where each host's name goes.
+inline constexpr std::string_view kHostPlaceholder = "{host}";
+
+// LIST is comma-separated hosts, or @FILE. The host file holds one host a line (blank lines and
+// "#" comments skipped), or JSON: an array of hosts, or an object whose arrays hold them, each
+// host a string or an object with an "address" field. False with `error` set when the list
+// cannot be read, is empty, holds more than kMaxFleetHosts hosts, a host twice, or a text that
+// cannot be a host name (only letters, digits, '.', '-' and '_').
+bool ParseHostList(std::string_view list, std::vector<std::string>& hosts, std::string& error);
+
+// The same for the text of a host file.
+bool ParseHostFileText(std::string_view text, std::vector<std::string>& hosts, std::string& error);
+
+bool HasHostPlaceholder(std::string_view path);
+// `path` with every "{host}" replaced by `host`.
+std::string ExpandHostPath(std::string_view path, std::string_view host);
+
+}  // namespace tavi::cli
