@@ -62,10 +62,13 @@ class Collector {
   std::set<std::string> seen_;
 };
 
-// A JSON host: a string, or an object's "address".
+// A JSON host: a string, or an object's "address". A device that discovery marked as not of the
+// family ("family": false, listed with --all) is passed over.
 bool AddJsonHost(const nlohmann::json& entry, Collector& collector) {
   if (entry.is_string()) return collector.Add(entry.get_ref<const std::string&>());
   if (entry.is_object()) {
+    const auto family = entry.find("family");
+    if (family != entry.end() && family->is_boolean() && !family->get<bool>()) return true;
     const auto address = entry.find("address");
     if (address != entry.end() && address->is_string()) {
       return collector.Add(address->get_ref<const std::string&>());

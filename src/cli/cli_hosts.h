@@ -17,7 +17,8 @@ inline constexpr std::string_view kHostPlaceholder = "{host}";
 
 // LIST is comma-separated hosts, or @FILE. The host file holds one host a line (blank lines and
 // "#" comments skipped), or JSON: an array of hosts, or an object whose arrays hold them, each
-// host a string or an object with an "address" field. False with `error` set when the list
+// host a string or an object with an "address" field (objects with "family": false are passed
+// over: discovery's devices of other makers). False with `error` set when the list
 // cannot be read, is empty, holds more than kMaxFleetHosts hosts, a host twice, or a text that
 // cannot be a host name (only letters, digits, '.', '-' and '_').
 bool ParseHostList(std::string_view list, std::vector<std::string>& hosts, std::string& error);

@@ -294,9 +294,12 @@ TEST_F(Fleet, HostListsFromTextFilesAndDiscoveryJsonAndWhatIsRefused) {
   // in the order they were read.
   Start({}, 18519, 18165, {});
   const std::string here = Address(254);
-  test::WriteAll(dir_ / "hosts.json", R"({"printers":[{"address":")" + here +
-                                          R"(","sys_name":"bay 1"},{"address":"no..such.host"}],)"
-                                          R"("ports":[{"kind":"usb","name":"usb 1-1"}]})");
+  // The shape of "discover --json": the network's printers, then the local ports; a device of
+  // another maker (listed with --all) is passed over.
+  test::WriteAll(dir_ / "hosts.json",
+                 R"({"network":[{"address":")" + here + R"(","family":true,"sysName":"bay 1"},)" +
+                     R"({"address":"127.0.0.77","family":false},{"address":"no..such.host"}],)" +
+                     R"("usb":[{"name":"usb 1-1","used":true}]})");
   const CliRun json = Cli("--hosts @" + Quote(dir_ / "hosts.json") + " report -o " +
                           Quote(dir_.path().string() + "/{host}.txt"));
   EXPECT_EQ(json.status, 1);
