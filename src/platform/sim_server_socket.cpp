@@ -54,11 +54,20 @@ int BoundSocket(int type, std::string_view address, std::uint16_t port, std::uin
     error = std::string("socket: ") + std::strerror(errno);
     return -1;
   }
-  const int one = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  if (type == SOCK_STREAM) {
+    // TCP refuses a second listener on the port even so; UDP would share it, so never there.
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  }
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-    error =
-        "bind " + std::string(address) + ":" + std::to_string(port) + ": " + std::strerror(errno);
+    const int e = errno;
+    const std::string where = std::string(type == SOCK_STREAM ? "TCP" : "UDP") + " port " +
+                              std::string(address) + ":" + std::to_string(port);
+    if (e == EADDRINUSE) {
+      error = where + " is already in use (another virtual printer or server holds it)";
+    } else {
+      error = "cannot bind " + where + ": " + std::strerror(e);
+    }
     ::close(fd);
     return -1;
   }
@@ -118,7 +127,7 @@ bool SimTcpListener::Listen(std::string_view address, std::uint16_t port, std::s
   Close();
   fd_ = BoundSocket(SOCK_STREAM, address, port, port_, error);
   if (fd_ < 0) return false;
-  if (::listen(fd_, 8) != 0) {
+  if (::listen(fd_, 16) != 0) {
     error = std::string("listen: ") + std::strerror(errno);
     Close();
     return false;

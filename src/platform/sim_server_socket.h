@@ -1,5 +1,6 @@
 // Server-side sockets for the virtual printer: a TCP listener with its connections and a bound
 // UDP socket. Every wait is bounded by a time-out so that server threads can notice a stop.
+// Both sockets are exclusive: a port another socket holds (any user's) makes the bind fail.
 #pragma once
 
 #include <cstddef>
@@ -23,16 +24,24 @@ struct SimPeer {
   std::string Text() const;  // "127.0.0.1:40000"
 };
 
-class SimTcpConnection {
+// A byte stream to one client, as the server's connection handlers see it.
+class SimStream {
+ public:
+  virtual ~SimStream() = default;
+  // Bytes received (> 0), kSimRecvClosed, kSimRecvError or kSimRecvTimeout.
+  virtual int Receive(std::span<std::byte> into, int timeout_ms) = 0;
+  virtual bool SendAll(std::span<const std::byte> bytes) = 0;
+};
+
+class SimTcpConnection final : public SimStream {
  public:
   SimTcpConnection(int fd, SimPeer peer);
-  ~SimTcpConnection();
+  ~SimTcpConnection() override;
   SimTcpConnection(const SimTcpConnection&) = delete;
   SimTcpConnection& operator=(const SimTcpConnection&) = delete;
 
-  // Bytes received (> 0), kSimRecvClosed, kSimRecvError or kSimRecvTimeout.
-  int Receive(std::span<std::byte> into, int timeout_ms);
-  bool SendAll(std::span<const std::byte> bytes);
+  int Receive(std::span<std::byte> into, int timeout_ms) override;
+  bool SendAll(std::span<const std::byte> bytes) override;
   // Closes with a reset instead of an orderly close.
   void Abort();
   const SimPeer& peer() const { return peer_; }
@@ -49,7 +58,8 @@ class SimTcpListener {
   SimTcpListener(const SimTcpListener&) = delete;
   SimTcpListener& operator=(const SimTcpListener&) = delete;
 
-  // Binds (address reuse on) and listens; port 0 takes an ephemeral port.
+  // Binds and listens; port 0 takes an ephemeral port. Address reuse is on, which on this
+  // system only lets a restart bind beside closing connections, never beside a listener.
   bool Listen(std::string_view address, std::uint16_t port, std::string& error);
   std::uint16_t port() const { return port_; }
   bool IsOpen() const { return fd_ >= 0; }
@@ -69,6 +79,7 @@ class SimUdpSocket {
   SimUdpSocket(const SimUdpSocket&) = delete;
   SimUdpSocket& operator=(const SimUdpSocket&) = delete;
 
+  // Binds without address reuse, so that no second socket can share the port.
   bool Bind(std::string_view address, std::uint16_t port, std::string& error);
   std::uint16_t port() const { return port_; }
   // Datagram length (>= 0, cut at into.size()), kSimRecvError or kSimRecvTimeout.

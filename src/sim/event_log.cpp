@@ -74,11 +74,46 @@ void EventLog::SetTimeSource(std::function<std::int64_t()> now) {
   now_ = std::move(now);
 }
 
+void EventLog::Deliver(Event event) {
+  if (sink_) sink_(event);
+  if (events_.size() < kMaxKept) events_.push_back(std::move(event));
+}
+
+void EventLog::Summarise(std::int64_t now, bool all) {
+  for (auto& [kind, w] : windows_) {
+    if (w.suppressed == 0 || (!all && now - w.start_ms < kWindowMs)) continue;
+    Event summary;
+    summary.time_ms = now;
+    summary.kind = "events-suppressed";
+    summary.fields = {{"kind", kind, false},
+                      {"count", std::to_string(w.suppressed), true},
+                      {"window_ms", std::to_string(now - w.start_ms), true}};
+    w = Window{now, 0, 0};
+    --kinds_suppressing_;
+    Deliver(std::move(summary));
+  }
+}
+
 void EventLog::Add(Event event) {
   std::lock_guard lock(mutex_);
   if (now_) event.time_ms = now_();
-  if (sink_) sink_(event);
-  if (events_.size() < kMaxKept) events_.push_back(std::move(event));
+  const std::int64_t now = event.time_ms;
+  if (kinds_suppressing_ > 0) Summarise(now, false);
+  auto it = windows_.find(event.kind);
+  if (it == windows_.end()) it = windows_.emplace(event.kind, Window{now, 0, 0}).first;
+  Window& w = it->second;
+  if (now - w.start_ms >= kWindowMs) w = Window{now, 0, 0};
+  if (w.logged >= kPerKindInWindow) {
+    if (w.suppressed++ == 0) ++kinds_suppressing_;
+    return;
+  }
+  ++w.logged;
+  Deliver(std::move(event));
+}
+
+void EventLog::Flush() {
+  std::lock_guard lock(mutex_);
+  if (kinds_suppressing_ > 0) Summarise(now_ ? now_() : 0, true);
 }
 
 std::vector<Event> EventLog::Events() const {

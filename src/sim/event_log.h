@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -45,24 +46,42 @@ struct Ev {
   Event event;
 };
 
-// Thread-safe; keeps every event (bounded) and hands each one to the sink as it comes.
+// Thread-safe; keeps the events (bounded) and hands each one to the sink as it comes. Repeated
+// events are summarised: of one kind, at most kPerKindInWindow are logged within a window of
+// kWindowMs; the rest are counted and reported in one "events-suppressed" event (kind, count)
+// when the window has passed or at Flush.
 class EventLog {
  public:
   using Sink = std::function<void(const Event&)>;
-  static constexpr std::size_t kMaxKept = 100000;
+  static constexpr std::size_t kMaxKept = 20000;
+  static constexpr std::int64_t kWindowMs = 10000;
+  static constexpr std::size_t kPerKindInWindow = 500;
 
   void SetSink(Sink sink);
   // Stamps each added event with this time (milliseconds).
   void SetTimeSource(std::function<std::int64_t()> now);
   void Add(Event event);
+  // Reports what is still being suppressed now.
+  void Flush();
   std::vector<Event> Events() const;
   // Events of one kind, in order.
   std::vector<Event> OfKind(std::string_view kind) const;
   std::size_t Count(std::string_view kind) const;
 
  private:
+  struct Window {
+    std::int64_t start_ms = 0;
+    std::size_t logged = 0;
+    std::size_t suppressed = 0;
+  };
+  void Deliver(Event event);
+  // Summarises every kind whose window has passed at `now` (all of them when `all`).
+  void Summarise(std::int64_t now, bool all);
+
   mutable std::mutex mutex_;
   std::vector<Event> events_;
+  std::map<std::string, Window, std::less<>> windows_;
+  std::size_t kinds_suppressing_ = 0;
   Sink sink_;
   std::function<std::int64_t()> now_;
 };

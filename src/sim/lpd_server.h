@@ -1,31 +1,31 @@
-// The virtual printer's LPD side (RFC 1179, receive-job only): one model session per job, one
-// model write per data file. Runs on its own thread; connections are served one at a time.
+// The virtual printer's LPD side: a listener that serves every connection on its own thread, at
+// most kLpdMaxConnections at a time, so that no client can hold the service for others.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <list>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
 namespace tavi {
 class Clock;
 class SimTcpListener;
-class SimTcpConnection;
 }  // namespace tavi
 
 namespace tavi::sim {
 
 class PrinterModel;
 
-// Limits on what a client may send.
-inline constexpr std::size_t kLpdMaxLine = 256;
-inline constexpr std::size_t kLpdMaxFileBytes = 64u << 20;
-inline constexpr int kLpdIdleTimeoutMs = 30000;
+// Connections served at once; one more is closed at once (and logged).
+inline constexpr std::size_t kLpdMaxConnections = 16;
 
 class LpdServer {
  public:
-  // `clock` paces the slow-acknowledgement fault; the model supplies the fault switches.
+  // `clock` measures each connection's steps and paces the slow-acknowledgement fault; the
+  // model supplies the fault switches.
   LpdServer(PrinterModel& model, Clock& clock);
   ~LpdServer();
   LpdServer(const LpdServer&) = delete;
@@ -33,13 +33,20 @@ class LpdServer {
 
   // Binds `address`:`port` (0: ephemeral) and starts the thread.
   bool Start(const std::string& address, std::uint16_t port, std::string& error);
-  // Stops the thread and closes the listener; joins.
+  // Stops the accepting thread and every connection, closes the listener; joins.
   void Stop();
   std::uint16_t port() const { return port_; }
+  // Connections being served now.
+  std::size_t Active();
 
  private:
+  struct Worker {
+    std::thread thread;
+    std::atomic<bool> done{false};
+  };
   void Run();
-  void Serve(SimTcpConnection& connection);
+  // Joins the workers that finished.
+  void Reap();
 
   PrinterModel& model_;
   Clock& clock_;
@@ -48,6 +55,8 @@ class LpdServer {
   std::unique_ptr<SimTcpListener> listener_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
+  std::mutex workers_mutex_;
+  std::list<Worker> workers_;
 };
 
 }  // namespace tavi::sim

@@ -9,9 +9,6 @@
 namespace tavi::sim {
 namespace {
 
-// Bytes of received writes kept for assertions; later writes are kept by size only.
-constexpr std::size_t kMaxKeptWriteBytes = 64u << 20;
-
 std::uint32_t ByteSum(std::string_view bytes) {
   std::uint32_t sum = 0;
   for (char c : bytes) sum += static_cast<unsigned char>(c);
@@ -93,7 +90,7 @@ void PrinterModel::SetOptions(SimOptions options) {
 
 std::vector<ReceivedWrite> PrinterModel::Writes() const {
   std::lock_guard lock(mutex_);
-  return writes_;
+  return {writes_.begin(), writes_.end()};
 }
 
 std::string PrinterModel::Params() const {
@@ -151,12 +148,15 @@ void PrinterModel::Log(Ev ev) {
 
 void PrinterModel::RecordWrite(int session, const std::string& origin, std::string_view bytes) {
   std::lock_guard lock(mutex_);
+  // A write larger than the whole allowance is kept by its place only.
   ReceivedWrite w{session, origin, {}};
-  if (write_bytes_kept_ + bytes.size() <= kMaxKeptWriteBytes) {
-    w.bytes.assign(bytes);
-    write_bytes_kept_ += bytes.size();
-  }
+  if (bytes.size() <= kMaxKeptWriteBytes) w.bytes.assign(bytes);
+  write_bytes_kept_ += w.bytes.size();
   writes_.push_back(std::move(w));
+  while (writes_.size() > kMaxKeptWrites || write_bytes_kept_ > kMaxKeptWriteBytes) {
+    write_bytes_kept_ -= writes_.front().bytes.size();
+    writes_.pop_front();
+  }
 }
 
 void PrinterModel::StartReply(std::string_view command) {

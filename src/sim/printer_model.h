@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,9 @@ class Clock;
 namespace tavi::sim {
 
 class PrinterModel;
+
+inline constexpr std::size_t kMaxKeptWrites = 4096;
+inline constexpr std::size_t kMaxKeptWriteBytes = 16u << 20;
 
 // The reply text shown while no answer is being published.
 inline constexpr std::string_view kIdleReply = "STATUS=IDLE;";
@@ -97,7 +101,8 @@ class PrinterModel {
   EventLog& log() { return log_; }
   Clock& clock() { return clock_; }
 
-  // For assertions.
+  // For assertions: the latest writes, at most kMaxKeptWrites of them and kMaxKeptWriteBytes of
+  // their bytes (the oldest go first).
   std::vector<ReceivedWrite> Writes() const;
   std::string Params() const;
   std::map<int, std::string> HeadRanks() const;
@@ -137,7 +142,7 @@ class PrinterModel {
   std::string params_;
   std::map<int, std::string> head_ranks_;
   std::optional<Publication> publication_;
-  std::vector<ReceivedWrite> writes_;
+  std::deque<ReceivedWrite> writes_;
   std::size_t write_bytes_kept_ = 0;
   std::int64_t firmware_size_ = -1;
   std::string firmware_sha256_;

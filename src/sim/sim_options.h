@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "resources/constants.h"
+
 namespace tavi::sim {
 
 // The order in which the reply texts of one answer are published (each cycles until the
@@ -52,9 +54,10 @@ struct SimOptions {
   std::int32_t reply_delay_ms = 300;  // replies are published from this long after the command
   std::int32_t away_ms = 5000;        // how long a restart keeps the printer away
   std::uint32_t shuffle_seed = 1;
-  bool report_crlf = true;            // line ends of the built-in report
-  std::optional<std::string> report;  // replaces the built-in report
-  std::optional<std::string> params;  // replaces the built-in parameter block
+  bool report_crlf = true;                // line ends of the built-in report
+  std::optional<std::string> report;      // replaces the built-in report
+  std::optional<std::string> params;      // replaces the built-in parameter block
+  std::string community{kSnmpCommunity};  // the SNMP agent answers only this community
   SnmpFaults snmp;
   LpdFaults lpd;
 };

@@ -85,6 +85,10 @@ std::string SnmpAgent::Answer(std::string_view datagram, bool& restart) {
             .Num("bytes", static_cast<std::int64_t>(datagram.size())));
     return {};
   }
+  if (m.community != options.community) {
+    log(Ev("snmp-wrong-community").Str("community", Printable(m.community, 32)));
+    return {};
+  }
   if (m.pdu_type != kPduGet && m.pdu_type != kPduSet && m.pdu_type != kPduGetNext) {
     log(Ev("snmp-unsupported-pdu").Num("type", m.pdu_type));
     return {};
@@ -139,6 +143,16 @@ std::string SnmpAgent::Answer(std::string_view datagram, bool& restart) {
     asks_restart = false;
   }
   std::string response = EncodeSnmpMessage(r);
+  if (response.size() > datagram.size() + kSnmpReplyRoom) {
+    r.bindings = m.bindings;
+    r.error_status = kSnmpTooBig;
+    r.error_index = 0;
+    response = EncodeSnmpMessage(r);
+    malformed_done = asks_restart = false;
+    log(Ev("snmp-too-big")
+            .Num("bindings", static_cast<std::int64_t>(m.bindings.size()))
+            .Num("request_bytes", static_cast<std::int64_t>(datagram.size())));
+  }
   if (malformed_done && r.error_status == 0) log(Ev("snmp-malformed-response"));
   if (options.snmp.truncated) {
     response.resize(response.size() / 2);

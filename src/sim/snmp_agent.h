@@ -1,5 +1,7 @@
 // The virtual printer's SNMP agent: answers GetRequests of the reply object with the current
-// reply text and takes the restart SetRequest. Runs on its own thread.
+// reply text and takes the restart SetRequest. Runs on its own thread. It answers only its
+// community, and a response is never larger than the request plus room for one reply text:
+// a request whose answer would be larger gets tooBig with the request's own bindings.
 #pragma once
 
 #include <atomic>
@@ -17,8 +19,12 @@ namespace tavi::sim {
 
 class PrinterModel;
 
+inline constexpr std::int64_t kSnmpTooBig = 1;
 inline constexpr std::int64_t kSnmpNoSuchName = 2;
 inline constexpr std::int64_t kSnmpBadValue = 3;
+
+// How much larger than its request a response may be: one reply text and its header.
+inline constexpr std::size_t kSnmpReplyRoom = 1024;
 
 class SnmpAgent {
  public:

@@ -27,6 +27,7 @@ bool VirtualPrinter::Start(std::string& error) {
 void VirtualPrinter::Stop() {
   lpd_.Stop();
   snmp_.Stop();
+  model_.log().Flush();
 }
 
 std::unique_ptr<Channel> VirtualPrinter::MakeDeviceChannel(std::int32_t port_kind) {

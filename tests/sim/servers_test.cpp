@@ -8,84 +8,14 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/socket.h"
 #include "poller.h"
 #include "resources/constants.h"
 #include "sim/snmp_ber.h"
 #include "sim/virtual_printer.h"
+#include "sim_clients.h"
 
 namespace tavi::sim {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// A client socket whose blocking calls give up after `ms`.
-std::unique_ptr<Socket> Client(Socket::Kind kind, const char* address, std::uint16_t port,
-                               int ms = 2000) {
-  auto s = std::make_unique<Socket>(kind);
-  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  s->SetPendingHook([deadline] { return Clock::now() < deadline; });
-  Ipv4 ip;
-  if (!ParseDottedAddress(address, ip) || !s->Connect(ip, port)) return nullptr;
-  return s;
-}
-
-bool Send(Socket& s, std::string_view bytes) {
-  return s.Send(std::as_bytes(std::span(bytes.data(), bytes.size()))) ==
-         static_cast<std::int32_t>(bytes.size());
-}
-
-// The first byte of the next answer; -1 when the peer closed or nothing came.
-int Answer(Socket& s) {
-  std::byte b[64];
-  const auto n = s.Receive(b);
-  return n > 0 ? static_cast<int>(b[0]) : -1;
-}
-
-// Sends one data file and returns the first bytes of the two acknowledgements (-1: none).
-std::pair<int, int> DataFile(Socket& s, std::string_view data) {
-  if (!Send(s, "\x03" + std::to_string(data.size()) + " x\n")) return {-1, -1};
-  const int first = Answer(s);
-  if (first != 0) return {first, -1};
-  if (!Send(s, data) || !Send(s, std::string(1, '\0'))) return {0, -1};
-  return {0, Answer(s)};
-}
-
-// Waits (real time) until `done` holds, at most two seconds.
-template <typename F>
-bool Eventually(F done) {
-  for (int i = 0; i < 200; ++i) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return done();
-}
-
-VirtualPrinterConfig Config(const char* address) {
-  VirtualPrinterConfig c;
-  c.address = address;
-  c.options.reply_delay_ms = 0;
-  c.options.away_ms = 800;
-  return c;
-}
-
-// The GetRequest of the reply object, request id 0x00001234, built octet by octet.
-std::string ReplyGetRequest() {
-  const unsigned char bytes[] = {0x30, 0x2E, 0x02, 0x01, 0x00, 0x04, 0x06, 'p',  'u',  'b',
-                                 'l',  'i',  'c',  0xA0, 0x21, 0x02, 0x04, 0x00, 0x00, 0x12,
-                                 0x34, 0x02, 0x01, 0x00, 0x02, 0x01, 0x00, 0x30, 0x13, 0x30,
-                                 0x11, 0x06, 0x0D, 0x2B, 0x06, 0x01, 0x04, 0x01, 0xB9, 0x6D,
-                                 0x02, 0x02, 0x02, 0x01, 0x18, 0x01, 0x05, 0x00};
-  return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
-}
-
-// One datagram exchange; "" when nothing came back in time.
-std::string Exchange(Socket& udp, std::string_view request) {
-  if (!Send(udp, request)) return {};
-  std::string buf(2000, '\0');
-  const auto n = udp.Receive(std::as_writable_bytes(std::span(buf.data(), buf.size())));
-  return n > 0 ? buf.substr(0, static_cast<std::size_t>(n)) : std::string{};
-}
 
 TEST(LpdAndSnmp, JobFromAPlainSocketThenRepliesPolledOverSnmp) {
   VirtualPrinter printer(Config("127.0.0.42"));

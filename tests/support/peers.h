@@ -40,6 +40,7 @@ class ChildProcess {
   bool Running();
   // SIGTERM to the group, then waits for the PID (SIGKILL after 3 s).
   void Stop();
+  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;

@@ -51,10 +51,14 @@ int main(int argc, char** argv) {
       "over LPD (queue \"lp1\"), answers reply reads over SNMP (the reply object as an OCTET "
       "STRING) and restarts on the SNMP restart request. Every event is logged on stdout, one "
       "line each. Ctrl-C or SIGTERM stops it."};
-  app.add_option("--address", config.address, "IPv4 address to serve on")->capture_default_str();
+  app.add_option("--address", config.address,
+                 "IPv4 address to serve on (loopback unless given; 0.0.0.0 is every interface)")
+      ->capture_default_str();
   app.add_option("--lpd-port", config.lpd_port, "LPD (TCP) port; 0 picks a free one")
       ->capture_default_str();
   app.add_option("--snmp-port", config.snmp_port, "SNMP (UDP) port; 0 picks a free one")
+      ->capture_default_str();
+  app.add_option("--community", o.community, "the only SNMP community answered")
       ->capture_default_str();
   app.add_option("--family", o.family, "printer family: 1 takes access code A, 2 access code B")
       ->check(CLI::IsMember({1, 2}))
