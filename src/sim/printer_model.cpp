@@ -192,7 +192,7 @@ void PrinterModel::ClosingZero(int session) {
 }
 
 void PrinterModel::PutParams(int session, std::string_view command, std::string_view image) {
-  if (image.empty()) {
+  if (image.size() < 2) {  // no block before the check byte
     Log(Ev("params-rejected").Num("session", session).Str("reason", "empty image"));
     return;
   }

@@ -1,0 +1,101 @@
+// The SNMP client's whole receive path, through the network channel's reply read: a request goes
+// out over loopback to an agent played here, which answers with the input as one datagram; the
+// channel then reports the error status or hands back the value text, whose reply field is read
+// as the pollers read it. Checks that every text stays within its capacity and that a failure
+// names the receive.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "config/port_settings.h"
+#include "connection/network_channel.h"
+#include "platform/seams.h"
+#include "platform/sim_server_socket.h"
+#include "protocol/reply_framing.h"
+#include "resources/constants.h"
+#include "resources/strings.h"
+#include "snmp/snmp_client.h"
+
+namespace {
+
+constexpr const char* kAgentAddress = "127.0.0.161";
+constexpr std::size_t kMaxUdpPayload = 65507;
+// Pumps allowed after the answer went out before the read is cancelled (a lost datagram).
+constexpr int kPumpsAfterAnswer = 50;
+
+// The agent: answers the first request it sees, from inside the client's wait.
+class AnsweringProgress final : public tavi::ProgressDialog {
+ public:
+  AnsweringProgress(tavi::SimUdpSocket& agent, std::span<const std::byte> answer)
+      : agent_(agent), answer_(answer) {}
+  void Show(bool) override {}
+  void SetProgressRange(std::int32_t) override {}
+  void SetProgressPos(std::int32_t) override {}
+  bool IsCancelled() const override { return pumps_after_answer_ > kPumpsAfterAnswer; }
+  void PumpMessages(bool) override {
+    if (answered_) {
+      ++pumps_after_answer_;
+      return;
+    }
+    std::byte request[2048];
+    tavi::SimPeer from;
+    if (agent_.ReceiveFrom(request, from, 0) < 0) return;
+    agent_.SendTo(answer_, from);
+    answered_ = true;
+  }
+
+ private:
+  tavi::SimUdpSocket& agent_;
+  std::span<const std::byte> answer_;
+  bool answered_ = false;
+  int pumps_after_answer_ = 0;
+};
+
+tavi::SimUdpSocket& Agent() {
+  static tavi::SimUdpSocket* agent = [] {
+    auto* s = new tavi::SimUdpSocket;
+    std::string error;
+    if (!s->Bind(kAgentAddress, 0, error)) std::abort();
+    return s;
+  }();
+  return *agent;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size > kMaxUdpPayload) return 0;
+  tavi::SimUdpSocket& agent = Agent();
+  const std::vector<std::byte> answer(reinterpret_cast<const std::byte*>(data),
+                                      reinterpret_cast<const std::byte*>(data) + size);
+  tavi::PortSettings settings;
+  settings.port = tavi::kPortNetwork;
+  settings.hosts = {kAgentAddress};
+  AnsweringProgress progress(agent, answer);
+  tavi::SteadyClock clock;
+  tavi::NetworkChannel channel({settings, progress, clock}, {0, agent.port()});
+
+  std::string text;
+  tavi::ChannelFailure failure;
+  if (!channel.ReadReply(text, failure)) {
+    if (failure.message_id != tavi::kIdsFailedToReceive) std::abort();
+    if (failure.details.empty() || failure.details.size() >= tavi::kSnmpLastErrorCapacity) {
+      std::abort();
+    }
+    return 0;
+  }
+  if (size > tavi::kSnmpAreaSize) std::abort();  // a datagram the area cannot hold was taken
+  if (text.size() >= tavi::kSnmpValueCapacity) std::abort();
+  for (std::string_view marker : {tavi::kMarkerReport, tavi::kMarkerReadParam}) {
+    const std::string payload = tavi::ExtractReplyField(text, marker);
+    if (payload.size() > text.size()) std::abort();
+    const tavi::PayloadIndex at = tavi::ReadPayloadIndex(payload);
+    if (at.stop > tavi::WorkingPayload(payload).size()) std::abort();
+    const std::int32_t n = tavi::ReadHeaderCount(payload, at.stop);
+    if (n < 0 || n > tavi::kMaxChunkCount) std::abort();
+  }
+  return 0;
+}
