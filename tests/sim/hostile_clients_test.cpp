@@ -62,16 +62,7 @@ TEST(SimAsServer, HoldingClientsNeitherBlockAJobNorTakeMoreThanTheirShare) {
   ASSERT_TRUE(AskForReport(*job));
   auto udp = Client(Socket::Kind::kDatagram, "127.0.0.151", printer.snmp_port(), 10000);
   ASSERT_TRUE(udp);
-  const auto result = test::PollAnswer(
-      [&](std::string& text) {
-        SnmpMessage m;
-        std::string why;
-        if (!ParseSnmpMessage(Exchange(*udp, ReplyGetRequest()), m, why)) return false;
-        if (m.error_status != 0 || m.bindings.size() != 1) return false;
-        text = m.bindings[0].value;
-        return true;
-      },
-      kMarkerReport);
+  const auto result = PollReportOverSnmp(*udp);
   ASSERT_TRUE(result.complete);
   EXPECT_EQ(result.data, printer.model().ReportText());
   job->Close();

@@ -38,16 +38,7 @@ TEST(LpdAndSnmp, JobFromAPlainSocketThenRepliesPolledOverSnmp) {
   EXPECT_NE(first.find(std::string("\x02\x04\x00\x00\x12\x34", 6)), std::string::npos);
   EXPECT_NE(first.find("REPORT:0,"), std::string::npos);
 
-  const auto result = test::PollAnswer(
-      [&](std::string& text) {
-        SnmpMessage m;
-        std::string why;
-        if (!ParseSnmpMessage(Exchange(*udp, ReplyGetRequest()), m, why)) return false;
-        if (m.error_status != 0 || m.bindings.size() != 1) return false;
-        text = m.bindings[0].value;
-        return m.bindings[0].value_tag == kBerOctetString;
-      },
-      kMarkerReport);
+  const auto result = PollReportOverSnmp(*udp);
   ASSERT_TRUE(result.complete);
   EXPECT_EQ(result.data, printer.model().ReportText());
 

@@ -11,6 +11,9 @@
 #include <utility>
 
 #include "platform/socket.h"
+#include "poller.h"
+#include "resources/constants.h"
+#include "sim/snmp_ber.h"
 #include "sim/virtual_printer.h"
 
 namespace tavi::sim {
@@ -83,6 +86,20 @@ inline std::string Exchange(Socket& udp, std::string_view request) {
   std::string buf(2000, '\0');
   const auto n = udp.Receive(std::as_writable_bytes(std::span(buf.data(), buf.size())));
   return n > 0 ? buf.substr(0, static_cast<std::size_t>(n)) : std::string{};
+}
+
+// Polls the report's answer over SNMP, one GetRequest of the reply object per reply text.
+inline test::PollResult PollReportOverSnmp(Socket& udp) {
+  return test::PollAnswer(
+      [&](std::string& text) {
+        SnmpMessage m;
+        std::string why;
+        if (!ParseSnmpMessage(Exchange(udp, ReplyGetRequest()), m, why)) return false;
+        if (m.error_status != 0 || m.bindings.size() != 1) return false;
+        text = m.bindings[0].value;
+        return m.bindings[0].value_tag == kBerOctetString;
+      },
+      kMarkerReport);
 }
 
 }  // namespace tavi::sim
