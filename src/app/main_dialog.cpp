@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -96,11 +97,15 @@ void MainDialog::EnableCommands(bool enable) {
   }
 }
 
-void MainDialog::RunCommand(const std::function<void()>& body) {
+void MainDialog::RunCommand(int button_id, const std::function<void()>& body) {
   {
     CommandScope scope(*this, busy_);
     body();
   }
+  // The keyboard goes back to the button that started the operation, in this window, also when
+  // the window that the operation opened took the activation with it.
+  if (isVisible() && QApplication::activeWindow() == nullptr) activateWindow();
+  if (QWidget* button = FindControl(*this, button_id)) button->setFocus(Qt::OtherFocusReason);
   if (held_result_ >= 0) {
     const int result = held_result_;
     held_result_ = -1;
@@ -109,11 +114,11 @@ void MainDialog::RunCommand(const std::function<void()>& body) {
 }
 
 void MainDialog::OnSelectPort() {
-  RunCommand([this] { operations_.select_port(*this); });
+  RunCommand(kIdSelectPort, [this] { operations_.select_port(*this); });
 }
 
 void MainDialog::OnGetReport() {
-  RunCommand([this] {
+  RunCommand(kIdGetReport, [this] {
     std::string report;
     if (!operations_.get_report(*this, report)) return;
     GetReportDialog window(chooser_, connection_.messages(), this);
@@ -123,19 +128,19 @@ void MainDialog::OnGetReport() {
 }
 
 void MainDialog::OnGetParameters() {
-  RunCommand([this] { operations_.get_parameters(*this); });
+  RunCommand(kIdGetParameters, [this] { operations_.get_parameters(*this); });
 }
 
 void MainDialog::OnPutParameters() {
-  RunCommand([this] { operations_.put_parameters(*this, all_option_ != 0); });
+  RunCommand(kIdPutParameters, [this] { operations_.put_parameters(*this, all_option_ != 0); });
 }
 
 void MainDialog::OnSetHeadRank() {
-  RunCommand([this] { operations_.set_head_rank(*this); });
+  RunCommand(kIdSetHeadRank, [this] { operations_.set_head_rank(*this); });
 }
 
 void MainDialog::OnFirmwareUpgrade() {
-  RunCommand([this] { operations_.firmware_upgrade(*this); });
+  RunCommand(kIdFirmwareUpgrade, [this] { operations_.firmware_upgrade(*this); });
 }
 
 bool MainDialog::OnSysCommand(unsigned id) {

@@ -78,8 +78,9 @@ class MainDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  // Runs one operation between EnableCommands(false) and EnableCommands(true).
-  void RunCommand(const std::function<void()>& body);
+  // Runs one operation between EnableCommands(false) and EnableCommands(true), then gives the
+  // keyboard focus back to button `button_id`.
+  void RunCommand(int button_id, const std::function<void()>& body);
 
   int all_option_ = 0;
   std::string development_text_;

@@ -1,9 +1,8 @@
 #include "app/qt_progress_dialog.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QProgressBar>
 #include <QPushButton>
-#include <algorithm>
 #include <cstdint>
 
 #include "app/dialog_builder.h"
@@ -16,31 +15,52 @@ QtProgressDialog::QtProgressDialog(QWidget* parent) : QDialog(parent) {
   if (auto* cancel = FindControlAs<QPushButton>(*this, kIdCancel)) {
     connect(cancel, &QPushButton::clicked, this, &QtProgressDialog::reject);
   }
+  Draw();
+}
+
+void QtProgressDialog::PlaceOver(QWidget* starter) {
+  if (starter == nullptr || starter == this) return;
+  starter = starter->window();
+  starter_ = starter;
+  if (parentWidget() == starter) return;
+  // Reparenting drops the window flags; keep the template's.
+  setParent(starter, windowFlags());
+  // A window that goes away first lets go of this one, which its owner destroys itself.
+  disconnect(starter_gone_);
+  starter_gone_ = connect(starter, &QObject::destroyed, this, [this, starter] {
+    if (parentWidget() == starter) setParent(nullptr, windowFlags());
+  });
 }
 
 void QtProgressDialog::Show(bool show) {
   // A request that does not change the visibility is no show notification: a hide request on
   // the window that Cancel already hid leaves the cancel flag set.
-  if (show == isVisible()) return;
+  if (show && !state_.visible()) {
+    QWidget* starter = QApplication::activeModalWidget();
+    if (starter == nullptr || starter == this) starter = QApplication::activeWindow();
+    PlaceOver(starter);
+  }
+  if (!state_.RequestShow(show)) return;
+  Draw();
   setVisible(show);
-  cancelled_ = false;
   if (show) {
-    if (auto* bar = FindControlAs<QProgressBar>(*this, kIdProgressBar)) bar->setValue(0);
+    raise();
+    activateWindow();
+    if (QWidget* cancel = FindControl(*this, kIdCancel)) cancel->setFocus(Qt::OtherFocusReason);
+  } else {
+    ReturnActivation();
   }
 }
 
 void QtProgressDialog::SetProgressRange(std::int32_t n) {
-  // The bar's bounds are 16-bit values.
-  const int upper = static_cast<std::uint16_t>(static_cast<std::uint32_t>(n));
-  if (auto* bar = FindControlAs<QProgressBar>(*this, kIdProgressBar)) bar->setRange(0, upper);
+  state_.SetRange(n);
+  Draw();
   PumpMessages(false);
 }
 
 void QtProgressDialog::SetProgressPos(std::int32_t p) {
-  if (auto* bar = FindControlAs<QProgressBar>(*this, kIdProgressBar)) {
-    // The bar shows positions outside its range at the nearest bound.
-    bar->setValue(std::clamp<int>(p, bar->minimum(), bar->maximum()));
-  }
+  state_.SetPos(p);
+  Draw();
   PumpMessages(false);
 }
 
@@ -48,9 +68,25 @@ void QtProgressDialog::PumpMessages(bool /*stop_at_socket*/) {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void QtProgressDialog::Draw() {
+  auto* bar = FindControlAs<QProgressBar>(*this, kIdProgressBar);
+  if (bar == nullptr) return;
+  if (state_.waiting()) {
+    bar->setRange(0, 0);  // a busy bar: alive, nothing known yet
+    return;
+  }
+  bar->setRange(0, state_.upper());
+  bar->setValue(state_.shown_pos());
+}
+
+void QtProgressDialog::ReturnActivation() {
+  if (starter_ != nullptr && starter_->isVisible()) starter_->activateWindow();
+}
+
 void QtProgressDialog::reject() {
-  cancelled_ = true;
+  if (state_.Cancel()) Draw();
   QDialog::reject();  // hides the window; not a show request, so the flag stays set
+  ReturnActivation();
 }
 
 }  // namespace tavi

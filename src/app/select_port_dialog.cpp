@@ -132,9 +132,30 @@ void SelectPortDialog::OnDeleteHost() {
 }
 
 void SelectPortDialog::OnRestart() {
-  // A progress window of Restart's own, apart from the printer connection's.
-  QtProgressDialog progress;
-  RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, snmp_port_);
+  // Restart runs its own event pumping; a second click meanwhile starts nothing.
+  if (restarting_) return;
+  restarting_ = true;
+  {
+    // A progress window of Restart's own, apart from the printer connection's, over this one.
+    QtProgressDialog progress(this);
+    RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, snmp_port_);
+  }
+  restarting_ = false;
+  if (QWidget* restart = FindControl(*this, kIdRestart)) restart->setFocus(Qt::OtherFocusReason);
+  if (held_result_ >= 0) {
+    const int result = held_result_;
+    held_result_ = -1;
+    QDialog::done(result);
+  }
+}
+
+void SelectPortDialog::done(int result) {
+  // OK, Cancel or the close box while Restart waits: the window closes once Restart is over.
+  if (restarting_) {
+    held_result_ = result;
+    return;
+  }
+  QDialog::done(result);
 }
 
 void SelectPortDialog::accept() {

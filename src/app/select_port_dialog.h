@@ -33,6 +33,8 @@ class SelectPortDialog : public QDialog {
 
   // OK: the rules take the combo box's state and the radio marks; then the window closes.
   void accept() override;
+  // Closing while Restart runs is held until Restart is over.
+  void done(int result) override;
 
  private:
   void Mirror();
@@ -42,6 +44,8 @@ class SelectPortDialog : public QDialog {
   Messages& messages_;
   Clock& clock_;
   std::uint16_t snmp_port_;
+  bool restarting_ = false;
+  int held_result_ = -1;  // the result of a close asked for during Restart; -1 for none
 };
 
 // Shows the Select Port window modally on `settings`; OK writes the results back into them

@@ -14,6 +14,8 @@ namespace {
 // The longest a cancelled wait goes on.
 constexpr int kSleepSliceMs = 10;
 constexpr int kBarWidth = 40;
+// What `drawn_` holds while the bar shows that it waits for its first news.
+constexpr int kDrawnWaiting = 1001;
 
 }  // namespace
 
@@ -53,11 +55,8 @@ CliProgress::~CliProgress() {
 }
 
 void CliProgress::Show(bool show) {
-  if (!show && !visible_) return;  // a hidden window gets no show notification
-  visible_ = show;
-  cancelled_ = false;
+  if (!state_.RequestShow(show)) return;
   if (show) {
-    pos_ = 0;
     Draw();
   } else {
     Erase();
@@ -65,45 +64,46 @@ void CliProgress::Show(bool show) {
 }
 
 void CliProgress::SetProgressRange(std::int32_t n) {
-  range_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(n) % 65536u);
+  state_.SetRange(n);
   PumpMessages(false);
 }
 
 void CliProgress::SetProgressPos(std::int32_t p) {
-  pos_ = p;
+  state_.SetPos(p);
   PumpMessages(false);
 }
 
 bool CliProgress::IsCancelled() const {
-  return cancelled_ || source_.Cancelled();
+  return state_.cancelled() || source_.Cancelled();
 }
 
 void CliProgress::PumpMessages(bool) {
   if (source_.Cancelled()) {
     // What the Cancel button does: set the flag and hide the window.
-    cancelled_ = true;
-    visible_ = false;
-    Erase();
+    if (state_.Cancel()) Erase();
     return;
   }
-  if (visible_) Draw();
+  if (state_.visible()) Draw();
 }
 
 void CliProgress::Draw() {
   if (bar_ == nullptr) return;
-  int permille = 0;
-  if (range_ > 0)
-    permille =
-        static_cast<int>(std::clamp<std::int64_t>(std::int64_t{pos_} * 1000 / range_, 0, 1000));
-  if (permille == drawn_) return;
-  drawn_ = permille;
-  const int filled = permille * kBarWidth / 1000;
+  // While nothing is known yet the bar says so instead of standing at 0 %.
+  const int drawn = state_.waiting() ? kDrawnWaiting : state_.permille();
+  if (drawn == drawn_) return;
+  drawn_ = drawn;
   std::string line = "\r[";
-  line.append(static_cast<std::size_t>(filled), '#');
-  line.append(static_cast<std::size_t>(kBarWidth - filled), ' ');
-  line += "] ";
-  line += std::to_string(permille / 10);
-  line += "% ";
+  if (drawn == kDrawnWaiting) {
+    line.append(static_cast<std::size_t>(kBarWidth), ' ');
+    line += "] waiting";
+  } else {
+    const int filled = drawn * kBarWidth / 1000;
+    line.append(static_cast<std::size_t>(filled), '#');
+    line.append(static_cast<std::size_t>(kBarWidth - filled), ' ');
+    line += "] ";
+    line += std::to_string(drawn / 10);
+    line += "% ";
+  }
   std::fputs(line.c_str(), bar_);
   std::fflush(bar_);
 }
@@ -112,7 +112,7 @@ void CliProgress::Erase() {
   if (bar_ == nullptr || drawn_ < 0) return;
   drawn_ = -1;
   std::string line = "\r";
-  line.append(static_cast<std::size_t>(kBarWidth + 8), ' ');
+  line.append(static_cast<std::size_t>(kBarWidth + 10), ' ');
   line += '\r';
   std::fputs(line.c_str(), bar_);
   std::fflush(bar_);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/progress_state.h"
 #include "platform/seams.h"
 
 namespace tavi::cli {
@@ -49,9 +50,9 @@ class CliClock final : public Clock {
   const CancelSource* source_;
 };
 
-// The progress dialog's state table: a show request clears the cancel flag (and puts the bar at
-// 0); a cancel sets the flag and hides the bar; a hide request on a hidden bar leaves the flag.
-// The cancel source is looked at whenever the dialog pumps and whenever it is asked.
+// The progress window as a bar on a terminal, drawn from the shared progress state; SIGINT and
+// the deadline act as its Cancel. The cancel source is looked at whenever the dialog pumps and
+// whenever it is asked.
 class CliProgress final : public ProgressDialog {
  public:
   // `bar` is where the bar is drawn (stderr on a terminal), or null for no bar.
@@ -73,11 +74,8 @@ class CliProgress final : public ProgressDialog {
 
   const CancelSource& source_;
   std::FILE* bar_;
-  bool visible_ = false;
-  bool cancelled_ = false;
-  std::int32_t range_ = 100;
-  std::int32_t pos_ = 0;
-  int drawn_ = -1;  // the permille last drawn, -1 when nothing is on the line
+  ProgressState state_;
+  int drawn_ = -1;  // the permille last drawn (kDrawnWaiting while waiting), -1 for nothing
 };
 
 // One line of text per message on stderr, the details indented below it; "Done." on stdout.

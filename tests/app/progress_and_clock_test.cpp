@@ -52,12 +52,17 @@ TEST(ProgressDialog, CancelHidesAndStaysSetUntilTheNextShow) {
   dialog.PumpMessages(false);
   EXPECT_TRUE(dialog.IsCancelled());
 
-  // The next show clears it and puts the bar back at 0.
+  // The next show clears it and puts the position back at 0, which the bar shows as busy
+  // until the first news arrives.
   dialog.SetProgressPos(70);
   dialog.Show(true);
   EXPECT_FALSE(dialog.IsCancelled());
   EXPECT_TRUE(dialog.isVisible());
-  EXPECT_EQ(Bar(dialog).value(), 0);
+  EXPECT_EQ(dialog.state().pos(), 0);
+  EXPECT_EQ(Bar(dialog).maximum(), 0);
+  dialog.SetProgressPos(5);
+  EXPECT_EQ(Bar(dialog).maximum(), 100);
+  EXPECT_EQ(Bar(dialog).value(), 5);
   dialog.Show(false);
   EXPECT_TRUE(dialog.isHidden());
   EXPECT_FALSE(dialog.IsCancelled());

@@ -102,7 +102,7 @@ TEST(RestartPrinter, SilentAgentWaitsUntilCancelThenFailsToReceive) {
   int pumps_while_shown = 0;
   rig.progress.on_pump = [&] {
     // The socket layer pumps while the receive blocks; press Cancel after a few slices.
-    if (rig.progress.visible && ++pumps_while_shown == 5) rig.progress.PressCancel();
+    if (rig.progress.visible() && ++pumps_while_shown == 5) rig.progress.PressCancel();
   };
   EXPECT_FALSE(RestartPrinter("127.0.0.82", rig.progress, rig.messages, rig.clock,
                               agent.printer->snmp_port()));

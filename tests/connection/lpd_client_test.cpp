@@ -151,8 +151,9 @@ TEST(LpdClientTest, CancelWhileWaitingForAnAcknowledgement) {
   FakeTcpServer server(kHost, 21031, [](int fd) { ReadBytes(fd, 1 << 20); });
   ASSERT_TRUE(server.ok());
   test::RecordingProgress progress;
+  progress.Show(true);
   progress.on_pump = [&] {
-    if (progress.pumps >= 5) progress.cancelled = true;
+    if (progress.pumps >= 5) progress.PressCancel();
   };
   LpdClient client(21031);
   client.SetCancelSource(&progress);
@@ -165,7 +166,10 @@ TEST(LpdClientTest, CancelWhileConnecting) {
   test::FullListener listener("127.0.0.26", 21032);
   if (!listener.ok()) GTEST_SKIP() << "could not fill a listen queue to make a connect wait";
   test::RecordingProgress progress;
-  progress.on_pump = [&] { progress.cancelled = progress.pumps >= 3; };
+  progress.Show(true);
+  progress.on_pump = [&] {
+    if (progress.pumps >= 3) progress.PressCancel();
+  };
   LpdClient client(21032);
   client.SetCancelSource(&progress);
   EXPECT_EQ(client.StartJob("127.0.0.26", "lp1"), -1);

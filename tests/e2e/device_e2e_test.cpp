@@ -30,7 +30,7 @@ TEST_P(DeviceE2e, ReportComesOutWholeInEverySchedule) {
     EXPECT_EQ(rig.printer->model().ClosingZeros(), 1);
     EXPECT_TRUE(rig.messages.shown.empty());
     // The bar ran 1..N over the distinct chunks.
-    EXPECT_EQ(rig.progress.positions.back(), rig.progress.range);
+    EXPECT_EQ(rig.progress.positions.back(), rig.progress.state.upper());
   }
 }
 

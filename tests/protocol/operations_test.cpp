@@ -81,7 +81,7 @@ TEST(GetReport, AssemblesChunksInIndexOrderAndEndsWithTheClosingZeroByte) {
   // 300 ms after the command; 5 ms after each empty or non-empty payload in the header wait,
   // then 5 ms after each non-empty chunk payload.
   EXPECT_EQ(rig.clock.sleeps, (std::vector<int>{300, 5, 5, 5, 5, 5, 5, 5}));
-  EXPECT_EQ(rig.progress.range, 3);
+  EXPECT_EQ(rig.progress.state.upper(), 3);
   EXPECT_EQ(rig.progress.positions, (std::vector<int>{0, 1, 2, 3}));
   // The dialog is hidden before the closing zero byte.
   EXPECT_EQ(rig.progress.events.back(), "hide");

@@ -138,7 +138,10 @@ TEST(SnmpClientTest, SilentAgentWaitsUntilCancel) {
   FakeUdpAgent agent(kFakeHost, 22031, [](std::string_view) { return std::vector<std::string>{}; });
   ASSERT_TRUE(agent.ok());
   test::RecordingProgress progress;
-  progress.on_pump = [&] { progress.cancelled = progress.pumps >= 10; };
+  progress.Show(true);
+  progress.on_pump = [&] {
+    if (progress.pumps >= 10) progress.PressCancel();
+  };
   const Exchange e = GetReply(kFakeHost, 22031, &progress);
   EXPECT_EQ(e.received, -1);
   EXPECT_EQ(e.last_error, "recv: WSAEINTR\r\n");

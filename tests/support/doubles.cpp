@@ -10,22 +10,17 @@ void FakeClock::Sleep(int ms) {
 
 void RecordingProgress::Show(bool show) {
   events.push_back(show ? "show" : "hide");
-  // Only a request that changes the window's visibility notifies it (which clears the flag):
-  // hiding a window that Cancel already hid leaves the flag set.
-  if (show == visible) return;
-  visible = show;
-  cancelled = false;
-  if (show) pos = 0;
+  state.RequestShow(show);
 }
 
 void RecordingProgress::SetProgressRange(std::int32_t n) {
-  range = static_cast<std::int32_t>(static_cast<std::uint32_t>(n) % 65536u);
-  events.push_back("range " + std::to_string(range));
+  state.SetRange(n);
+  events.push_back("range " + std::to_string(state.upper()));
   PumpMessages(false);
 }
 
 void RecordingProgress::SetProgressPos(std::int32_t p) {
-  pos = p;
+  state.SetPos(p);
   positions.push_back(p);
   events.push_back("pos " + std::to_string(p));
   PumpMessages(false);
@@ -37,10 +32,7 @@ void RecordingProgress::PumpMessages(bool) {
 }
 
 void RecordingProgress::PressCancel() {
-  if (!visible) return;
-  cancelled = true;
-  visible = false;
-  events.push_back("cancel");
+  if (state.Cancel()) events.push_back("cancel");
 }
 
 void RecordingMessages::ShowMessage(int id, std::string_view details) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "connection/channel.h"
+#include "platform/progress_state.h"
 #include "platform/seams.h"
 
 namespace tavi::test {
@@ -25,22 +26,21 @@ class FakeClock : public Clock {
   std::function<void(int ms)> on_sleep;
 };
 
-// Records every call as a short event ("show", "hide", "range 100", "pos 50", "pump").
+// Records every call as a short event ("show", "hide", "range 100", "pos 50", "pump") and keeps
+// the shared progress state.
 class RecordingProgress : public ProgressDialog {
  public:
   void Show(bool show) override;
   void SetProgressRange(std::int32_t n) override;
   void SetProgressPos(std::int32_t p) override;
-  bool IsCancelled() const override { return cancelled; }
+  bool IsCancelled() const override { return state.cancelled(); }
   void PumpMessages(bool stop_at_socket) override;
 
   // What the user does: Cancel sets the flag and hides the window.
   void PressCancel();
+  bool visible() const { return state.visible(); }
 
-  bool visible = false;
-  bool cancelled = false;
-  std::int32_t range = 100;
-  std::int32_t pos = 0;
+  ProgressState state;
   std::vector<std::string> events;
   std::vector<std::int32_t> positions;  // every SetProgressPos value, in order
   int pumps = 0;

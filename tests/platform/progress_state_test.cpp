@@ -1,0 +1,89 @@
+// The progress window's state rules, which the desktop window, the tavi-cli bar and the test
+// double share.
+#include "platform/progress_state.h"
+
+#include <gtest/gtest.h>
+
+namespace tavi {
+namespace {
+
+TEST(ProgressState, ShowRequestsCancelAndTheFlagsLife) {
+  ProgressState s;
+  EXPECT_FALSE(s.visible());
+  EXPECT_FALSE(s.Cancel());  // nobody can press Cancel on a hidden window
+  EXPECT_FALSE(s.cancelled());
+
+  EXPECT_TRUE(s.RequestShow(true));
+  s.SetPos(30);
+  EXPECT_TRUE(s.Cancel());
+  EXPECT_TRUE(s.cancelled());
+  EXPECT_FALSE(s.visible());
+  // The owner's hide request finds the window hidden already: no notification, flag kept.
+  EXPECT_FALSE(s.RequestShow(false));
+  EXPECT_TRUE(s.cancelled());
+  EXPECT_FALSE(s.Cancel());
+  // The next show clears it and starts from 0.
+  EXPECT_TRUE(s.RequestShow(true));
+  EXPECT_FALSE(s.cancelled());
+  EXPECT_EQ(s.pos(), 0);
+
+  // A show request on a shown window is no notification either: a Cancel stays pressed. (One
+  // front end used to clear the flag here.)
+  EXPECT_TRUE(s.Cancel());
+  EXPECT_TRUE(s.RequestShow(true));
+  EXPECT_TRUE(s.Cancel());
+  EXPECT_FALSE(s.RequestShow(false));
+  EXPECT_TRUE(s.RequestShow(true));
+  s.SetPos(10);
+  EXPECT_FALSE(s.RequestShow(true));
+  EXPECT_EQ(s.pos(), 10);
+  EXPECT_TRUE(s.RequestShow(false));
+  EXPECT_FALSE(s.cancelled());
+}
+
+TEST(ProgressState, SixteenBitRangeAndTheShownPosition) {
+  ProgressState s;
+  EXPECT_EQ(s.upper(), 100);
+  s.SetRange(70000);
+  EXPECT_EQ(s.upper(), 4464);
+  s.SetRange(-1);
+  EXPECT_EQ(s.upper(), 65535);
+  s.SetRange(65536);
+  EXPECT_EQ(s.upper(), 0);
+  s.SetPos(7);
+  EXPECT_EQ(s.shown_pos(), 0);
+  EXPECT_EQ(s.permille(), 0);  // an empty range divides by nothing
+  s.SetRange(200);
+  s.SetPos(500);
+  EXPECT_EQ(s.pos(), 500);
+  EXPECT_EQ(s.shown_pos(), 200);
+  EXPECT_EQ(s.permille(), 1000);
+  s.SetPos(-3);
+  EXPECT_EQ(s.shown_pos(), 0);
+  s.SetPos(50);
+  EXPECT_EQ(s.permille(), 250);
+}
+
+TEST(ProgressState, WaitingUntilTheFirstNewsOfEachShow) {
+  ProgressState s;
+  EXPECT_FALSE(s.waiting());  // hidden
+  s.SetPos(0);
+  s.RequestShow(true);
+  EXPECT_TRUE(s.waiting());
+  s.SetRange(3);  // a range alone is no news
+  s.SetPos(0);
+  EXPECT_TRUE(s.waiting());
+  s.SetPos(1);
+  EXPECT_FALSE(s.waiting());
+  s.SetPos(0);
+  EXPECT_FALSE(s.waiting());  // once moved, the bar stays a bar
+  s.RequestShow(false);
+  EXPECT_FALSE(s.waiting());
+  s.RequestShow(true);
+  EXPECT_TRUE(s.waiting());
+  s.Cancel();
+  EXPECT_FALSE(s.waiting());
+}
+
+}  // namespace
+}  // namespace tavi
