@@ -1,134 +1,82 @@
+// Reading input files: opened without blocking, only regular files (and FIFOs for a caller that
+// can stop the wait), read with a bound.
 #include "platform/file_io.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <new>
 #include <stdexcept>
+
+#include "platform/posix_file.h"
 
 namespace tavi {
 namespace {
 
-// Owns one descriptor and closes it once.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  ~UniqueFd() { Reset(); }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  UniqueFd& operator=(UniqueFd&&) = delete;
+constexpr std::size_t kChunkBytes = 65536;
 
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  void Reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+enum class ReadOutcome { kOk, kError, kTooLarge, kCancelled };
+
+// The end of a read: true when it went through; otherwise `error` says why and `out` is emptied.
+bool Finish(ReadOutcome outcome, int errnum, const std::string& path, std::vector<std::byte>& out,
+            FileError& error) {
+  switch (outcome) {
+    case ReadOutcome::kOk:
+      return true;
+    case ReadOutcome::kError:
+      FillFileError(error, FileError::Op::kRead, path, errnum);
+      break;
+    case ReadOutcome::kTooLarge:
+      FillFileError(error, FileError::Op::kRead, path, 0, kFileTooLargeCause);
+      break;
+    case ReadOutcome::kCancelled:
+      FillFileError(error, FileError::Op::kRead, path, ECANCELED, kReadCancelledCause);
+      break;
   }
-  // Closes now and reports the result (close can report a deferred write error).
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-// Removes a temporary file unless told to keep it.
-class TempFileGuard {
- public:
-  explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
-  ~TempFileGuard() {
-    if (!released_) ::unlink(path_.c_str());
-  }
-  TempFileGuard(const TempFileGuard&) = delete;
-  TempFileGuard& operator=(const TempFileGuard&) = delete;
-  void Release() { released_ = true; }
-
- private:
-  std::string path_;
-  bool released_ = false;
-};
-
-void Fill(FileError& error, FileError::Op op, const std::string& path, int errnum) {
-  error.op = op;
-  error.path = path;
-  error.error_number = errnum;
-  error.cause = errnum != 0 ? std::strerror(errnum) : "Unknown error";
+  out.clear();
+  out.shrink_to_fit();
+  return false;
 }
 
-void FillTooLarge(FileError& error, const std::string& path) {
-  error.op = FileError::Op::kRead;
-  error.path = path;
-  error.error_number = 0;
-  error.cause = kFileTooLargeCause;
-}
-
-bool WriteAll(int fd, std::span<const std::byte> bytes, int& errnum) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      errnum = errno;
-      return false;
-    }
-    if (n == 0) {
-      errnum = EIO;
-      return false;
-    }
-    bytes = bytes.subspan(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// Creates a fresh temporary file next to `path`; the kernel applies the umask to 0666.
-UniqueFd CreateTempNextTo(const std::string& path, std::string& temp_path, int& errnum) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_path =
-        path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1));
-    const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return UniqueFd(fd);
-    if (errno != EEXIST) break;
-  }
-  errnum = errno;
-  return UniqueFd();
-}
-
-enum class ReadOutcome { kOk, kError, kTooLarge };
-
-// Appends at most `limit` bytes of `fd` to `out`; with `fail_past_limit` set, stops with
-// kTooLarge once more than that many bytes are seen.
-ReadOutcome ReadUpTo(int fd, std::size_t limit, bool fail_past_limit, std::vector<std::byte>& out,
-                     int& errnum) {
-  std::array<std::byte, 65536> chunk;
+// Appends bytes of `fd` to `out` until its end: at most `limit` of them, or, with
+// `fail_past_limit`, at most `limit` + 1 to tell a source that is too long (kTooLarge). A source
+// that `waits` (a FIFO) is polled in slices, and `cancelled` is asked after each empty one.
+ReadOutcome ReadUpTo(int fd, bool waits, std::size_t limit, bool fail_past_limit,
+                     std::vector<std::byte>& out, const ReadCancelCheck& cancelled, int& errnum) {
+  std::array<std::byte, kChunkBytes> chunk;
+  const std::size_t bound = fail_past_limit ? limit + 1 : limit;
   try {
-    while (out.size() < limit || fail_past_limit) {
+    while (out.size() < bound) {
+      if (cancelled && cancelled(false)) return ReadOutcome::kCancelled;
+      if (waits) {
+        pollfd entry{fd, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, kReadWaitSliceMs);
+        if (ready < 0) {
+          if (errno == EINTR) continue;
+          errnum = errno;
+          return ReadOutcome::kError;
+        }
+        // A FIFO opened while its writer was already there reports no hang-up when that
+        // writer leaves; once bytes have come, an empty read tells its end. Before that, an
+        // empty read only means that no writer has come yet.
+        if (ready == 0 && out.empty()) {
+          if (cancelled(true)) return ReadOutcome::kCancelled;
+          continue;
+        }
+      }
       std::size_t want = chunk.size();
-      if (!fail_past_limit && limit - out.size() < want) want = limit - out.size();
+      if (bound - out.size() < want) want = bound - out.size();
       const ssize_t n = ::read(fd, chunk.data(), want);
       if (n < 0) {
-        if (errno == EINTR) continue;
+        if (errno == EAGAIN && waits && cancelled(true)) return ReadOutcome::kCancelled;
+        if (errno == EINTR || errno == EAGAIN) continue;
         errnum = errno;
         return ReadOutcome::kError;
       }
       if (n == 0) break;
-      const auto got = static_cast<std::size_t>(n);
-      if (fail_past_limit && got > limit - out.size()) return ReadOutcome::kTooLarge;
       out.insert(out.end(), chunk.begin(), chunk.begin() + n);
     }
   } catch (const std::bad_alloc&) {
@@ -136,19 +84,32 @@ ReadOutcome ReadUpTo(int fd, std::size_t limit, bool fail_past_limit, std::vecto
   } catch (const std::length_error&) {
     return ReadOutcome::kTooLarge;
   }
+  if (fail_past_limit && out.size() > limit) return ReadOutcome::kTooLarge;
   return ReadOutcome::kOk;
 }
 
-UniqueFd OpenForReading(const std::string& path, struct stat& info, FileError& error) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+// Opens `path` without waiting (a FIFO's open never blocks) and without becoming its
+// controlling terminal, and keeps it only when it may be read: a regular file, or a FIFO when
+// the caller can stop the wait.
+UniqueFd OpenForReading(const std::string& path, bool may_wait, struct stat& info,
+                        FileError& error) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (!fd.valid()) {
-    Fill(error, FileError::Op::kOpen, path, errno);
+    FillFileError(error, FileError::Op::kOpen, path, errno);
     return fd;
   }
   if (::fstat(fd.get(), &info) != 0) {
-    Fill(error, FileError::Op::kRead, path, errno);
+    FillFileError(error, FileError::Op::kRead, path, errno);
     fd.Reset();
+    return fd;
   }
+  if (S_ISREG(info.st_mode) || (S_ISFIFO(info.st_mode) && may_wait)) return fd;
+  if (S_ISDIR(info.st_mode)) {
+    FillFileError(error, FileError::Op::kRead, path, EISDIR);
+  } else {
+    FillFileError(error, FileError::Op::kOpen, path, 0, NotRegularCause(info.st_mode));
+  }
+  fd.Reset();
   return fd;
 }
 
@@ -159,103 +120,40 @@ std::size_t SizeHint(const struct stat& info, std::size_t cap) {
   return size < cap ? static_cast<std::size_t>(size) : cap;
 }
 
-}  // namespace
-
-bool WriteFileAtomically(const std::string& path, std::span<const std::byte> bytes,
-                         FileError& error) {
-  int errnum = 0;
-  std::string temp_path;
-  UniqueFd fd = CreateTempNextTo(path, temp_path, errnum);
-  if (!fd.valid()) {
-    Fill(error, FileError::Op::kCreate, path, errnum);
-    return false;
-  }
-  TempFileGuard guard(temp_path);
-
-  // A replaced file keeps its permission bits.
-  struct stat old_info {};
-  if (::stat(path.c_str(), &old_info) == 0 && S_ISREG(old_info.st_mode)) {
-    (void)::fchmod(fd.get(), old_info.st_mode & 07777);
-  }
-
-  if (!WriteAll(fd.get(), bytes, errnum)) {
-    Fill(error, FileError::Op::kWrite, path, errnum);
-    return false;
-  }
-  if (::fsync(fd.get()) != 0) {
-    Fill(error, FileError::Op::kWrite, path, errno);
-    return false;
-  }
-  if (!fd.Close()) {
-    Fill(error, FileError::Op::kWrite, path, errno);
-    return false;
-  }
-  if (::rename(temp_path.c_str(), path.c_str()) != 0) {
-    Fill(error, FileError::Op::kWrite, path, errno);
-    return false;
-  }
-  guard.Release();
-
-  // Make the rename itself durable; a folder that cannot be flushed does not undo the write.
-  UniqueFd folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.valid()) (void)::fsync(folder.get());
-  return true;
-}
-
-// The end of a read: true when it went through; otherwise `error` says why and `out` is emptied.
-static bool Finish(ReadOutcome outcome, int errnum, const std::string& path,
-                   std::vector<std::byte>& out, FileError& error) {
-  switch (outcome) {
-    case ReadOutcome::kOk:
-      return true;
-    case ReadOutcome::kError:
-      Fill(error, FileError::Op::kRead, path, errnum);
-      break;
-    case ReadOutcome::kTooLarge:
-      FillTooLarge(error, path);
-      break;
-  }
-  out.clear();
-  out.shrink_to_fit();
-  return false;
-}
-
-bool ReadFileLimited(const std::string& path, std::size_t limit, std::vector<std::byte>& out,
-                     FileError& error) {
+bool Read(const std::string& path, std::size_t limit, bool whole, std::vector<std::byte>& out,
+          FileError& error, const ReadCancelCheck& cancelled) {
   out.clear();
   struct stat info {};
-  UniqueFd fd = OpenForReading(path, info, error);
+  UniqueFd fd = OpenForReading(path, static_cast<bool>(cancelled), info, error);
   if (!fd.valid()) return false;
+  if (whole && S_ISREG(info.st_mode) && info.st_size > 0 &&
+      static_cast<unsigned long long>(info.st_size) > limit) {
+    FillFileError(error, FileError::Op::kRead, path, 0, kFileTooLargeCause);
+    return false;
+  }
+  ReadOutcome outcome = ReadOutcome::kOk;
   try {
     out.reserve(SizeHint(info, limit < kMaxWholeFileBytes ? limit : kMaxWholeFileBytes));
   } catch (const std::exception&) {
-    // Reserving is only a hint; reading grows the buffer as needed.
+    outcome = whole ? ReadOutcome::kTooLarge : ReadOutcome::kOk;  // else only a hint
   }
   int errnum = 0;
-  const ReadOutcome outcome = ReadUpTo(fd.get(), limit, false, out, errnum);
+  if (outcome == ReadOutcome::kOk) {
+    outcome = ReadUpTo(fd.get(), S_ISFIFO(info.st_mode), limit, whole, out, cancelled, errnum);
+  }
   return Finish(outcome, errnum, path, out, error);
 }
 
+}  // namespace
+
+bool ReadFileLimited(const std::string& path, std::size_t limit, std::vector<std::byte>& out,
+                     FileError& error, const ReadCancelCheck& cancelled) {
+  return Read(path, limit, /*whole=*/false, out, error, cancelled);
+}
+
 bool ReadWholeFile(const std::string& path, std::vector<std::byte>& out, FileError& error,
-                   std::size_t max_bytes) {
-  out.clear();
-  struct stat info {};
-  UniqueFd fd = OpenForReading(path, info, error);
-  if (!fd.valid()) return false;
-  if (S_ISREG(info.st_mode) && info.st_size > 0 &&
-      static_cast<unsigned long long>(info.st_size) > max_bytes) {
-    FillTooLarge(error, path);
-    return false;
-  }
-  int errnum = 0;
-  ReadOutcome outcome = ReadOutcome::kOk;
-  try {
-    out.reserve(SizeHint(info, max_bytes));
-  } catch (const std::exception&) {
-    outcome = ReadOutcome::kTooLarge;
-  }
-  if (outcome == ReadOutcome::kOk) outcome = ReadUpTo(fd.get(), max_bytes, true, out, errnum);
-  return Finish(outcome, errnum, path, out, error);
+                   std::size_t max_bytes, const ReadCancelCheck& cancelled) {
+  return Read(path, max_bytes, /*whole=*/true, out, error, cancelled);
 }
 
 }  // namespace tavi

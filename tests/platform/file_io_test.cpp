@@ -7,12 +7,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace tavi {
 namespace {
@@ -90,19 +94,6 @@ TEST_F(FileIoTest, FolderThatIsAFileFailsWithCreateError) {
   EXPECT_EQ(Get(Path("plain")), "x");
 }
 
-TEST_F(FileIoTest, FailedRenameLeavesTargetAndNoTemporaryFile) {
-  // A non-empty folder cannot be replaced by a file.
-  const std::string target = Path("target");
-  fs::create_directory(target);
-  Put(target + "/inside", "keep");
-  FileError error;
-  EXPECT_FALSE(WriteFileAtomically(target, Bytes("data"), error));
-  EXPECT_EQ(error.op, FileError::Op::kWrite);
-  EXPECT_EQ(error.error_number, EISDIR);
-  EXPECT_EQ(Get(target + "/inside"), "keep");
-  EXPECT_EQ(Names(), std::vector<std::string>{"target"});
-}
-
 // Tests run as root, where permissions do not stop a write; a file-size limit does.
 TEST_F(FileIoTest, FailedWriteLeavesOldContentAndNoTemporaryFile) {
   const std::string path = Path("settings.ini");
@@ -140,9 +131,11 @@ TEST_F(FileIoTest, LimitedReadStopsAtTheLimit) {
   EXPECT_TRUE(out.empty());
   ASSERT_TRUE(ReadFileLimited(path, 1 << 30, out, error));
   EXPECT_EQ(Text(out), data);
-  // A device without end gives exactly the limit.
-  ASSERT_TRUE(ReadFileLimited("/dev/zero", 70000, out, error));
-  EXPECT_EQ(out.size(), 70000u);
+  // A device is refused before a byte of it is read.
+  EXPECT_FALSE(ReadFileLimited("/dev/zero", 70000, out, error));
+  EXPECT_EQ(FileErrorText(error),
+            "Could not open /dev/zero: Not a regular file (a character device).");
+  EXPECT_TRUE(out.empty());
 }
 
 TEST_F(FileIoTest, ReadFailuresAreDescribed) {
@@ -173,11 +166,6 @@ TEST_F(FileIoTest, WholeReadRefusesFilesTooLargeToHold) {
   EXPECT_EQ(FileErrorText(error), "Could not read " + path + ": File too large.");
   EXPECT_TRUE(out.empty());
 
-  // A source whose size is unknown beforehand is stopped once it passes the bound.
-  EXPECT_FALSE(ReadWholeFile("/dev/zero", out, error, 100000));
-  EXPECT_EQ(error.cause, "File too large");
-  EXPECT_TRUE(out.empty());
-
   Put(path, std::string(100000, 'z'));
   ASSERT_TRUE(ReadWholeFile(path, out, error, 100000));
   EXPECT_EQ(out.size(), 100000u);
@@ -185,6 +173,74 @@ TEST_F(FileIoTest, WholeReadRefusesFilesTooLargeToHold) {
   out.assign(3, std::byte{1});
   ASSERT_TRUE(ReadWholeFile(Path("empty"), out, error));
   EXPECT_TRUE(out.empty());
+}
+
+// A FIFO is read only by a caller that can stop its wait: without a check it is refused at once
+// (no open can block); with one, its bytes are read to the writer's end, a source longer than
+// the bound stops after the bound plus one byte, and a silent one ends when the check says so.
+TEST_F(FileIoTest, FifoIsReadUnderTheCallersWatch) {
+  const std::string fifo = Path("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::vector<std::byte> out;
+  FileError error;
+  EXPECT_FALSE(ReadWholeFile(fifo, out, error));
+  EXPECT_EQ(error.cause, "Not a regular file (a FIFO)");
+
+  int waits = 0;
+  const ReadCancelCheck patient = [&](bool waiting) {
+    waits += waiting ? 1 : 0;
+    return waits > 250;  // 5 s: far more than any row below needs
+  };
+  // A writer that comes late, writes in pieces and leaves.
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::ofstream w(fifo, std::ios::binary);
+    for (int i = 0; i < 3; ++i) {
+      w << std::string(50000, static_cast<char>('a' + i)) << std::flush;
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+  });
+  ASSERT_TRUE(ReadWholeFile(fifo, out, error, kMaxWholeFileBytes, patient)) << FileErrorText(error);
+  writer.join();
+  EXPECT_EQ(Text(out), std::string(50000, 'a') + std::string(50000, 'b') + std::string(50000, 'c'));
+  EXPECT_GT(waits, 0);
+  EXPECT_LE(waits, 250);
+
+  // A writer already there when the read opens the FIFO: its leaving ends the read too.
+  waits = 0;
+  {
+    const int holder = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    const int w = ::open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(w, 0);
+    ::close(holder);
+    std::thread late([w] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      (void)!::write(w, "abc", 3);
+      ::close(w);
+    });
+    ASSERT_TRUE(ReadWholeFile(fifo, out, error, 10, patient)) << FileErrorText(error);
+    late.join();
+    EXPECT_EQ(Text(out), "abc");
+    EXPECT_LE(waits, 250);
+  }
+
+  // Longer than the bound: one byte past it is read, then the read stops.
+  std::thread flood([&] {
+    std::ofstream w(fifo, std::ios::binary);
+    w << std::string(100001, 'z');
+  });
+  EXPECT_FALSE(ReadWholeFile(fifo, out, error, 100000, patient));
+  flood.join();
+  EXPECT_EQ(error.cause, "File too large");
+  EXPECT_TRUE(out.empty());
+
+  // Nobody writes: the check ends the wait.
+  int asked = 0;
+  EXPECT_FALSE(ReadFileLimited(fifo, 100, out, error,
+                               [&](bool waiting) { return waiting && ++asked == 5; }));
+  EXPECT_EQ(error.error_number, ECANCELED);
+  EXPECT_EQ(FileErrorText(error), "Could not read " + fifo + ": Cancelled.");
+  EXPECT_EQ(asked, 5);
 }
 
 }  // namespace
