@@ -13,7 +13,8 @@ namespace {
 
 constexpr const char* kFooter =
     "Commands:\n"
-    "  report [-o FILE]              fetch the status report; its bytes to FILE or to stdout\n"
+    "  report [-o FILE]              fetch the status report; its bytes to FILE, or to stdout\n"
+    "                                (also with -o -)\n"
     "  get-params FILE               back up the parameter block to a parameter file\n"
     "  put-params FILE               restore a parameter file; prints \"Done.\"\n"
     "  set-head-rank HEAD RANK       HEAD 1..8; RANK a head rank line, spaced (35 chars) or\n"
@@ -94,7 +95,8 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
 
   auto* report = app.add_subcommand(
       "report", "Fetch the status report; its bytes to FILE (replaced atomically) or to stdout");
-  report->add_option("-o,--output", out.file, "File to write the report to")->type_name("FILE");
+  report->add_option("-o,--output", out.file, "File to write the report to (- for stdout)")
+      ->type_name("FILE");
   report->callback([&] { out.command = Command::kReport; });
 
   auto* get = app.add_subcommand("get-params", "Back up the parameter block to a parameter file");
@@ -140,7 +142,10 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   auto* decode = params->add_subcommand(
       "decode", "Check a parameter file, print the block length, write the raw block");
   decode->add_option("FILE", out.file, "Parameter file")->required();
-  decode->add_option("-o,--output", out.output, "Raw block to write (replaced atomically)")
+  decode
+      ->add_option("-o,--output", out.output,
+                   "Raw block to write (replaced atomically; - for stdout, the length then on "
+                   "stderr)")
       ->type_name("BLOCK");
   decode->callback([&] { out.command = Command::kParamsDecode; });
   auto* encode = params->add_subcommand("encode", "Make a parameter file from a raw block");

@@ -44,7 +44,7 @@ int RunReport(const CommandContext& context) {
   }
   // A report cut short by a cancel is not handed on.
   if (context.progress.IsCancelled()) return kExitFailed;
-  if (!context.invocation.file.empty()) {
+  if (!context.invocation.file.empty() && context.invocation.file != kStdoutName) {
     PathChooser chooser(context.invocation.file);
     return ExitStatusFor(SaveReportFlow(report, chooser, context.messages));
   }

@@ -29,7 +29,9 @@ int RunFirmware(const CommandContext& context);
 int RunRestart(const CommandContext& context);
 
 // The head rank of set-head-rank, from RANK or --file, checked: 0 with `head_rank` set, else the
-// exit status (2) with the message shown.
-int LoadHeadRank(const Invocation& invocation, CliMessages& messages, std::string& head_rank);
+// exit status (2) with the message shown. With `progress`, a head rank FIFO is read until its
+// writer ends or the run is cancelled; without, it is refused.
+int LoadHeadRank(const Invocation& invocation, CliMessages& messages, std::string& head_rank,
+                 ProgressDialog* progress = nullptr);
 
 }  // namespace tavi::cli

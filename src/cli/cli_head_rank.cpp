@@ -13,11 +13,12 @@
 
 namespace tavi::cli {
 
-int LoadHeadRank(const Invocation& invocation, CliMessages& messages, std::string& head_rank) {
+int LoadHeadRank(const Invocation& invocation, CliMessages& messages, std::string& head_rank,
+                 ProgressDialog* progress) {
   HeadRankFields fields;
   if (!invocation.rank_file.empty()) {
     PathChooser chooser(invocation.rank_file);
-    const FlowOutcome outcome = ReferenceHeadRankFlow(fields, chooser, messages);
+    const FlowOutcome outcome = ReferenceHeadRankFlow(fields, chooser, messages, progress);
     if (outcome == FlowOutcome::kNothingFound) messages.ShowText(kTextNoHeadRankLine);
     if (outcome != FlowOutcome::kSuccess) return ExitStatusFor(outcome);
   } else if (ApplyHeadRankLine(invocation.rank, fields) != HeadRankLoad::kApplied) {
@@ -30,7 +31,8 @@ int LoadHeadRank(const Invocation& invocation, CliMessages& messages, std::strin
 
 int RunSetHeadRank(const CommandContext& context) {
   std::string head_rank;
-  const int loaded = LoadHeadRank(context.invocation, context.messages, head_rank);
+  const int loaded =
+      LoadHeadRank(context.invocation, context.messages, head_rank, &context.progress);
   if (loaded != kExitSuccess) return loaded;
   PrinterConnection connection(context.settings, context.progress, context.messages, context.clock,
                                DefaultChannelFactory(context.ports));

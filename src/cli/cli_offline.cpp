@@ -42,6 +42,13 @@ int RunParamsDecode(const Invocation& invocation, std::FILE* out, std::FILE* err
     return kExitUsage;
   }
   const auto block = std::span<const std::uint8_t>(image).first(length - 1);
+  // With the block on standard output, its length goes to standard error.
+  if (invocation.output == kStdoutName) {
+    const bool written =
+        std::fwrite(block.data(), 1, block.size(), out) == block.size() && std::fflush(out) == 0;
+    Line(err, written ? std::to_string(block.size()) : "Could not write standard output.");
+    return written ? kExitSuccess : kExitFailed;
+  }
   if (!invocation.output.empty() &&
       !WriteFileAtomically(invocation.output, AsBytes(block), error)) {
     Line(err, FileErrorText(error));

@@ -19,7 +19,12 @@ namespace tavi::cli {
 PortSettings SettingsFor(const Invocation& invocation) {
   const std::string path =
       invocation.settings_path.empty() ? DefaultSettingsPath() : invocation.settings_path;
-  PortSettings settings = LoadSettings(path);
+  LoadedSettings loaded = LoadSettingsFile(path);
+  if (loaded.refused) {
+    const std::string text = SettingsRefusedText(*loaded.refused);
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+  PortSettings settings = std::move(loaded.settings);
   if (invocation.port.has_value()) settings.port = *invocation.port;
   if (invocation.host.has_value()) {
     settings.hosts = {*invocation.host};

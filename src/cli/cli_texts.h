@@ -12,6 +12,9 @@ inline constexpr int kExitUsage = 2;          // usage error or unusable input
 inline constexpr int kExitTimedOut = 3;       // --timeout ran out
 inline constexpr int kExitInterrupted = 130;  // SIGINT
 
+// An output file named so means standard output.
+inline constexpr std::string_view kStdoutName = "-";
+
 inline constexpr std::string_view kTextTimedOut = "Timed out.";
 inline constexpr std::string_view kDetailsPrefix = "  details: ";
 inline constexpr std::string_view kTextNoHost =

@@ -1,5 +1,6 @@
 #include "files/maintenance_flows.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -19,8 +20,58 @@ namespace {
 // A head rank file is judged by its first 65,536 bytes.
 constexpr std::size_t kHeadRankFileLimit = 65536;
 
+void FillEmptyFileError(FileError& error, const std::string& path) {
+  error.op = FileError::Op::kRead;
+  error.path = path;
+  error.error_number = 0;
+  error.cause = "The file is empty";
+}
+
 std::span<const std::uint8_t> AsU8(const std::vector<std::byte>& bytes) {
   return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+// Watches one read for the person in front: once the source keeps it waiting, or after
+// kSlowReadMs, the progress window is shown, and from then on its Cancel (in tavi-cli: Ctrl-C or
+// --timeout) ends the read. Before that a stale cancel of an earlier operation cannot end it.
+class ReadWatch {
+ public:
+  ReadWatch(ProgressDialog* progress, Clock* clock) : progress_(progress), clock_(clock) {
+    if (clock_ != nullptr) start_ms_ = clock_->NowMs();
+  }
+  ~ReadWatch() {
+    if (shown_) progress_->Show(false);
+  }
+  ReadWatch(const ReadWatch&) = delete;
+  ReadWatch& operator=(const ReadWatch&) = delete;
+
+  // The check a read asks; empty (FIFOs refused) without a progress window.
+  ReadCancelCheck Check() {
+    if (progress_ == nullptr) return {};
+    return [this](bool waiting) {
+      if (!shown_ &&
+          (waiting || (clock_ != nullptr && clock_->NowMs() - start_ms_ >= kSlowReadMs))) {
+        progress_->Show(true);
+        shown_ = true;
+      }
+      if (!shown_) return false;
+      progress_->PumpMessages(false);
+      return progress_->IsCancelled();
+    };
+  }
+
+ private:
+  ProgressDialog* progress_;
+  Clock* clock_;
+  std::int64_t start_ms_ = 0;
+  bool shown_ = false;
+};
+
+// The outcome of a failed read: a cancel shows nothing, anything else the file-error message.
+FlowOutcome ReadFailed(const FileError& error, Messages& messages) {
+  if (error.error_number == ECANCELED) return FlowOutcome::kCancelled;
+  messages.ShowFileError(error);
+  return FlowOutcome::kFileReadError;
 }
 
 // Asks for a file to save and replaces it with `bytes`.
@@ -57,9 +108,11 @@ FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
   std::vector<std::byte> file;
   FileError error;
   // Bytes after the first 131,072 are never read.
-  if (!ReadFileLimited(path, kParameterCapacity, file, error)) {
-    messages.ShowFileError(error);
-    return FlowOutcome::kFileReadError;
+  {
+    ReadWatch watch(&connection.progress(), &connection.clock());
+    if (!ReadFileLimited(path, kParameterCapacity, file, error, watch.Check())) {
+      return ReadFailed(error, messages);
+    }
   }
   std::vector<std::uint8_t> source(AsU8(file).begin(), AsU8(file).end());
   image.assign(kParameterCapacity, 0);
@@ -91,7 +144,15 @@ FlowOutcome FirmwareUpgradeFlow(PrinterConnection& connection, FileChooser& choo
   if (path.empty()) return FlowOutcome::kCancelled;
   std::vector<std::byte> image;
   FileError error;
-  if (!ReadWholeFile(path, image, error)) {
+  {
+    ReadWatch watch(&connection.progress(), &connection.clock());
+    if (!ReadWholeFile(path, image, error, kMaxWholeFileBytes, watch.Check())) {
+      return ReadFailed(error, connection.messages());
+    }
+  }
+  // An empty image would put the printer into update mode with nothing to take.
+  if (image.empty()) {
+    FillEmptyFileError(error, path);
     connection.messages().ShowFileError(error);
     return FlowOutcome::kFileReadError;
   }
@@ -102,15 +163,17 @@ FlowOutcome SaveReportFlow(std::string_view report, FileChooser& chooser, Messag
   return SaveBytes(std::as_bytes(std::span(report.data(), report.size())), chooser, messages);
 }
 
-FlowOutcome ReferenceHeadRankFlow(HeadRankFields& fields, FileChooser& chooser,
-                                  Messages& messages) {
+FlowOutcome ReferenceHeadRankFlow(HeadRankFields& fields, FileChooser& chooser, Messages& messages,
+                                  ProgressDialog* progress) {
   const std::string path = chooser.AskOpenFile();
   if (path.empty()) return FlowOutcome::kCancelled;
   std::vector<std::byte> bytes;
   FileError error;
-  if (!ReadFileLimited(path, kHeadRankFileLimit, bytes, error)) {
-    messages.ShowFileError(error);
-    return FlowOutcome::kFileReadError;
+  {
+    ReadWatch watch(progress, nullptr);
+    if (!ReadFileLimited(path, kHeadRankFileLimit, bytes, error, watch.Check())) {
+      return ReadFailed(error, messages);
+    }
   }
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   switch (LoadHeadRankText(text, fields)) {

@@ -11,14 +11,16 @@
 
 namespace tavi {
 
+class Clock;
 class FileChooser;
 class Messages;
 class PrinterConnection;
+class ProgressDialog;
 struct HeadRankFields;
 
 enum class FlowOutcome {
   kSuccess,         // the operation ran to its end
-  kCancelled,       // a file chooser was cancelled: nothing shown, nothing sent
+  kCancelled,       // a file chooser, or the read of a file, was cancelled: nothing shown or sent
   kFailed,          // the printer exchange failed or was cancelled (its message, if any, shown)
   kIllegalInput,    // "Illegal Parameter File." or "Illegal Head Rank File." shown
   kFileReadError,   // the file-error message shown for a file that could not be opened or read
@@ -35,13 +37,20 @@ FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
                                std::vector<std::uint8_t>& image);
 // Put Parameters: asks for the file, validates it completely, then sends it.
 FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all);
-// Firmware Upgrade: asks for the file, reads it whole, sends it.
+// Firmware Upgrade: asks for the file, reads it whole, sends it. An empty file is refused with
+// the file-error message before the printer is reached.
 FlowOutcome FirmwareUpgradeFlow(PrinterConnection& connection, FileChooser& chooser);
 // The Get Report window's Save: asks for a file and writes exactly the report's bytes
 // (replaced atomically).
 FlowOutcome SaveReportFlow(std::string_view report, FileChooser& chooser, Messages& messages);
 // Reference...: asks for a head rank file and applies its head rank line to `fields`
-// (unchanged when the file is illegal, unreadable or has no head rank line).
-FlowOutcome ReferenceHeadRankFlow(HeadRankFields& fields, FileChooser& chooser, Messages& messages);
+// (unchanged when the file is illegal, unreadable or has no head rank line). With `progress`,
+// a FIFO may be read: the progress window's Cancel ends its wait; without, it is refused.
+FlowOutcome ReferenceHeadRankFlow(HeadRankFields& fields, FileChooser& chooser, Messages& messages,
+                                  ProgressDialog* progress = nullptr);
+
+// Inputs are read under watch: a source that keeps the read waiting, or a read that takes
+// longer than this, shows the progress window, whose Cancel then ends the read.
+inline constexpr int kSlowReadMs = 200;
 
 }  // namespace tavi

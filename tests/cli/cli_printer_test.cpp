@@ -2,6 +2,10 @@
 // own loopback address and stops it at the end.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
 #include <string>
 
 #include "cli_runner.h"
@@ -55,12 +59,17 @@ TEST_F(CliPrinter, ReportGoesToStdoutAndToAFileByteForByte) {
   EXPECT_GT(to_stdout.out.size(), 1000u);
   EXPECT_EQ(to_stdout.err, "");
 
+  const CliRun dash = Cli("report -o -");
+  EXPECT_EQ(dash.status, 0) << dash.err;
+  EXPECT_EQ(dash.out, model().ReportText());
+  EXPECT_FALSE(std::filesystem::exists("-"));
+
   const CliRun to_file = Cli("report -o " + Quote(dir_ / "report.txt"));
   EXPECT_EQ(to_file.status, 0) << to_file.err;
   EXPECT_EQ(to_file.out, "");
   EXPECT_EQ(test::ReadAll(dir_ / "report.txt"), model().ReportText());
   EXPECT_NE(test::ReadAll(dir_ / "report.txt"), to_stdout.out);
-  EXPECT_EQ(model().ClosingZeros(), 2);
+  EXPECT_EQ(model().ClosingZeros(), 3);
 }
 
 TEST_F(CliPrinter, ParametersBackedUpRestoreTheVeryBlockAndAnEncodedBlockReplacesIt) {
@@ -168,6 +177,32 @@ TEST_F(CliPrinter, SigintDuringTheReportWaitEndsItQuietly) {
   // The command went out before the wait; no closing zero byte follows a cancel.
   EXPECT_EQ(model().log().Count("command"), 1u);
   EXPECT_EQ(model().ClosingZeros(), 0);
+}
+
+// An input FIFO that nobody writes keeps no command waiting past --timeout or Ctrl-C, and the
+// printer is never reached; a device is refused at once.
+TEST_F(CliPrinter, FifoInputEndsByTimeoutAndByCtrlC) {
+  Start("127.0.0.130");
+  const std::string fifo = dir_ / "input.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto start = std::chrono::steady_clock::now();
+  const CliRun timed = Cli("--timeout 0.5 put-params " + Quote(fifo));
+  EXPECT_EQ(timed.status, 3);
+  EXPECT_EQ(timed.err, "Timed out.\n");
+  const CliRun rank = Cli("--timeout 0.3 set-head-rank 1 --file " + Quote(fifo));
+  EXPECT_EQ(rank.status, 3);
+  EXPECT_EQ(rank.err, "Timed out.\n");
+  const CliRun interrupted = Cli("firmware " + Quote(fifo), /*interrupt_after=*/0.5);
+  EXPECT_EQ(interrupted.status, 130);
+  EXPECT_EQ(interrupted.err, "");
+  EXPECT_EQ(interrupted.out, "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(model().log().Count("command"), 0u);
+
+  const CliRun device = Cli("firmware /dev/zero");
+  EXPECT_EQ(device.status, 2);
+  EXPECT_EQ(device.err, "Could not open /dev/zero: Not a regular file (a character device).\n");
+  EXPECT_EQ(model().log().Count("command"), 0u);
 }
 
 TEST_F(CliPrinter, RestartSetsTheRestartObjectAndPrintsNothing) {

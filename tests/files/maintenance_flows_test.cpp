@@ -162,6 +162,17 @@ TEST_F(FlowTest, MissingFilesShowTheFileErrorAndCancelShowsNothing) {
   EXPECT_EQ(channel_, nullptr);
 }
 
+// An empty firmware file would put the printer into update mode with nothing to take.
+TEST_F(FlowTest, EmptyFirmwareIsRefusedBeforeThePrinterIsReached) {
+  WriteAll(dir_ / "empty.bin", "");
+  chooser_.open_answers = {(dir_ / "empty.bin").string()};
+  EXPECT_EQ(FirmwareUpgradeFlow(*connection_, chooser_), FlowOutcome::kFileReadError);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].file_error,
+            "Could not read " + (dir_ / "empty.bin").string() + ": The file is empty.");
+  EXPECT_EQ(channel_, nullptr);
+}
+
 TEST_F(FlowTest, FirmwareFileIsSentUnchanged) {
   std::string firmware(200000, '\0');
   for (std::size_t i = 0; i < firmware.size(); ++i) firmware[i] = static_cast<char>(i * 31);
