@@ -78,7 +78,13 @@ int main(int argc, char** argv) {
   tavi::QtProgressDialog progress;
   tavi::PumpingClock clock;
   tavi::QtFileChooser chooser;
-  tavi::PrinterConnection connection(tavi::LoadSettings(settings_path), progress, messages, clock,
+  tavi::LoadedSettings loaded = tavi::LoadSettingsFile(settings_path);
+  if (loaded.refused) {
+    // The defaults are used for this run, and the file is left as it is at exit.
+    QMessageBox::warning(nullptr, ToQString(tavi::kAppName),
+                         ToQString(tavi::SettingsRefusedText(*loaded.refused)));
+  }
+  tavi::PrinterConnection connection(std::move(loaded.settings), progress, messages, clock,
                                      tavi::DefaultChannelFactory());
   {
     auto dialog = std::make_unique<tavi::MainDialog>(connection, chooser, tavi::WireOperations());
@@ -102,8 +108,10 @@ int main(int argc, char** argv) {
     dialog->exec();
     chooser.set_parent(nullptr);
   }
-  if (!tavi::SaveSettings(settings_path, connection.settings())) {
-    std::fprintf(stderr, "tavi: could not save the settings to %s\n", settings_path.c_str());
+  tavi::FileError error;
+  if (!loaded.refused && !tavi::SaveSettings(settings_path, connection.settings(), error)) {
+    std::fprintf(stderr, "tavi: the settings were not saved. %s\n",
+                 tavi::FileErrorText(error).c_str());
   }
   return 0;
 }

@@ -25,14 +25,17 @@ std::string HostKey(std::size_t i) {
   return "Host" + std::to_string(i);
 }
 
-// Reads the profile file. A missing file is an empty profile; any other failure is reported,
-// so that a save never replaces a file it could not read.
+// Reads the profile file, at most kMaxSettingsFileBytes of it. A missing file is an empty
+// profile; any other failure is reported, so that a save never replaces a file it could not read.
 bool ReadProfile(const std::string& path, ProfileFile& profile, FileError& error) {
   std::vector<std::byte> bytes;
-  if (!ReadWholeFile(path, bytes, error)) {
-    if (error.error_number != ENOENT) return false;
-    profile = ProfileFile();
-    return true;
+  if (!ReadWholeFile(path, bytes, error, kMaxSettingsFileBytes)) {
+    if (error.op == FileError::Op::kOpen && error.error_number == ENOENT) {
+      profile = ProfileFile();
+      return true;
+    }
+    if (error.cause == kFileTooLargeCause) error.cause = "It is larger than 1 MiB";
+    return false;
   }
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   profile = ProfileFile::Parse(text);
@@ -50,12 +53,16 @@ std::string DefaultSettingsPath() {
   return "Tavi.ini";
 }
 
-PortSettings LoadSettings(const std::string& path) {
-  const PortSettings defaults;  // every key's default
-  PortSettings settings;
+LoadedSettings LoadSettingsFile(const std::string& path) {
+  LoadedSettings loaded;
   ProfileFile profile;
   FileError error;
-  if (!ReadProfile(path, profile, error)) profile = ProfileFile();
+  if (!ReadProfile(path, profile, error)) {
+    loaded.refused = error;
+    return loaded;
+  }
+  const PortSettings defaults;  // every key's default
+  PortSettings& settings = loaded.settings;
   const ProfileSection port = profile.ReadSection(kSection);
 
   settings.port = port.GetInt(kKeyPort, defaults.port);
@@ -71,7 +78,16 @@ PortSettings LoadSettings(const std::string& path) {
   for (std::size_t i = 0; i < n; ++i) settings.hosts[i] = port.GetString(HostKey(i), "");
   settings.extra_delay_ms = port.GetInt(kKeyExtraDelayLoad, defaults.extra_delay_ms);
   settings.machine_type = port.GetInt(kKeyMachineType, defaults.machine_type);
-  return settings;
+  return loaded;
+}
+
+PortSettings LoadSettings(const std::string& path) {
+  return LoadSettingsFile(path).settings;
+}
+
+std::string SettingsRefusedText(const FileError& error) {
+  return "The settings file cannot be used. " + FileErrorText(error) +
+         " The default settings are used, and the file is left as it is.";
 }
 
 bool SaveSettings(const std::string& path, const PortSettings& settings, FileError& error) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "config/port_settings.h"
@@ -14,6 +15,10 @@ namespace tavi {
 // cannot make the load take all memory.
 inline constexpr std::size_t kMaxHostCount = 65536;
 
+// The largest settings file a load reads (1 MiB). A larger one is not read: the defaults are
+// used, and a save leaves the file as it is.
+inline constexpr std::size_t kMaxSettingsFileBytes = std::size_t{1} << 20;
+
 // $XDG_CONFIG_HOME/Tavi/Tavi.ini, or ~/.config/Tavi/Tavi.ini when XDG_CONFIG_HOME is unset.
 std::string DefaultSettingsPath();
 
@@ -22,11 +27,24 @@ std::string DefaultSettingsPath();
 // fails. A negative "NumHost" gives an empty host list; see kMaxHostCount for the upper bound.
 PortSettings LoadSettings(const std::string& path);
 
+// A load that also says when the file is there but could not be used (larger than
+// kMaxSettingsFileBytes, not a regular file, unreadable): the settings are then the defaults,
+// and a save would refuse to replace the file.
+struct LoadedSettings {
+  PortSettings settings;
+  std::optional<FileError> refused;
+};
+LoadedSettings LoadSettingsFile(const std::string& path);
+
+// The message for a settings file that could not be used.
+std::string SettingsRefusedText(const FileError& error);
+
 // Writes every value (Port, HostSel, NumHost, Host%d, Win9x_ExtraDelay, MachineType), keeping
 // every other section, key and comment of the file in place, and replaces the file atomically.
 // Creates the folder when it is missing. Returns false when the file could not be written; an
 // existing file that cannot be read is left alone (false) rather than replaced without its
-// other content.
+// other content. The file itself is saved by the rules of WriteFileAtomically (through links,
+// keeping owner and mode, never over anything but a regular file).
 bool SaveSettings(const std::string& path, const PortSettings& settings);
 // The same, saying in `error` why it failed.
 bool SaveSettings(const std::string& path, const PortSettings& settings, FileError& error);

@@ -59,8 +59,79 @@ std::string_view SingleLine(std::string_view value) {
   return cut == std::string_view::npos ? value : value.substr(0, cut);
 }
 
+bool IsQuote(char c) {
+  return c == '"' || c == '\'';
+}
+
+// The value as it goes into the file: in quotes where a read would otherwise change it.
+std::string Encoded(std::string_view value) {
+  value = SingleLine(value);
+  const bool changed_by_read =
+      !value.empty() &&
+      (IsSpace(value.front()) || IsSpace(value.back()) ||
+       (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()));
+  if (!changed_by_read) return std::string(value);
+  std::string out;
+  out.reserve(value.size() + 2);
+  out += '"';
+  out += value;
+  out += '"';
+  return out;
+}
+
 std::string Truncated(std::string_view value) {
   return std::string(value.substr(0, kProfileMaxStringLength));
+}
+
+// One line of a text: its start, its length without the line end, and the line end's length
+// (0 for a last line without one, 1 for "\n", 2 for "\r\n").
+struct LineRef {
+  std::size_t begin = 0;
+  std::size_t length = 0;
+  std::size_t ending = 0;
+  std::size_t end() const { return begin + length + ending; }
+};
+
+LineRef LineAt(std::string_view text, std::size_t pos) {
+  const std::size_t nl = text.find('\n', pos);
+  if (nl == std::string_view::npos) return {pos, text.size() - pos, 0};
+  LineRef line{pos, nl - pos, 1};
+  if (line.length > 0 && text[nl - 1] == '\r') {
+    --line.length;
+    line.ending = 2;
+  }
+  return line;
+}
+
+std::string_view TextOf(std::string_view text, const LineRef& line) {
+  return text.substr(line.begin, line.length);
+}
+
+// The body of the first section named `section`: [begin, end) offsets, from the end of its
+// header line to the start of the next section header (or the end of the text).
+std::optional<std::pair<std::size_t, std::size_t>> FindSection(std::string_view text,
+                                                               std::string_view section) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    const LineRef line = LineAt(text, pos);
+    pos = line.end();
+    const Classified c = Classify(TextOf(text, line));
+    if (c.kind != Kind::kSection || !ProfileNamesEqual(c.name, section)) continue;
+    std::size_t end = pos;
+    while (end < text.size()) {
+      const LineRef next = LineAt(text, end);
+      if (Classify(TextOf(text, next)).kind == Kind::kSection) break;
+      end = next.end();
+    }
+    return std::make_pair(pos, end);
+  }
+  return std::nullopt;
+}
+
+// The line end new lines get: the file's first one, "\n" when it has none.
+std::string_view NewLineEnding(std::string_view text) {
+  const std::size_t nl = text.find('\n');
+  if (nl != std::string_view::npos && nl > 0 && text[nl - 1] == '\r') return "\r\n";
+  return "\n";
 }
 
 }  // namespace
@@ -69,8 +140,8 @@ std::int32_t ParseProfileInt(std::string_view value) {
   std::size_t i = 0;
   while (i < value.size() && IsSpace(value[i])) ++i;
   bool negative = false;
-  if (i < value.size() && value[i] == '-') {
-    negative = true;
+  if (i < value.size() && (value[i] == '-' || value[i] == '+')) {
+    negative = value[i] == '-';
     ++i;
   }
   std::uint32_t magnitude = 0;
@@ -78,6 +149,13 @@ std::int32_t ParseProfileInt(std::string_view value) {
     magnitude = magnitude * 10u + static_cast<std::uint32_t>(value[i] - '0');
   }
   return static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
+}
+
+std::string_view UnquoteProfileValue(std::string_view value) {
+  if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
 }
 
 bool ProfileNamesEqual(std::string_view a, std::string_view b) {
@@ -91,7 +169,7 @@ bool ProfileNamesEqual(std::string_view a, std::string_view b) {
 std::optional<std::string> ProfileSection::GetString(std::string_view key) const {
   const auto it = values_.find(LowerCopy(key));
   if (it == values_.end()) return std::nullopt;
-  return Truncated(it->second);
+  return Truncated(UnquoteProfileValue(it->second));
 }
 
 std::string ProfileSection::GetString(std::string_view key, std::string_view fallback) const {
@@ -101,71 +179,42 @@ std::string ProfileSection::GetString(std::string_view key, std::string_view fal
 
 std::int32_t ProfileSection::GetInt(std::string_view key, std::int32_t fallback) const {
   const std::optional<std::string> value = GetString(key);
-  return value ? ParseProfileInt(*value) : fallback;
+  return value && !value->empty() ? ParseProfileInt(*value) : fallback;
 }
 
 ProfileFile ProfileFile::Parse(std::string_view text) {
   ProfileFile file;
-  while (!text.empty()) {
-    const std::size_t nl = text.find('\n');
-    Line line;
-    if (nl == std::string_view::npos) {
-      line.text = std::string(text);
-      text = {};
-    } else {
-      std::string_view body = text.substr(0, nl);
-      line.ending = "\n";
-      if (!body.empty() && body.back() == '\r') {
-        body.remove_suffix(1);
-        line.ending = "\r\n";
-      }
-      line.text = std::string(body);
-      text.remove_prefix(nl + 1);
-    }
-    file.lines_.push_back(std::move(line));
+  if (text.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) {
+    file.has_byte_order_mark_ = true;
+    text.remove_prefix(kUtf8ByteOrderMark.size());
   }
+  file.text_ = std::string(text);
   return file;
 }
 
 std::string ProfileFile::Serialize() const {
-  std::size_t total = 0;
-  for (const Line& line : lines_) total += line.text.size() + line.ending.size();
+  if (!has_byte_order_mark_) return text_;
   std::string out;
-  out.reserve(total);
-  for (const Line& line : lines_) {
-    out += line.text;
-    out += line.ending;
-  }
+  out.reserve(kUtf8ByteOrderMark.size() + text_.size());
+  out += kUtf8ByteOrderMark;
+  out += text_;
   return out;
 }
 
-std::optional<std::pair<std::size_t, std::size_t>> ProfileFile::FindSection(
-    std::string_view section) const {
-  std::size_t i = 0;
-  for (; i < lines_.size(); ++i) {
-    const Classified c = Classify(lines_[i].text);
-    if (c.kind == Kind::kSection && ProfileNamesEqual(c.name, section)) break;
-  }
-  if (i == lines_.size()) return std::nullopt;
-  const std::size_t begin = i + 1;
-  std::size_t end = begin;
-  while (end < lines_.size() && Classify(lines_[end].text).kind != Kind::kSection) ++end;
-  return std::make_pair(begin, end);
-}
-
-std::string_view ProfileFile::NewLineEnding() const {
-  for (const Line& line : lines_) {
-    if (!line.ending.empty()) return line.ending;
-  }
-  return "\n";
+std::size_t ProfileFile::line_count() const {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < text_.size(); pos = LineAt(text_, pos).end()) ++count;
+  return count;
 }
 
 ProfileSection ProfileFile::ReadSection(std::string_view section) const {
   ProfileSection out;
-  const auto range = FindSection(section);
+  const auto range = FindSection(text_, section);
   if (!range) return out;
-  for (std::size_t i = range->first; i < range->second; ++i) {
-    const Classified c = Classify(lines_[i].text);
+  for (std::size_t pos = range->first; pos < range->second;) {
+    const LineRef line = LineAt(text_, pos);
+    pos = line.end();
+    const Classified c = Classify(TextOf(text_, line));
     if (c.kind == Kind::kKey) out.values_.emplace(LowerCopy(c.name), c.value);  // first wins
   }
   return out;
@@ -193,56 +242,80 @@ void ProfileFile::SetInt(std::string_view section, std::string_view key, std::in
 void ProfileFile::SetStrings(std::string_view section,
                              const std::vector<std::pair<std::string, std::string>>& entries) {
   // The keys to write, each once, in the order first named, with the last value named.
-  std::vector<std::pair<std::string_view, std::string_view>> pending;
+  std::vector<std::pair<std::string_view, std::string>> pending;
   std::unordered_map<std::string, std::size_t> index;  // lower-case key -> slot in `pending`
   for (const auto& [key, value] : entries) {
     const auto [it, added] = index.emplace(LowerCopy(key), pending.size());
     if (added) {
-      pending.emplace_back(key, SingleLine(value));
+      pending.emplace_back(key, Encoded(value));
     } else {
-      pending[it->second].second = SingleLine(value);
+      pending[it->second].second = Encoded(value);
     }
   }
   if (pending.empty()) return;
-  const std::string ending(NewLineEnding());
-
+  const std::string ending(NewLineEnding(text_));
   std::vector<bool> written(pending.size(), false);
-  std::size_t insert_at = lines_.size();
-  if (const auto range = FindSection(section)) {
-    insert_at = range->first;
-    for (std::size_t i = range->first; i < range->second; ++i) {
-      if (!Trim(lines_[i].text).empty()) insert_at = i + 1;
-      const Classified c = Classify(lines_[i].text);
-      if (c.kind != Kind::kKey) continue;
-      const auto it = index.find(LowerCopy(c.name));
-      if (it == index.end() || written[it->second]) continue;
-      written[it->second] = true;
-      std::string text(c.name);  // the stored spelling of the key stays
-      text += '=';
-      text += pending[it->second].second;
-      lines_[i].text = std::move(text);
+  std::string out;
+  out.reserve(text_.size() + entries.size() * 16);
+
+  // Where the added keys go in `out`, and whether the line before them lacks its line end.
+  std::size_t insert_at = 0;
+  bool needs_ending = false;
+  if (const auto range = FindSection(text_, section)) {
+    out.append(text_, 0, range->first);
+    insert_at = out.size();
+    needs_ending = range->first > 0 && text_[range->first - 1] != '\n';
+    for (std::size_t pos = range->first; pos < range->second;) {
+      const LineRef line = LineAt(text_, pos);
+      pos = line.end();
+      const std::string_view body = TextOf(text_, line);
+      const Classified c = Classify(body);
+      const auto it = c.kind == Kind::kKey ? index.find(LowerCopy(c.name)) : index.end();
+      if (it != index.end() && !written[it->second]) {
+        written[it->second] = true;
+        out += c.name;  // the stored spelling of the key stays
+        out += '=';
+        out += pending[it->second].second;
+        out.append(text_, line.begin + line.length, line.ending);
+      } else {
+        out.append(text_, line.begin, line.length + line.ending);
+      }
+      if (!Trim(body).empty()) {
+        insert_at = out.size();
+        needs_ending = line.ending == 0;
+      }
     }
+    out.append(text_, range->second, std::string::npos);
   } else {
-    if (!lines_.empty()) {
-      if (lines_.back().ending.empty()) lines_.back().ending = ending;
-      if (!Trim(lines_.back().text).empty()) lines_.push_back(Line{"", ending});
+    out = text_;
+    if (!out.empty()) {
+      // A blank line goes before the new section unless the last line is blank already.
+      std::string_view rest = text_;
+      if (rest.back() == '\n') rest.remove_suffix(1);
+      const std::size_t nl = rest.rfind('\n');
+      const bool last_blank =
+          Trim(nl == std::string_view::npos ? rest : rest.substr(nl + 1)).empty();
+      if (out.back() != '\n') out += ending;
+      if (!last_blank) out += ending;
     }
-    lines_.push_back(Line{"[" + std::string(section) + "]", ending});
-    insert_at = lines_.size();
+    out += '[';
+    out += section;
+    out += ']';
+    out += ending;
+    insert_at = out.size();
   }
 
-  std::vector<Line> added;
+  std::string added;
+  if (needs_ending) added += ending;
   for (std::size_t k = 0; k < pending.size(); ++k) {
     if (written[k]) continue;
-    std::string text(pending[k].first);
-    text += '=';
-    text += pending[k].second;
-    added.push_back(Line{std::move(text), ending});
+    added += pending[k].first;
+    added += '=';
+    added += pending[k].second;
+    added += ending;
   }
-  if (added.empty()) return;
-  if (insert_at > 0 && lines_[insert_at - 1].ending.empty()) lines_[insert_at - 1].ending = ending;
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insert_at),
-                std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+  if (added.size() > (needs_ending ? ending.size() : 0)) out.insert(insert_at, added);
+  text_ = std::move(out);
 }
 
 }  // namespace tavi

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -165,6 +166,98 @@ TEST_F(SettingsStoreTest, SaveRefusesToReplaceWhatItCannotRead) {
   std::ofstream(dir_ / "file") << "x";
   EXPECT_FALSE(SaveSettings((dir_ / "file" / "sub" / "Tavi.ini").string(), PortSettings{}, error));
   EXPECT_FALSE(error.cause.empty());
+}
+
+// A file edited by hand reads as Windows' profile functions read it, and a save changes only
+// the values of the section, keeping the byte-order mark, the one [Port] and every other section.
+TEST_F(SettingsStoreTest, HandEditedFileReadsAsWindowsDoesAndSavesInPlace) {
+  const std::string other = "[Window]\r\nFolder=\"/srv/backups\"\r\n";
+  Put("\xEF\xBB\xBF[Port]\r\n"
+      "Port=+1\r\n"
+      "HostSel=\"1\"\r\n"
+      "NumHost= 3 \r\n"
+      "Host0=\"printer a\"\r\n"
+      "Host1='10.0.0.2'\r\n"
+      "Host2=\"half\r\n"
+      "Win9X_ExtraDelay=\r\n"
+      "MachineType=\r\n" +
+      other);
+  PortSettings settings = LoadSettings(path_);
+  EXPECT_EQ(settings.port, 1);
+  EXPECT_EQ(settings.host_sel, 1);
+  EXPECT_EQ(settings.hosts, (std::vector<std::string>{"printer a", "10.0.0.2", "\"half"}));
+  EXPECT_EQ(settings.extra_delay_ms, 22000);  // empty: the default, not 0
+  EXPECT_EQ(settings.machine_type, 1);        // empty: the default family, access code B
+
+  settings.hosts = {" spaced ", "\"quoted\"", "plain"};
+  ASSERT_TRUE(SaveSettings(path_, settings));
+  EXPECT_EQ(Get(),
+            "\xEF\xBB\xBF[Port]\r\n"
+            "Port=1\r\n"
+            "HostSel=1\r\n"
+            "NumHost=3\r\n"
+            "Host0=\" spaced \"\r\n"
+            "Host1=\"\"quoted\"\"\r\n"
+            "Host2=plain\r\n"
+            "Win9X_ExtraDelay=22000\r\n"
+            "MachineType=1\r\n" +
+                other);
+  EXPECT_EQ(LoadSettings(path_).hosts, settings.hosts);
+}
+
+// A settings file past 1 MiB, or one that is not a regular file, is not read (so it cannot take
+// time or memory) and is left exactly as it is by a save; the defaults are used.
+TEST_F(SettingsStoreTest, OversizedOrOddFileIsNeitherReadNorReplaced) {
+  const std::string blank_lines(kMaxSettingsFileBytes + 1, '\n');
+  Put(blank_lines);
+  LoadedSettings loaded = LoadSettingsFile(path_);
+  ASSERT_TRUE(loaded.refused.has_value());
+  EXPECT_EQ(SettingsRefusedText(*loaded.refused),
+            "The settings file cannot be used. Could not read " + path_ +
+                ": It is larger than 1 MiB. The default settings are used, and the file is left "
+                "as it is.");
+  EXPECT_EQ(loaded.settings.machine_type, 1);
+  loaded.settings.port = 2;
+  EXPECT_FALSE(SaveSettings(path_, loaded.settings));
+  EXPECT_EQ(Get(), blank_lines);
+
+  // A sparse gigabyte is refused by its size alone.
+  fs::resize_file(path_, std::uintmax_t{1} << 30);
+  const auto before = fs::last_write_time(path_);
+  EXPECT_TRUE(LoadSettingsFile(path_).refused.has_value());
+  EXPECT_FALSE(SaveSettings(path_, PortSettings{}));
+  EXPECT_EQ(fs::file_size(path_), std::uintmax_t{1} << 30);
+  EXPECT_EQ(fs::last_write_time(path_), before);
+
+  // Exactly 1 MiB is read.
+  std::string full(kMaxSettingsFileBytes - 15, '\n');
+  full += "[Port]\nPort=2\n\n";
+  ASSERT_EQ(full.size(), kMaxSettingsFileBytes);
+  Put(full);
+  loaded = LoadSettingsFile(path_);
+  EXPECT_FALSE(loaded.refused.has_value());
+  EXPECT_EQ(loaded.settings.port, 2);
+
+  // A FIFO cannot keep the load waiting.
+  fs::remove(path_);
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+  loaded = LoadSettingsFile(path_);
+  ASSERT_TRUE(loaded.refused.has_value());
+  EXPECT_EQ(loaded.refused->cause, "Not a regular file (a FIFO)");
+  EXPECT_FALSE(SaveSettings(path_, PortSettings{}));
+  EXPECT_TRUE(fs::is_fifo(path_));
+}
+
+// A settings file kept elsewhere through a link (a dotfiles folder) stays a link.
+TEST_F(SettingsStoreTest, SaveWritesThroughALink) {
+  fs::create_directory(dir_ / "dotfiles");
+  std::ofstream(dir_ / "dotfiles" / "Tavi.ini") << "[Other]\nx=1\n";
+  fs::create_symlink("dotfiles/Tavi.ini", path_);
+  ASSERT_TRUE(SaveSettings(path_, PortSettings{}));
+  EXPECT_TRUE(fs::is_symlink(path_));
+  EXPECT_EQ(Get(),
+            "[Other]\nx=1\n\n[Port]\nPort=0\nHostSel=0\nNumHost=0\nWin9x_ExtraDelay=22000\n"
+            "MachineType=1\n");
 }
 
 class ScopedEnv {

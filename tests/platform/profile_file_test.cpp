@@ -21,7 +21,9 @@ TEST(ProfileIntTest, ReadsLeadingSignedDigitsOnly) {
       {"abc", 0},
       {"", 0},
       {"-", 0},
-      {"+5", 0},
+      {"+5", 5},
+      {" +12", 12},
+      {"+-5", 0},
       {"- 5", 0},
       {"007", 7},
       {"2147483647", 2147483647},
@@ -49,8 +51,8 @@ TEST(ProfileReadTest, NamesMatchWithoutCaseAndFirstMatchWins) {
   EXPECT_EQ(file.GetString("other", "HOST0"), "other");
   // Only the first matching section is searched.
   EXPECT_EQ(file.GetString("Port", "Late"), std::nullopt);
-  // A present but empty value reads as 0, a missing key as the default.
-  EXPECT_EQ(file.GetInt("Port", "Empty", 99), 0);
+  // An empty value reads as the default, as a missing key does.
+  EXPECT_EQ(file.GetInt("Port", "Empty", 99), 99);
   EXPECT_EQ(file.GetInt("Port", "Missing", 99), 99);
   EXPECT_EQ(file.GetInt("Nowhere", "Host0", -3), -3);
 }
@@ -64,6 +66,54 @@ TEST(ProfileReadTest, CommentsAndLinesWithoutEqualsAreNotKeys) {
       "Port=3\n");
   EXPECT_EQ(file.GetInt("Port", "Port", -1), 3);
   EXPECT_EQ(file.GetInt("Port", ";Port", -1), -1);
+}
+
+// Values as people type them: one pair of matching quotes goes, anything else stays.
+TEST(ProfileReadTest, OnePairOfMatchingQuotesIsDropped) {
+  const ProfileFile file = ProfileFile::Parse(
+      "[Port]\n"
+      "a=\"two words\"\n"
+      "b= 'single' \n"
+      "c=\"\"twice\"\"\n"
+      "d=\"open\n"
+      "e=\"mixed'\n"
+      "f=\"\n"
+      "g=\"\"\n"
+      "n=\"-7\"\n");
+  EXPECT_EQ(file.GetString("Port", "a"), "two words");
+  EXPECT_EQ(file.GetString("Port", "b"), "single");
+  EXPECT_EQ(file.GetString("Port", "c"), "\"twice\"");
+  EXPECT_EQ(file.GetString("Port", "d"), "\"open");
+  EXPECT_EQ(file.GetString("Port", "e"), "\"mixed'");
+  EXPECT_EQ(file.GetString("Port", "f"), "\"");
+  EXPECT_EQ(file.GetString("Port", "g"), "");
+  EXPECT_EQ(file.GetInt("Port", "g", 42), 42);
+  EXPECT_EQ(file.GetInt("Port", "n", 42), -7);
+}
+
+// A value that a read would change is written in quotes, so that it reads back as given.
+TEST(ProfileWriteTest, ValuesReadBackAsWritten) {
+  ProfileFile file = ProfileFile::Parse("");
+  const std::string values[] = {" lead", "trail\t", "\"q\"", "'s'", "\"", "a\"b\"", "plain", ""};
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (std::size_t i = 0; i < std::size(values); ++i)
+    entries.emplace_back("k" + std::to_string(i), values[i]);
+  file.SetStrings("S", entries);
+  EXPECT_EQ(file.Serialize(),
+            "[S]\nk0=\" lead\"\nk1=\"trail\t\"\nk2=\"\"q\"\"\nk3=\"'s'\"\nk4=\"\nk5=a\"b\"\n"
+            "k6=plain\nk7=\n");
+  const ProfileFile again = ProfileFile::Parse(file.Serialize());
+  for (std::size_t i = 0; i < std::size(values); ++i)
+    EXPECT_EQ(again.GetString("S", "k" + std::to_string(i)), values[i]) << i;
+}
+
+// An editor's byte-order mark is not part of the first section's name, and stays on save.
+TEST(ProfileWriteTest, ByteOrderMarkIsSkippedAndKept) {
+  ProfileFile file = ProfileFile::Parse("\xEF\xBB\xBF[Port]\r\nPort=2\r\n");
+  EXPECT_EQ(file.GetInt("Port", "Port", -1), 2);
+  file.SetStrings("Port", {{"Port", "1"}, {"NumHost", "0"}});
+  EXPECT_EQ(file.Serialize(), "\xEF\xBB\xBF[Port]\r\nPort=1\r\nNumHost=0\r\n");
+  EXPECT_EQ(file.line_count(), 3u);
 }
 
 TEST(ProfileReadTest, LongValuesAreCutAt4095Characters) {
