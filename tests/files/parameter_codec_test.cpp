@@ -229,6 +229,45 @@ TEST(ParameterCodec, DamagedFilesFailOrDecodeInsideTheCapacity) {
   EXPECT_GT(failed, 0);
 }
 
+// A parameter file worked out by hand from the format's rules rather than by the codec: the
+// block 41 42 43 44 44 44 44 45 has the check byte (0x41 + 0x42 + 0x43 + 4 * 0x44 + 0x45 + 1)
+// mod 256 = 0x1C; packing gives a literal of three, a run of four and a literal of two:
+// 02 41 42 43 | FD 44 | 01 45 1C (9 bytes). The key stream adds access code A byte by byte; the
+// interleave of 9 bytes then takes bit k of byte i from byte (i + k + 1) mod 9. Any other order
+// of the stages gives another file.
+TEST(ParameterCodec, FileWorkedOutByHandFromTheRules) {
+  const Bytes block{0x41, 0x42, 0x43, 0x44, 0x44, 0x44, 0x44, 0x45};
+  const Bytes packed{0x02, 0x41, 0x42, 0x43, 0xFD, 0x44, 0x01, 0x45, 0x1C};
+  const std::string_view code = AccessCodeA();
+  Bytes keyed(9);
+  for (std::size_t i = 0; i < 9; ++i) keyed[i] = static_cast<std::uint8_t>(packed[i] + code[i]);
+  Bytes expected(9, 0);
+  for (std::size_t i = 0; i < 9; ++i) {
+    for (unsigned k = 0; k < 8; ++k) expected[i] |= keyed[(i + k + 1) % 9] & (1u << k);
+  }
+  // The stages in the other order (interleave, then key) give another file for this code.
+  Bytes swapped(9, 0);
+  for (std::size_t i = 0; i < 9; ++i) {
+    for (unsigned k = 0; k < 8; ++k) swapped[i] |= packed[(i + k + 1) % 9] & (1u << k);
+    swapped[i] = static_cast<std::uint8_t>(swapped[i] + code[i]);
+  }
+  ASSERT_NE(expected, swapped) << "this access code cannot tell the order of the stages";
+
+  Bytes image = block;
+  image.push_back(0x1C);
+  Bytes file(32);
+  const std::int32_t n = ParameterCodec(image, file, true);
+  ASSERT_EQ(n, 9);
+  file.resize(9);
+  EXPECT_EQ(file, expected);
+
+  Bytes decoded(kMaxParameterImageLength);
+  Bytes source = expected;
+  ASSERT_EQ(ParameterCodec(source, decoded, false), 9);
+  decoded.resize(9);
+  EXPECT_EQ(decoded, image);
+}
+
 TEST(ParameterImage, CheckByteDecidesValidity) {
   EXPECT_FALSE(IsValidParameterImage({}));
   EXPECT_TRUE(IsValidParameterImage(Bytes{0x01}));  // empty block: check byte 1
