@@ -7,8 +7,6 @@
 set(allowed
   # The two access-code lines: built once (a thread-safe local static), then only read.
   "LineFor\\(.*\\)::line_[ab]$"
-  # The counter that makes temporary file names unique: std::atomic.
-  "CreateTempNextTo\\(.*\\)::counter$"
   # The SIGINT flag, std::atomic: one Ctrl-C cancels every exchange of the process.
   "::g_interrupted$"
   # Command-line parsing, on the main thread before anything runs: the port-kind names (a local

@@ -77,18 +77,8 @@ int PrepareJob(const Invocation& invocation, const PortSettings& settings, std::
       return kExitSuccess;
     case Command::kPutParams:
       return ExitStatusFor(LoadParameterImage(invocation.file, say, job.image));
-    case Command::kFirmware: {
-      std::vector<std::byte> image;
-      FileError error;
-      if (!ReadWholeFile(invocation.file, image, error)) {
-        say.ShowFileError(error);
-        return kExitUsage;
-      }
-      job.image.resize(image.size());
-      std::transform(image.begin(), image.end(), job.image.begin(),
-                     [](std::byte b) { return static_cast<std::uint8_t>(b); });
-      return kExitSuccess;
-    }
+    case Command::kFirmware:
+      return ExitStatusFor(LoadFirmwareImage(invocation.file, say, job.image));
     case Command::kSetHeadRank:
       // Heads are numbered from 1 on the command line; the printer counts from 0.
       job.head_index = invocation.head - 1;

@@ -104,12 +104,13 @@ FlowOutcome GetParametersFlow(PrinterConnection& connection, FileChooser& choose
 }
 
 FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
-                               std::vector<std::uint8_t>& image) {
+                               std::vector<std::uint8_t>& image, ProgressDialog* progress,
+                               Clock* clock) {
   std::vector<std::byte> file;
   FileError error;
   // Bytes after the first 131,072 are never read.
   {
-    ReadWatch watch(&connection.progress(), &connection.clock());
+    ReadWatch watch(progress, clock);
     if (!ReadFileLimited(path, kParameterCapacity, file, error, watch.Check())) {
       return ReadFailed(error, messages);
     }
@@ -134,29 +135,40 @@ FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& choose
   const std::string path = chooser.AskOpenFile();
   if (path.empty()) return FlowOutcome::kCancelled;
   std::vector<std::uint8_t> image;
-  const FlowOutcome loaded = LoadParameterImage(path, connection.messages(), image);
+  const FlowOutcome loaded = LoadParameterImage(path, connection.messages(), image,
+                                                &connection.progress(), &connection.clock());
   if (loaded != FlowOutcome::kSuccess) return loaded;
   return PutParameters(connection, image, all) ? FlowOutcome::kSuccess : FlowOutcome::kFailed;
+}
+
+FlowOutcome LoadFirmwareImage(const std::string& path, Messages& messages,
+                              std::vector<std::uint8_t>& image, ProgressDialog* progress,
+                              Clock* clock) {
+  std::vector<std::byte> bytes;
+  FileError error;
+  {
+    ReadWatch watch(progress, clock);
+    if (!ReadWholeFile(path, bytes, error, kMaxWholeFileBytes, watch.Check())) {
+      return ReadFailed(error, messages);
+    }
+  }
+  if (bytes.empty()) {
+    FillEmptyFileError(error, path);
+    messages.ShowFileError(error);
+    return FlowOutcome::kFileReadError;
+  }
+  image.assign(AsU8(bytes).begin(), AsU8(bytes).end());
+  return FlowOutcome::kSuccess;
 }
 
 FlowOutcome FirmwareUpgradeFlow(PrinterConnection& connection, FileChooser& chooser) {
   const std::string path = chooser.AskOpenFile();
   if (path.empty()) return FlowOutcome::kCancelled;
-  std::vector<std::byte> image;
-  FileError error;
-  {
-    ReadWatch watch(&connection.progress(), &connection.clock());
-    if (!ReadWholeFile(path, image, error, kMaxWholeFileBytes, watch.Check())) {
-      return ReadFailed(error, connection.messages());
-    }
-  }
-  // An empty image would put the printer into update mode with nothing to take.
-  if (image.empty()) {
-    FillEmptyFileError(error, path);
-    connection.messages().ShowFileError(error);
-    return FlowOutcome::kFileReadError;
-  }
-  return UpgradeFirmware(connection, AsU8(image)) ? FlowOutcome::kSuccess : FlowOutcome::kFailed;
+  std::vector<std::uint8_t> image;
+  const FlowOutcome loaded = LoadFirmwareImage(path, connection.messages(), image,
+                                               &connection.progress(), &connection.clock());
+  if (loaded != FlowOutcome::kSuccess) return loaded;
+  return UpgradeFirmware(connection, image) ? FlowOutcome::kSuccess : FlowOutcome::kFailed;
 }
 
 FlowOutcome SaveReportFlow(std::string_view report, FileChooser& chooser, Messages& messages) {

@@ -32,9 +32,18 @@ enum class FlowOutcome {
 FlowOutcome GetParametersFlow(PrinterConnection& connection, FileChooser& chooser);
 // Reads the parameter file at `path` and checks it completely: `image` becomes the parameter
 // image (the block and its check byte). Shows the file-error message or "Illegal Parameter
-// File." otherwise.
+// File." otherwise. With `progress`, a FIFO may be read: its waits show the progress window,
+// whose Cancel ends the read (kCancelled, nothing shown); without, it is refused. `clock` (may
+// be null) lets a slow read show the window too.
 FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
-                               std::vector<std::uint8_t>& image);
+                               std::vector<std::uint8_t>& image, ProgressDialog* progress = nullptr,
+                               Clock* clock = nullptr);
+// Reads the firmware file at `path` whole into `image`, under the same watch. An empty file is
+// refused with the file-error message: it would put the printer into update mode with nothing
+// to take.
+FlowOutcome LoadFirmwareImage(const std::string& path, Messages& messages,
+                              std::vector<std::uint8_t>& image, ProgressDialog* progress = nullptr,
+                              Clock* clock = nullptr);
 // Put Parameters: asks for the file, validates it completely, then sends it.
 FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all);
 // Firmware Upgrade: asks for the file, reads it whole, sends it. An empty file is refused with

@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -171,15 +171,16 @@ class PendingFile {
  private:
   explicit PendingFile(std::string target) : target_(std::move(target)) {}
 
-  std::string NextTemporaryName() const {
-    static std::atomic<unsigned> counter{0};
+  // A hidden name beside the target, unique enough that the O_EXCL tries rarely meet another.
+  std::string NextTemporaryName(int attempt) const {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     return FolderOf(target_) + "/." + NameOf(target_) + ".tavi-" + std::to_string(::getpid()) +
-           "-" + std::to_string(counter.fetch_add(1));
+           "-" + std::to_string(now) + "-" + std::to_string(attempt);
   }
 
   bool CreateNamed(int& errnum) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string name = NextTemporaryName();
+      const std::string name = NextTemporaryName(attempt);
       fd_ = UniqueFd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
       if (fd_.valid()) {
         temp_path_ = name;
@@ -193,7 +194,7 @@ class PendingFile {
 
   bool LinkUnderTemporaryName(const std::string& proc, int& errnum) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string name = NextTemporaryName();
+      const std::string name = NextTemporaryName(attempt);
       if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         temp_path_ = name;
         return true;
