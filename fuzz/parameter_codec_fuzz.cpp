@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the run unpacker and the parameter-file decoder (exact-size copies,
 // so that any read past the input is caught), checks that neither writes past its capacity, and
 // that encoding the bytes as an image decodes back to them.
+// fuzz-max-len: 131072
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
