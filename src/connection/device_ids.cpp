@@ -45,6 +45,44 @@ std::optional<std::size_t> PickFamilyDevice(std::span<const UsbCandidate> candid
   return order.front();
 }
 
+namespace {
+
+// N for a kernel port name "parportN" (digits only after the prefix), else nullopt.
+std::optional<unsigned long> KernelPortNumber(std::string_view name) {
+  constexpr std::string_view kPrefix = "parport";
+  if (!name.starts_with(kPrefix) || name.size() == kPrefix.size()) return std::nullopt;
+  const std::string_view digits = name.substr(kPrefix.size());
+  if (digits.size() > 6) return std::nullopt;
+  unsigned long n = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<unsigned long>(c - '0');
+  }
+  return n;
+}
+
+}  // namespace
+
+std::optional<std::size_t> PickParallelPort(std::span<const std::string> names) {
+  std::optional<std::size_t> best;
+  unsigned long best_number = 0;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::optional<unsigned long> n = KernelPortNumber(names[i]);
+    if (n && (!best || *n < best_number)) {
+      best = i;
+      best_number = *n;
+    }
+  }
+  if (best) return best;
+  for (std::string_view address : {"0x378", "0x278", "0x3bc"}) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (names[i] == address) return i;
+    }
+  }
+  if (names.empty()) return std::nullopt;
+  return 0;
+}
+
 std::optional<std::string> ReplyTextFromDeviceId(std::span<const std::byte> arrived) {
   constexpr std::size_t kLengthField = 2;
   if (arrived.size() <= kLengthField) return std::nullopt;

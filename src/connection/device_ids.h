@@ -34,6 +34,12 @@ std::vector<std::size_t> FamilyDevicesInOrder(std::span<const UsbCandidate> cand
 // its index in `candidates`.
 std::optional<std::size_t> PickFamilyDevice(std::span<const UsbCandidate> candidates);
 
+// The parallel port the channel uses among the ports the library lists: the first in the
+// kernel's order (parport0, parport1, ... by number, whatever the listing's order); failing
+// those, the first I/O address in the order of the PC's LPT1, LPT2, LPT3 (0x378, 0x278,
+// 0x3bc); failing those, the first one listed. Returns its index, or nullopt for no ports.
+std::optional<std::size_t> PickParallelPort(std::span<const std::string> names);
+
 // The reply text of a device ID as it arrived: a 2-byte big-endian length, then the ID. The
 // text is the ID's bytes after the length field up to the first zero byte, never past what
 // arrived, whatever the length field claims. Returns nullopt when nothing follows the length

@@ -37,8 +37,8 @@ bool ParallelChannel::Open(ChannelFailure& failure) {
     failure.details = "No parallel port was found on this computer.";
     return false;
   }
-  // Always the first port the library lists.
-  const std::string& name = ports.front();
+  // The PC's first port, in the kernel's order rather than the library's.
+  const std::string& name = ports[*PickParallelPort(ports)];
   if (!backend_->Open(name, error)) {
     failure.details = "Parallel port " + name + " could not be opened: " + error.text;
     if (error.permission_denied) failure.details += PermissionFix();

@@ -33,8 +33,9 @@ void ListParallel(ParallelBackend& backend, PortListing& listing) {
     listing.parallel_error = error.text;
     return;
   }
+  const std::optional<std::size_t> chosen = PickParallelPort(names);
   for (std::size_t i = 0; i < names.size(); ++i) {
-    ListedDevice device{names[i], std::nullopt, {}, i == 0};
+    ListedDevice device{names[i], std::nullopt, {}, chosen == i};
     if (backend.Open(names[i], error)) {
       std::array<std::byte, kParallelReplyBufferSize> buffer{};
       ReadIdOnce(

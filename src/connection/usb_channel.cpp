@@ -45,17 +45,31 @@ bool UsbChannel::EnsureOpen(std::string& details) {
   for (const UsbDeviceInfo& d : devices) {
     candidates.push_back({d.bus, d.address, UsbHardwareId(d.vendor_id, d.product_id)});
   }
-  const std::optional<std::size_t> pick = PickFamilyDevice(candidates);
-  if (!pick) {
+  const std::vector<std::size_t> order = FamilyDevicesInOrder(candidates);
+  if (order.empty()) {
     details = "No USB printer of this family was found.";
     return false;
   }
-  const std::string name = Describe(candidates[*pick]);
-  if (!backend_->Open(devices[*pick], error)) {
-    details = "USB printer " + name + " could not be opened: " + error.text;
-    if (error.permission_denied) details += PermissionFix();
+  // The first matching device that can be opened: one that is busy or closed to this user
+  // does not hide the next.
+  std::string name;
+  bool opened = false;
+  bool permission_denied = false;
+  for (std::size_t index : order) {
+    name = Describe(candidates[index]);
+    if (backend_->Open(devices[index], error)) {
+      opened = true;
+      break;
+    }
+    if (!details.empty()) details += " ";
+    details += "USB printer " + name + " could not be opened: " + error.text + ".";
+    permission_denied = permission_denied || error.permission_denied;
+  }
+  if (!opened) {
+    if (permission_denied) details += PermissionFix();
     return false;
   }
+  details.clear();
   device_ = name;
   open_ = true;
   return true;

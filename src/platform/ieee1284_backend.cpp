@@ -2,7 +2,9 @@
 
 #include <ieee1284.h>
 #include <sys/time.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -57,6 +59,15 @@ std::string Ieee1284ErrorText(int code, int saved_errno) {
 
 bool IsPermissionError(int saved_errno) {
   return saved_errno == EACCES || saved_errno == EPERM;
+}
+
+// Where the library gives no errno (it found no way to reach the port because it was not
+// allowed to open the port's device node), the node itself tells: "/dev/parportN".
+bool NodeRefusesThisUser(const std::string& port_name) {
+  if (!port_name.starts_with("parport")) return false;
+  const std::string node = "/dev/" + port_name;
+  return access(node.c_str(), F_OK) == 0 && access(node.c_str(), R_OK | W_OK) != 0 &&
+         IsPermissionError(errno);
 }
 
 }  // namespace
@@ -117,7 +128,7 @@ bool Ieee1284Backend::Open(const std::string& name, DeviceError& error) {
   int rc = ieee1284_open(port, 0, &capabilities);
   if (rc != E1284_OK) {
     const int saved = errno;
-    error.permission_denied = IsPermissionError(saved);
+    error.permission_denied = IsPermissionError(saved) || NodeRefusesThisUser(name);
     error.text = Ieee1284ErrorText(rc, saved) + where;
     return false;
   }
@@ -154,16 +165,39 @@ TransferResult Ieee1284Backend::Write(std::span<const std::byte> bytes, int time
 
 TransferResult Ieee1284Backend::ReadDeviceId(std::span<std::byte> buffer, int timeout_ms) {
   if (port_ == nullptr) return {TransferResult::Status::kFailed, 0, "the port is not open"};
+  constexpr std::size_t kLengthField = 2;
+  if (buffer.size() <= kLengthField) return {TransferResult::Status::kDone, 0, {}};
   SetTimeout(timeout_ms);
+  // A fresh read on the port we hold: the library's own fresh read opens and claims the port
+  // itself, which fails while it is open here. Negotiate nibble mode with the device-ID flag,
+  // read the 2-byte length, then as much of the ID as the buffer takes, and go back to
+  // compatibility mode.
+  auto* bytes = reinterpret_cast<char*>(buffer.data());
   errno = 0;
-  const ssize_t rc = ieee1284_get_deviceid(port_, -1, F1284_FRESH,
-                                           reinterpret_cast<char*>(buffer.data()), buffer.size());
-  if (rc >= 0) {
-    const auto count = static_cast<std::size_t>(rc);
-    return {TransferResult::Status::kDone, count < buffer.size() ? count : buffer.size(), {}};
+  ieee1284_terminate(port_);
+  int rc = ieee1284_negotiate(port_, M1284_NIBBLE | M1284_FLAG_DEVICEID);
+  if (rc != E1284_OK) {
+    const int saved = errno;
+    ieee1284_terminate(port_);
+    if (rc == E1284_TIMEDOUT) return {TransferResult::Status::kTimedOut, 0, {}};
+    return {TransferResult::Status::kFailed, 0, Ieee1284ErrorText(rc, saved)};
   }
-  if (rc == E1284_TIMEDOUT) return {TransferResult::Status::kTimedOut, 0, {}};
-  return {TransferResult::Status::kFailed, 0, Ieee1284ErrorText(static_cast<int>(rc), errno)};
+  ssize_t got = ieee1284_nibble_read(port_, 0, bytes, kLengthField);
+  std::size_t count = got > 0 ? static_cast<std::size_t>(got) : 0;
+  if (count == kLengthField) {
+    const std::size_t announced =
+        (static_cast<std::size_t>(buffer[0]) << 8) | static_cast<std::size_t>(buffer[1]);
+    const std::size_t wanted = std::min(announced, buffer.size() - kLengthField);
+    got = wanted > 0 ? ieee1284_nibble_read(port_, 0, bytes + kLengthField, wanted) : 0;
+    if (got > 0) count += std::min(static_cast<std::size_t>(got), wanted);
+  }
+  const int saved = errno;
+  ieee1284_terminate(port_);
+  if (got < 0 && count <= kLengthField) {
+    if (got == E1284_TIMEDOUT) return {TransferResult::Status::kTimedOut, 0, {}};
+    return {TransferResult::Status::kFailed, 0, Ieee1284ErrorText(static_cast<int>(got), saved)};
+  }
+  return {TransferResult::Status::kDone, count, {}};
 }
 
 void Ieee1284Backend::Close() {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "resources/constants.h"
+#include "sim/main/device_run.h"
 #include "sim/virtual_printer.h"
 
 namespace {
@@ -109,6 +110,8 @@ int main(int argc, char** argv) {
                    "no LPD listener: connections are refused");
   faults->add_option("--lpd-ack-delay-ms", o.lpd.ack_delay_ms,
                      "every LPD acknowledgement comes this late");
+  DeviceRun device_run;
+  AddDeviceRunOptions(app, device_run);
   CLI11_PARSE(app, argc, argv);
 
   o.schedule = *ParseSchedule(schedule);
@@ -131,6 +134,10 @@ int main(int argc, char** argv) {
     o.params = bytes;
   }
 
+  if (device_run.wanted()) {
+    config.lpd = false;
+    config.snmp = false;
+  }
   VirtualPrinter printer(config);
   printer.model().log().SetSink([json](const Event& e) {
     char stamp[32];
@@ -144,6 +151,11 @@ int main(int argc, char** argv) {
   if (!printer.Start(error)) {
     std::cerr << "tavi-printer-sim: " << error << "\n";
     return 1;
+  }
+  if (device_run.wanted()) {
+    const int status = RunBehindDevice(printer, device_run);
+    printer.Stop();
+    return status;
   }
   while (!g_stop.load()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   printer.Stop();
