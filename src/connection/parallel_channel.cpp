@@ -40,7 +40,7 @@ bool ParallelChannel::Open(ChannelFailure& failure) {
   // The PC's first port, in the kernel's order rather than the library's.
   const std::string& name = ports[*PickParallelPort(ports)];
   if (!backend_->Open(name, error)) {
-    failure.details = "Parallel port " + name + " could not be opened: " + error.text;
+    failure.details = "Parallel port " + name + " could not be opened: " + error.text + ".";
     if (error.permission_denied) failure.details += PermissionFix();
     return false;
   }

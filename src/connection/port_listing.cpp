@@ -60,16 +60,20 @@ void ListUsb(UsbBackend& backend, PortListing& listing) {
   for (const UsbDeviceInfo& d : devices) {
     candidates.push_back({d.bus, d.address, UsbHardwareId(d.vendor_id, d.product_id)});
   }
-  // In bus and address order, like discovery; the first one is the one Tavi uses.
+  // In bus and address order, like discovery; Tavi uses the first one that opens (the first
+  // one when none does).
   const std::vector<std::size_t> order = FamilyDevicesInOrder(candidates);
+  bool used_one = false;
   for (std::size_t i : order) {
     const UsbCandidate& c = candidates[i];
     ListedDevice device{c.hardware_id + " on bus " + std::to_string(c.bus) + " at address " +
                             std::to_string(c.address),
                         std::nullopt,
                         {},
-                        i == order.front()};
+                        false};
     if (backend.Open(devices[i], error)) {
+      device.used = !used_one;
+      used_one = true;
       std::array<std::byte, kUsbReplyBufferSize> buffer{};
       ReadIdOnce(
           device, [&](std::span<std::byte> b) { return backend.GetDeviceId(b, kDeviceAttemptMs); },
@@ -80,6 +84,7 @@ void ListUsb(UsbBackend& backend, PortListing& listing) {
     }
     listing.usb.push_back(std::move(device));
   }
+  if (!used_one && !listing.usb.empty()) listing.usb.front().used = true;
 }
 
 void FormatSection(std::string& out, const char* title, const std::vector<ListedDevice>& devices,

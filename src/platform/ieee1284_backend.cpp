@@ -122,14 +122,18 @@ bool Ieee1284Backend::Open(const std::string& name, DeviceError& error) {
     error.text = "no such port";
     return false;
   }
-  std::string where = port->filename != nullptr ? std::string(" on ") + port->filename : "";
+  std::string where = port->filename != nullptr && *port->filename != '\0'
+                          ? std::string(" on ") + port->filename
+                          : "";
   int capabilities = 0;
   errno = 0;
   int rc = ieee1284_open(port, 0, &capabilities);
   if (rc != E1284_OK) {
     const int saved = errno;
-    error.permission_denied = IsPermissionError(saved) || NodeRefusesThisUser(name);
-    error.text = Ieee1284ErrorText(rc, saved) + where;
+    const bool node_refused = !IsPermissionError(saved) && NodeRefusesThisUser(name);
+    error.permission_denied = IsPermissionError(saved) || node_refused;
+    error.text = node_refused ? "/dev/" + name + ": " + std::strerror(EACCES)
+                              : Ieee1284ErrorText(rc, saved) + where;
     return false;
   }
   errno = 0;
