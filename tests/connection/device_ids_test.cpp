@@ -82,3 +82,23 @@ TEST(ReplyTextFromDeviceId, NothingAfterTheLengthIsNoDeviceId) {
 
 }  // namespace
 }  // namespace tavi
+
+namespace tavi {
+namespace {
+
+TEST(PickParallelPort, KernelOrderFirstThenLpt1sAddressThenTheFirstListed) {
+  // The library sorts by name, so parport10 comes before parport2 and 0x278 before 0x378.
+  const std::vector<std::string> kernel = {"parport1", "parport10", "parport2", "parport0x"};
+  EXPECT_EQ(PickParallelPort(kernel), 0u);
+  const std::vector<std::string> with_zero = {"parport1", "parport10", "parport0"};
+  EXPECT_EQ(PickParallelPort(with_zero), 2u);
+  const std::vector<std::string> guessed = {"0x278", "0x378", "0x3bc"};
+  EXPECT_EQ(PickParallelPort(guessed), 1u);
+  const std::vector<std::string> other = {"lpt9", "0x3bc"};
+  EXPECT_EQ(PickParallelPort(other), 1u);
+  EXPECT_EQ(PickParallelPort(std::vector<std::string>{"lpt9"}), 0u);
+  EXPECT_FALSE(PickParallelPort({}));
+}
+
+}  // namespace
+}  // namespace tavi
