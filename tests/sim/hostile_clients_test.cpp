@@ -5,16 +5,20 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "platform/sim_server_socket.h"
 #include "poller.h"
 #include "resources/constants.h"
+#include "sim/lpd_connection.h"
 #include "sim/snmp_ber.h"
 #include "sim/virtual_printer.h"
 #include "sim_clients.h"
+#include "support/doubles.h"
 #include "support/peers.h"
 
 namespace tavi::sim {
@@ -93,6 +97,86 @@ TEST(SimAsServer, HoldingClientsNeitherBlockAJobNorTakeMoreThanTheirShare) {
   trickling.join();
   EXPECT_EQ(printer.model().log().Count("job-started"), 3u);
   printer.Stop();
+}
+
+// A client that sends its bytes in the given pieces, each `ms_per_piece` of virtual time after
+// the one before.
+class SlowClient final : public SimStream {
+ public:
+  SlowClient(tavi::test::FakeClock& clock, std::vector<std::string> pieces, int ms_per_piece)
+      : clock_(clock), pieces_(std::move(pieces)), ms_(ms_per_piece) {}
+  int Receive(std::span<std::byte> into, int) override {
+    if (next_ == pieces_.size()) return kSimRecvClosed;
+    clock_.now_ms += ms_;
+    const std::string& p = pieces_[next_++];
+    std::memcpy(into.data(), p.data(), p.size());
+    return static_cast<int>(p.size());
+  }
+  bool SendAll(std::span<const std::byte> bytes) override {
+    answers_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return true;
+  }
+  std::size_t pieces_taken() const { return next_; }
+  const std::string& answers() const { return answers_; }
+
+ private:
+  tavi::test::FakeClock& clock_;
+  std::vector<std::string> pieces_;
+  int ms_;
+  std::size_t next_ = 0;
+  std::string answers_;
+};
+
+std::vector<std::string> Bytes(std::string_view text) {
+  std::vector<std::string> out;
+  for (char c : text) out.emplace_back(1, c);
+  return out;
+}
+
+TEST(SimAsServer, EveryLineAndDataFileHasItsOwnTimeInVirtualTime) {
+  tavi::test::FakeClock clock;
+  SimOptions options;
+  options.reply_delay_ms = 0;
+  PrinterModel model(options, clock);
+  const std::atomic<bool> stop{false};
+  const std::string file = std::string(
+      "\x03"
+      "0 x\n\0",
+      6);
+  {
+    // Ten empty data files at a byte every 4 s: 240 s in all, but no step takes 30 s.
+    std::string job = "\x02lp1\n";
+    for (int i = 0; i < 10; ++i) job += file;
+    SlowClient client(clock, Bytes(job), 4000);
+    ServeLpdConnection(client, "steady", model, clock, stop);
+    EXPECT_EQ(client.answers(), std::string(21, '\0'));
+    EXPECT_EQ(model.log().OfKind("job-ended").back().Field("data_files"), "10");
+    EXPECT_EQ(model.log().OfKind("job-ended").back().Field("how"), "closed");
+  }
+  {
+    // A line that never ends, a byte every 5 s: cut at 30 s.
+    std::vector<std::string> pieces = {"\x02lp1\n"};
+    for (int i = 0; i < 100; ++i) pieces.push_back("1");
+    SlowClient trickler(clock, pieces, 5000);
+    ServeLpdConnection(trickler, "trickler", model, clock, stop);
+    EXPECT_EQ(trickler.answers(), std::string(1, '\0'));
+    EXPECT_EQ(trickler.pieces_taken(), 1u + 6u);
+    EXPECT_EQ(model.log().OfKind("job-ended").back().Field("how"), "client too slow");
+  }
+  {
+    // A data file of 1,000 bytes at a byte a second: cut at 30 s, with nothing written.
+    std::vector<std::string> pieces = {"\x02lp1\n",
+                                       "\x03"
+                                       "1000 x\n"};
+    for (int i = 0; i < 1000; ++i) pieces.push_back("d");
+    SlowClient trickler(clock, pieces, 1000);
+    const std::size_t writes = model.Writes().size();
+    ServeLpdConnection(trickler, "slow file", model, clock, stop);
+    EXPECT_EQ(trickler.answers(), std::string(2, '\0'));
+    EXPECT_EQ(trickler.pieces_taken(), 2u + 30u);
+    EXPECT_EQ(model.log().OfKind("lpd-error").back().Field("reason"), "client too slow");
+    EXPECT_EQ(model.Writes().size(), writes);
+  }
 }
 
 TEST(SimAsServer, SnmpAnswersOnlyItsCommunityAndNeverMultipliesARequest) {
