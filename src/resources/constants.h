@@ -45,6 +45,16 @@ inline constexpr std::string_view kReplyOid = ".1.3.6.1.4.1.7405.2.2.2.1.24.1";
 inline constexpr std::string_view kRestartOid = ".1.3.6.1.4.1.7405.2.8.1.0";
 inline constexpr std::int32_t kRestartValue = 10;
 inline constexpr std::string_view kSnmpCommunity = "public";
+// The enterprise number of the printer family, under which its own objects lie.
+inline constexpr std::string_view kFamilyEnterpriseOid = ".1.3.6.1.4.1.7405";
+static_assert(kReplyOid.starts_with(kFamilyEnterpriseOid) &&
+              kRestartOid.starts_with(kFamilyEnterpriseOid));
+// Names of the two printer families, by machine type (family number - 1).
+inline constexpr std::string_view kFamilyNames[] = {"Type1", "Type2"};
+// The standard system group objects that say what a device is.
+inline constexpr std::string_view kSysDescrOid = ".1.3.6.1.2.1.1.1.0";
+inline constexpr std::string_view kSysObjectIdOid = ".1.3.6.1.2.1.1.2.0";
+inline constexpr std::string_view kSysNameOid = ".1.3.6.1.2.1.1.5.0";
 
 // LPD.
 inline constexpr std::string_view kLpdQueue = "lp1";

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "resources/constants.h"
+
 namespace tavi::sim {
 namespace {
 
@@ -25,6 +27,21 @@ constexpr std::array<std::pair<Hostile, std::string_view>, 6> kHostiles = {{
 }};
 
 }  // namespace
+
+std::string SysDescrOf(const SimOptions& options) {
+  if (!options.sys_descr.empty()) return options.sys_descr;
+  const std::string_view name = options.family == 1 ? kFamilyNames[0] : kFamilyNames[1];
+  return "Tavi virtual printer (" + std::string(name) + ")";
+}
+
+std::string SysObjectIdOf(const SimOptions& options) {
+  if (!options.sys_object_id.empty()) return options.sys_object_id;
+  return std::string(kFamilyEnterpriseOid) + ".1." + std::to_string(options.family);
+}
+
+std::string SysNameOf(const SimOptions& options) {
+  return options.sys_name.empty() ? std::string("tavi-printer-sim") : options.sys_name;
+}
 
 std::string_view ScheduleName(Schedule schedule) {
   for (const auto& [value, name] : kSchedules) {

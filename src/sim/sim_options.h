@@ -48,6 +48,12 @@ struct LpdFaults {
 
 struct SimOptions {
   std::int32_t family = 2;  // 1: access code A, 2: access code B
+  // What the SNMP agent says the device is (sysDescr.0, sysObjectID.0, sysName.0); empty: the
+  // defaults of SysDescrOf, SysObjectIdOf and SysNameOf. A sysObjectID outside the family's
+  // enterprise number plays another maker's device, which has none of the family's objects.
+  std::string sys_descr;
+  std::string sys_object_id;
+  std::string sys_name;
   Schedule schedule = Schedule::kInOrder;
   Hostile hostile = Hostile::kNone;
   bool no_header = false;             // the header never comes
@@ -61,6 +67,12 @@ struct SimOptions {
   SnmpFaults snmp;
   LpdFaults lpd;
 };
+
+// The system objects the agent answers: the option, else "Tavi virtual printer (Type2)", the
+// family's enterprise number + ".1." + family, and "tavi-printer-sim".
+std::string SysDescrOf(const SimOptions& options);
+std::string SysObjectIdOf(const SimOptions& options);
+std::string SysNameOf(const SimOptions& options);
 
 // Names used on the command line and in the log ("in-order", "shuffled", ...).
 std::string_view ScheduleName(Schedule schedule);

@@ -1,5 +1,6 @@
 #include "sim/snmp_agent.h"
 
+#include "discovery/answers.h"
 #include "platform/sim_server_socket.h"
 #include "resources/constants.h"
 #include "sim/printer_model.h"
@@ -95,6 +96,12 @@ std::string SnmpAgent::Answer(std::string_view datagram, bool& restart) {
   }
   const std::string reply_oid = EncodeOid(kReplyOid);
   const std::string restart_oid = EncodeOid(kRestartOid);
+  const std::string sys_descr_oid = EncodeOid(kSysDescrOid);
+  const std::string sys_object_id_oid = EncodeOid(kSysObjectIdOid);
+  const std::string sys_name_oid = EncodeOid(kSysNameOid);
+  const std::string sys_object_id = SysObjectIdOf(options);
+  // Another maker's device has none of the family's objects.
+  const bool family_device = discovery::IsFamilyObjectId(sys_object_id);
 
   SnmpMessage r = m;
   r.pdu_type = kPduResponse;
@@ -110,7 +117,13 @@ std::string SnmpAgent::Answer(std::string_view datagram, bool& restart) {
   for (std::size_t i = 0; i < r.bindings.size(); ++i) {
     VarBind& b = r.bindings[i];
     if (options.snmp.error_status != 0) break;
-    if (m.pdu_type == kPduGet && b.oid == reply_oid) {
+    if (m.pdu_type == kPduGet && (b.oid == sys_descr_oid || b.oid == sys_name_oid)) {
+      b.value_tag = kBerOctetString;
+      b.value = b.oid == sys_descr_oid ? SysDescrOf(options) : SysNameOf(options);
+    } else if (m.pdu_type == kPduGet && b.oid == sys_object_id_oid) {
+      b.value_tag = kBerOid;
+      b.value = EncodeOid(sys_object_id);
+    } else if (m.pdu_type == kPduGet && b.oid == reply_oid && family_device) {
       std::string text;
       if (!model_.ReadReply(text)) return {};
       b.value_tag = kBerOctetString;
@@ -121,7 +134,7 @@ std::string SnmpAgent::Answer(std::string_view datagram, bool& restart) {
         b.value = OverlongValue(text);
         malformed_done = true;
       }
-    } else if (m.pdu_type == kPduSet && b.oid == restart_oid) {
+    } else if (m.pdu_type == kPduSet && b.oid == restart_oid && family_device) {
       std::int64_t value = 0;
       if (b.value_tag != kBerInteger || !DecodeInteger(b.value, value) || value != kRestartValue) {
         fail(kSnmpBadValue, i);

@@ -123,6 +123,7 @@ class Reader {
     std::uint32_t ignored = 0;
     return Skip(1) && Length(ignored);
   }
+  bool AtEnd() const { return pos_ == data_.size(); }
   bool Take(std::uint32_t n, std::span<const std::byte>& out) {
     if (n > data_.size() - pos_ || n > static_cast<std::uint32_t>(INT32_MAX)) return false;
     out = data_.subspan(pos_, n);
@@ -217,32 +218,55 @@ std::int32_t EncodeOid(std::string_view text, std::span<std::byte> out) {
   return static_cast<std::int32_t>(written);
 }
 
-std::int32_t BuildRequest(std::string_view oid_text, std::uint8_t pdu_type,
-                          const ValueDescriptor& value, std::uint32_t request_id,
-                          std::span<std::byte> out) {
-  std::array<std::byte, kOidScratchSize> oid{};
-  const std::int32_t oid_count = EncodeOid(oid_text, oid);
-  if (oid_count < 0) return -1;
-  const auto oid_length = static_cast<std::size_t>(oid_count);
+namespace {
 
+struct BindingSpec {
+  std::string_view oid_text;
+  ValueDescriptor value;
+};
+
+// One binding's encoded parts, measured before anything is written.
+struct EncodedBinding {
+  std::array<std::byte, kOidScratchSize> oid{};
+  std::size_t oid_length = 0;
   std::array<std::byte, 4> integer{};
   std::span<const std::byte> content;
-  const auto tag = static_cast<std::uint8_t>(value.kind);
-  if (value.kind == kTagInteger) {
-    content = std::span<const std::byte>(integer).first(IntegerContent(value.number, integer));
-  } else if (value.kind == kTagOctetString) {
-    if (value.number < 0 || static_cast<std::size_t>(value.number) > value.octets.size()) {
-      return -1;
-    }
-    content = value.octets.first(static_cast<std::size_t>(value.number));
-  }
+  std::uint8_t tag = 0;
+  std::size_t Size() const { return kHeaderOctets + oid_length + kHeaderOctets + content.size(); }
+};
 
+bool EncodeBinding(const BindingSpec& spec, EncodedBinding& e) {
+  const std::int32_t oid_count = EncodeOid(spec.oid_text, e.oid);
+  if (oid_count < 0) return false;
+  e.oid_length = static_cast<std::size_t>(oid_count);
+  e.tag = static_cast<std::uint8_t>(spec.value.kind);
+  if (spec.value.kind == kTagInteger) {
+    e.content =
+        std::span<const std::byte>(e.integer).first(IntegerContent(spec.value.number, e.integer));
+  } else if (spec.value.kind == kTagOctetString) {
+    if (spec.value.number < 0 ||
+        static_cast<std::size_t>(spec.value.number) > spec.value.octets.size()) {
+      return false;
+    }
+    e.content = spec.value.octets.first(static_cast<std::size_t>(spec.value.number));
+  }
+  return e.oid_length <= kMaxShortLength && e.content.size() <= kMaxShortLength &&
+         e.Size() <= kMaxShortLength;
+}
+
+std::int32_t BuildMessage(std::span<const BindingSpec> specs, std::uint8_t pdu_type,
+                          std::uint32_t request_id, std::span<std::byte> out) {
+  if (specs.size() > kMaxBindings) return -1;
+  std::array<EncodedBinding, kMaxBindings> encoded;
   // Every length is known up front, so the message is written front to back.
-  const std::size_t binding = kHeaderOctets + oid_length + kHeaderOctets + content.size();
-  const std::size_t list = kHeaderOctets + binding;
-  const std::size_t pdu = kPduFieldOctets + list + kHeaderOctets;
+  std::size_t list = kHeaderOctets;
+  for (std::size_t i = 0; i < specs.size(); ++i) {
+    if (!EncodeBinding(specs[i], encoded[i])) return -1;
+    list += kHeaderOctets + encoded[i].Size();
+  }
+  const std::size_t pdu = kPduFieldOctets + list;
   const std::size_t message = kVersionAndCommunityOctets + kHeaderOctets + pdu;
-  for (std::size_t length : {oid_length, content.size(), binding, list, pdu, message}) {
+  for (std::size_t length : {list - kHeaderOctets, pdu, message}) {
     if (length > kMaxShortLength) return -1;
   }
   if (kHeaderOctets + message > out.size()) return -1;
@@ -262,14 +286,118 @@ std::int32_t BuildRequest(std::string_view oid_text, std::uint8_t pdu_type,
     w.Header(kTagInteger, 1);
     w.Put(0);
   }
-  w.Header(kTagSequence, list);
-  w.Header(kTagSequence, binding);
-  w.Header(kTagObjectId, oid_length);
-  w.Put(std::span<const std::byte>(oid).first(oid_length));
-  w.Header(tag, content.size());
-  w.Put(content);
+  w.Header(kTagSequence, list - kHeaderOctets);
+  for (std::size_t i = 0; i < specs.size(); ++i) {
+    const EncodedBinding& e = encoded[i];
+    w.Header(kTagSequence, e.Size());
+    w.Header(kTagObjectId, e.oid_length);
+    w.Put(std::span<const std::byte>(e.oid).first(e.oid_length));
+    w.Header(e.tag, e.content.size());
+    w.Put(e.content);
+  }
   if (!w.ok()) return -1;
   return static_cast<std::int32_t>(w.size());
+}
+
+// One element: identifier octet, definite length, content inside what is left.
+bool ReadElement(Reader& r, std::uint8_t& tag, std::span<const std::byte>& content) {
+  std::uint32_t length = 0;
+  return r.Octet(tag) && r.Length(length) && r.Take(length, content);
+}
+
+bool ReadTagged(Reader& r, std::uint8_t want, std::span<const std::byte>& content) {
+  std::uint8_t tag = 0;
+  return ReadElement(r, tag, content) && tag == want;
+}
+
+// A signed INTEGER of 1 to 4 content octets.
+bool ReadInteger(Reader& r, std::int32_t& out) {
+  std::span<const std::byte> content;
+  if (!ReadTagged(r, kTagInteger, content) || content.empty() || content.size() > 4) return false;
+  std::uint32_t value = (U8(content[0]) & 0x80) != 0 ? 0xFFFFFFFFu : 0;
+  for (std::byte b : content) value = (value << 8) | U8(b);
+  out = static_cast<std::int32_t>(value);
+  return true;
+}
+
+bool DecodeStrict(std::span<const std::byte> datagram, DecodedPdu& d) {
+  Reader outer(datagram);
+  std::span<const std::byte> message;
+  if (!ReadTagged(outer, kTagSequence, message) || !outer.AtEnd()) return false;
+  Reader m(message);
+  std::int32_t version = 0;
+  std::span<const std::byte> community;
+  std::span<const std::byte> pdu;
+  if (!ReadInteger(m, version) || !ReadTagged(m, kTagOctetString, community)) return false;
+  if (!ReadElement(m, d.pdu_type, pdu) || !m.AtEnd()) return false;
+  if (d.pdu_type < kPduGetRequest || d.pdu_type > kPduSetRequest) return false;
+  Reader p(pdu);
+  std::span<const std::byte> list;
+  if (!ReadInteger(p, d.request_id) || !ReadInteger(p, d.error_status) ||
+      !ReadInteger(p, d.error_index) || !ReadTagged(p, kTagSequence, list) || !p.AtEnd()) {
+    return false;
+  }
+  Reader l(list);
+  while (!l.AtEnd()) {
+    if (d.binding_count == kMaxBindings) return false;
+    std::span<const std::byte> binding;
+    if (!ReadTagged(l, kTagSequence, binding)) return false;
+    Reader b(binding);
+    Binding& out = d.bindings[d.binding_count];
+    if (!ReadTagged(b, kTagObjectId, out.name) || !ReadElement(b, out.value_type, out.value) ||
+        !b.AtEnd()) {
+      return false;
+    }
+    ++d.binding_count;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::int32_t BuildRequest(std::string_view oid_text, std::uint8_t pdu_type,
+                          const ValueDescriptor& value, std::uint32_t request_id,
+                          std::span<std::byte> out) {
+  const BindingSpec spec{oid_text, value};
+  return BuildMessage(std::span(&spec, 1), pdu_type, request_id, out);
+}
+
+std::int32_t BuildGetRequest(std::span<const std::string_view> oids, std::uint32_t request_id,
+                             std::span<std::byte> out) {
+  if (oids.size() > kMaxBindings) return -1;
+  std::array<BindingSpec, kMaxBindings> specs;
+  for (std::size_t i = 0; i < oids.size(); ++i) specs[i] = {oids[i], ValueDescriptor{}};
+  return BuildMessage(std::span(specs).first(oids.size()), kPduGetRequest, request_id, out);
+}
+
+bool DecodeMessage(std::span<const std::byte> datagram, DecodedPdu& out) {
+  out = DecodedPdu{};
+  if (DecodeStrict(datagram, out)) return true;
+  out = DecodedPdu{};
+  return false;
+}
+
+bool AppendOidText(std::span<const std::byte> content, BoundedText& sink) {
+  if (content.empty() || (U8(content.back()) & 0x80) != 0) return false;
+  // Check every arc before appending anything.
+  std::uint64_t arc = 0;
+  for (std::byte b : content) {
+    arc = (arc << 7) | (U8(b) & 0x7F);
+    if (arc > std::numeric_limits<std::uint32_t>::max()) return false;
+    if ((U8(b) & 0x80) == 0) arc = 0;
+  }
+  const std::uint8_t first = U8(content[0]);
+  if ((first & 0x80) != 0) return false;  // the first two arcs in one octet only
+  sink.AppendF(".%u.%u", first < 80 ? first / 40u : 2u, first < 80 ? first % 40u : first - 80u);
+  arc = 0;
+  for (std::byte b : content.subspan(1)) {
+    arc = (arc << 7) | (U8(b) & 0x7F);
+    if ((U8(b) & 0x80) == 0) {
+      sink.AppendF(".%u", static_cast<unsigned>(arc));
+      arc = 0;
+    }
+  }
+  return true;
 }
 
 bool DecodeResponse(std::span<const std::byte> datagram, DecodedMessage& decoded) {

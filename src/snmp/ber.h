@@ -9,6 +9,7 @@
 // value length points past its end, is undecodable (false).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -61,6 +62,25 @@ struct DecodedMessage {
   std::span<const std::byte> value;
 };
 
+// A request or response with several bindings (discovery asks for a few objects at once).
+inline constexpr std::size_t kMaxBindings = 8;
+
+struct Binding {
+  std::span<const std::byte> name;  // OBJECT IDENTIFIER content octets
+  std::uint8_t value_type = 0;      // identifier octet of the value
+  std::span<const std::byte> value;
+};
+
+// The fields of a message decoded by DecodeMessage. The spans point into the decoded buffer.
+struct DecodedPdu {
+  std::uint8_t pdu_type = 0;
+  std::int32_t request_id = 0;
+  std::int32_t error_status = 0;
+  std::int32_t error_index = 0;
+  std::size_t binding_count = 0;
+  std::array<Binding, kMaxBindings> bindings{};
+};
+
 // Builds an SNMPv1 message: version 0, community "public", the PDU `pdu_type` (kPduGetRequest or
 // kPduSetRequest) with `request_id` written as exactly four octets, most significant first,
 // error-status 0, error-index 0 and one binding of `oid_text` to `value`.
@@ -70,6 +90,21 @@ struct DecodedMessage {
 std::int32_t BuildRequest(std::string_view oid_text, std::uint8_t pdu_type,
                           const ValueDescriptor& value, std::uint32_t request_id,
                           std::span<std::byte> out);
+
+// Builds a GetRequest of every OID in `oids` (at most kMaxBindings), each bound to NULL, with the
+// same layout rules and limits as BuildRequest. Returns the message length or -1.
+std::int32_t BuildGetRequest(std::span<const std::string_view> oids, std::uint32_t request_id,
+                             std::span<std::byte> out);
+
+// Decodes a whole SNMPv1 message strictly: every element's tag is checked, every length must lie
+// inside its parent, the request id takes 1 to 4 content octets, and nothing may follow the
+// message. More than kMaxBindings bindings, or anything else, gives false (`out` reset).
+bool DecodeMessage(std::span<const std::byte> datagram, DecodedPdu& out);
+
+// Appends OBJECT IDENTIFIER content octets as dotted text with a leading dot (".1.3.6.1...").
+// False, with nothing appended, for an empty or unterminated encoding, an arc past 32 bits, or a
+// first subidentifier longer than one octet.
+bool AppendOidText(std::span<const std::byte> content, BoundedText& sink);
 
 // Encodes dotted-decimal OID text (a leading dot is optional) into OBJECT IDENTIFIER content
 // octets. The first two arcs make one octet (40 * first + second, low 8 bits); later arcs are

@@ -11,6 +11,7 @@
 
 #include "resources/constants.h"
 #include "sim/main/device_run.h"
+#include "sim/snmp_ber.h"
 #include "sim/virtual_printer.h"
 
 namespace {
@@ -64,6 +65,14 @@ int main(int argc, char** argv) {
   app.add_option("--family", o.family, "printer family: 1 takes access code A, 2 access code B")
       ->check(CLI::IsMember({1, 2}))
       ->capture_default_str();
+  app.add_option("--sys-descr", o.sys_descr,
+                 "sysDescr.0 the agent answers (default: \"Tavi virtual printer (TypeN)\")");
+  app.add_option("--sys-object-id", o.sys_object_id,
+                 "sysObjectID.0 the agent answers (default: the family's enterprise number "
+                 "+ .1.FAMILY); another maker's id makes a device without the family's objects")
+      ->type_name("OID");
+  app.add_option("--sys-name", o.sys_name,
+                 "sysName.0 the agent answers (default: \"tavi-printer-sim\")");
   app.add_option("--schedule", schedule,
                  "publication order of chunked replies: in-order, shuffled, repeated (every "
                  "chunk twice), chunks-first (header last), gaps (empty replies between fields), "
@@ -114,6 +123,11 @@ int main(int argc, char** argv) {
   AddDeviceRunOptions(app, device_run);
   CLI11_PARSE(app, argc, argv);
 
+  if (!o.sys_object_id.empty() && EncodeOid(o.sys_object_id).empty()) {
+    std::cerr << "tavi-printer-sim: --sys-object-id: not an object identifier: " << o.sys_object_id
+              << "\n";
+    return 2;
+  }
   o.schedule = *ParseSchedule(schedule);
   o.hostile = *ParseHostile(hostile);
   o.report_crlf = !lf;
