@@ -23,6 +23,8 @@ constexpr const char* kFooter =
     "  firmware FILE                 firmware upgrade; prints \"Done.\"\n"
     "  restart                       restart a networked printer (SNMP set, 6-second wait)\n"
     "  ports                         list parallel ports and matching USB printers\n"
+    "  discover [TARGET...]          find the family's printers on the network (SNMP) and on\n"
+    "                                the local ports; [--timeout S] [--all] [--json]\n"
     "  params decode FILE [-o BLOCK] offline: check a parameter file, print the block length,\n"
     "                                write the raw block\n"
     "  params encode BLOCK FILE      offline: make a parameter file from a raw block\n"
@@ -136,6 +138,25 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   auto* ports = app.add_subcommand(
       "ports", "List parallel ports and matching USB printers, and which one would be used");
   ports->callback([&] { out.command = Command::kPorts; });
+
+  auto* discover = app.add_subcommand(
+      "discover",
+      "Find the family's printers: an SNMP request to every interface's broadcast address (or "
+      "to each TARGET), then the parallel ports and USB printers as 'ports' lists them");
+  discover
+      ->add_option("TARGET", out.targets,
+                   "Address a.b.c.d, range a.b.c.d-e or block a.b.c.d/n of at most 1,024 "
+                   "addresses; asked one by one instead of the broadcast")
+      ->type_name("TARGET");
+  discover
+      ->add_option("--timeout", out.discover_timeout_seconds,
+                   "Stop the sweep after this long at the latest (it ends by itself 2 s after "
+                   "the last answer)")
+      ->type_name("SECONDS")
+      ->check(CLI::PositiveNumber);
+  discover->add_flag("--all", out.discover_all, "Also list SNMP devices that are not the family's");
+  discover->add_flag("--json", out.json, "One JSON object instead of lines of text");
+  discover->callback([&] { out.command = Command::kDiscover; });
 
   auto* params = app.add_subcommand("params", "Parameter files, offline");
   params->require_subcommand(1);

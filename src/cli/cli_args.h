@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavi::cli {
 
@@ -19,6 +20,7 @@ enum class Command {
   kParamsDecode,
   kParamsEncode,
   kPorts,
+  kDiscover,
 };
 
 struct Invocation {
@@ -43,6 +45,10 @@ struct Invocation {
   int head = 0;           // set-head-rank HEAD (1..8)
   std::string rank;       // set-head-rank RANK
   std::string rank_file;  // set-head-rank --file F
+  std::vector<std::string> targets;     // discover TARGET...
+  double discover_timeout_seconds = 0;  // discover --timeout; 0: until the sweep ends
+  bool discover_all = false;            // discover --all
+  bool json = false;                    // discover --json
 };
 
 struct ParseResult {

@@ -91,18 +91,21 @@ int RunParamsEncode(const Invocation& invocation, std::FILE* err) {
 int RunPorts(std::FILE* out, std::FILE* err) {
   auto parallel = MakeSystemParallelBackend();
   auto usb = MakeSystemUsbBackend();
-  const PortListing listing = ListPorts(parallel.get(), usb.get());
+  WritePortListing(ListPorts(parallel.get(), usb.get()), out, err);
+  return kExitSuccess;
+}
+
+void WritePortListing(const PortListing& listing, std::FILE* out, std::FILE* err) {
   if (!listing.parallel_error.empty()) Line(err, listing.parallel_error);
   if (!listing.usb_error.empty()) Line(err, listing.usb_error);
   if (listing.parallel.empty() && listing.usb.empty()) {
     Line(out, kTextNoPrinters);
-    return kExitSuccess;
+    return;
   }
   const std::string text = FormatPortListing(listing);
   std::fputs(text.c_str(), out);
   if (!text.empty() && text.back() != '\n') std::fputc('\n', out);
   std::fflush(out);
-  return kExitSuccess;
 }
 
 }  // namespace tavi::cli

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/cli_args.h"
+#include "connection/port_listing.h"
 
 namespace tavi::cli {
 
@@ -14,5 +15,7 @@ int RunParamsDecode(const Invocation& invocation, std::FILE* out, std::FILE* err
 int RunParamsEncode(const Invocation& invocation, std::FILE* err);
 // ports: the parallel ports and matching USB printers, and the one that would be used.
 int RunPorts(std::FILE* out, std::FILE* err);
+// The listing as `ports` writes it: its lines on `out`, listing errors on `err`.
+void WritePortListing(const PortListing& listing, std::FILE* out, std::FILE* err);
 
 }  // namespace tavi::cli

@@ -5,6 +5,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
+#include "cli/cli_discover.h"
 #include "cli/cli_fleet.h"
 #include "cli/cli_offline.h"
 #include "cli/cli_seams.h"
@@ -110,6 +111,8 @@ int Run(int argc, const char* const* argv) {
       return RunParamsEncode(invocation, stderr);
     case Command::kPorts:
       return RunPorts(stdout, stderr);
+    case Command::kDiscover:
+      return RunDiscover(invocation, stdout, stderr);
     default:
       return RunOnline(invocation);
   }

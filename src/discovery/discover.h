@@ -1,0 +1,42 @@
+// A whole discovery on this machine's network: the plan (the targets asked one by one, else the
+// broadcast address of every interface), the socket, the sweep, and the printers to list. Shared
+// by tavi-cli's discover and the Select Port window's Find....
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "discovery/sweep.h"
+
+namespace tavi::discovery {
+
+struct DiscoverRequest {
+  std::vector<std::uint32_t> unicast;  // empty: broadcast to every interface that has a broadcast
+  std::uint16_t port = 0;              // 0: the "snmp"/"udp" service port, else 161
+  int timeout_ms = 0;                  // > 0: stop then at the latest
+};
+
+struct Discovered {
+  bool opened = false;  // false: no socket could be made (`wsa_error` says why)
+  int wsa_error = 0;
+  std::vector<std::uint32_t> broadcast;  // the broadcast addresses asked
+  SweepResult sweep;
+};
+
+// A fresh request id base for one sweep (random, so that answers to an earlier run's requests
+// are not taken).
+std::uint32_t NewRequestIdBase();
+
+// Makes the plan, opens the socket and runs the sweep.
+Discovered Discover(const DiscoverRequest& request, Clock& clock, ProgressDialog* progress);
+
+// The hosts to show: the family's printers, or every host with `all`.
+std::vector<FoundHost> Listed(const std::vector<FoundHost>& hosts, bool all);
+
+// What a host is, in a word: its family's name, "family" when that cannot be told, or "other".
+std::string KindText(const FoundHost& host);
+// One line: address, kind, sysName ("-" when empty) and sysDescr, separated by tabs.
+std::string HostLine(const FoundHost& host);
+
+}  // namespace tavi::discovery
