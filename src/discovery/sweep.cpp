@@ -24,15 +24,18 @@ std::vector<std::size_t> SweepSchedule::DueSends(std::int64_t now_ms) const {
   std::vector<std::size_t> due;
   const auto& rs = matcher_.requests();
   std::size_t in_flight = InFlight(now_ms);
-  for (std::size_t i = 0; i < rs.size(); ++i) {
-    const Request& r = rs[i];
-    if (r.answered || r.sends >= kSendsPerRequest) continue;
-    if (r.sends == 0) {
-      if (in_flight >= kMaxInFlight) continue;
-      ++in_flight;
-      due.push_back(i);
-    } else if (now_ms >= r.last_send_ms + kResendIntervalMs) {
-      due.push_back(i);
+  // Follow-ups first: their host is known to be there.
+  for (const RequestKind kind : {RequestKind::kSystemOnly, RequestKind::kFull}) {
+    for (std::size_t i = 0; i < rs.size(); ++i) {
+      const Request& r = rs[i];
+      if (r.kind != kind || r.answered || r.sends >= kSendsPerRequest) continue;
+      if (r.sends == 0) {
+        if (in_flight >= kMaxInFlight) continue;
+        ++in_flight;
+        due.push_back(i);
+      } else if (now_ms >= r.last_send_ms + kResendIntervalMs) {
+        due.push_back(i);
+      }
     }
   }
   return due;

@@ -34,7 +34,8 @@ class SweepSchedule {
  public:
   explicit SweepSchedule(AnswerMatcher& matcher) : matcher_(matcher) {}
 
-  // The requests to send now, first sends in request order while in-flight room lasts.
+  // The requests to send now: resends that are due, and first sends while in-flight room lasts
+  // (follow-ups first, then in request order).
   std::vector<std::size_t> DueSends(std::int64_t now_ms) const;
   void MarkSent(std::size_t index, std::int64_t now_ms);
   // Tells the schedule that a new host answered (the quiet time starts again).
