@@ -165,8 +165,8 @@ std::string ReadFileText(const std::string& path) {
   return text.str();
 }
 
-SnmpdPeer::SnmpdPeer(std::string address, std::uint16_t port)
-    : address_(std::move(address)), port_(port) {}
+SnmpdPeer::SnmpdPeer(std::string address, std::uint16_t port, bool family_objects)
+    : address_(std::move(address)), port_(port), family_objects_(family_objects) {}
 
 bool SnmpdPeer::Start(std::string& why) {
   if (dir_.path().empty()) return why = "no temporary directory", false;
@@ -196,10 +196,12 @@ while read -r cmd; do
 done
 )");
   SetReply("");
-  WriteFile(dir + "/snmpd.conf", "agentaddress udp:" + address_ + ":" + std::to_string(port_) +
-                                     "\nrwcommunity public 127.0.0.0/8\n"
-                                     "pass_persist .1.3.6.1.4.1.7405.2 /bin/sh " +
-                                     dir + "/helper.sh " + dir + "\n");
+  std::string conf = "agentaddress udp:" + address_ + ":" + std::to_string(port_) +
+                     "\nrwcommunity public 127.0.0.0/8\n";
+  if (family_objects_) {
+    conf += "pass_persist .1.3.6.1.4.1.7405.2 /bin/sh " + dir + "/helper.sh " + dir + "\n";
+  }
+  WriteFile(dir + "/snmpd.conf", conf);
   log_ = dir + "/snmpd.log";
   if (!process_.Start({"/usr/sbin/snmpd", "-f", "-Lo", "-C", "-c", dir + "/snmpd.conf", "-I",
                        "-smux", "-m", ""},

@@ -51,7 +51,8 @@ std::string ReadFileText(const std::string& path);
 
 class SnmpdPeer {
  public:
-  SnmpdPeer(std::string address, std::uint16_t port);
+  // `family_objects` false: a plain agent of another maker, without the family's objects.
+  SnmpdPeer(std::string address, std::uint16_t port, bool family_objects = true);
   // Starts the agent and waits until it answers (at most 5 s).
   bool Start(std::string& why);
   void Stop();
@@ -64,6 +65,7 @@ class SnmpdPeer {
  private:
   std::string address_;
   std::uint16_t port_;
+  bool family_objects_;
   TempDir dir_;
   std::string log_;
   ChildProcess process_;
