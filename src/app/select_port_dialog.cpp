@@ -8,8 +8,11 @@
 #include <array>
 
 #include "app/dialog_builder.h"
+#include "app/found_printers_dialog.h"
 #include "app/qt_progress_dialog.h"
 #include "config/restart.h"
+#include "discovery/targets.h"
+#include "platform/seams.h"
 
 namespace tavi {
 namespace {
@@ -56,6 +59,7 @@ void EnableControl(const QWidget& dialog, int id, bool enable) {
 SelectPortDialog::SelectPortDialog(const PortSettings& settings, Messages& messages, Clock& clock,
                                    std::uint16_t snmp_port, QWidget* parent)
     : QDialog(parent), rules_(settings), messages_(messages), clock_(clock), snmp_port_(snmp_port) {
+  discovery_.port = snmp_port;
   BuildDialog(*this, *FindDialogTemplate(kDlgSelectPort));
   setModal(true);
 
@@ -91,6 +95,7 @@ SelectPortDialog::SelectPortDialog(const PortSettings& settings, Messages& messa
   const std::pair<int, void (SelectPortDialog::*)()> buttons[] = {
       {kIdDeleteHost, &SelectPortDialog::OnDeleteHost},
       {kIdRestart, &SelectPortDialog::OnRestart},
+      {kIdFind, &SelectPortDialog::OnFind},
       {kIdOk, &SelectPortDialog::accept},
       {kIdCancel, &SelectPortDialog::reject},
   };
@@ -133,15 +138,19 @@ void SelectPortDialog::OnDeleteHost() {
 
 void SelectPortDialog::OnRestart() {
   // Restart runs its own event pumping; a second click meanwhile starts nothing.
-  if (restarting_) return;
-  restarting_ = true;
+  if (busy_) return;
+  busy_ = true;
   {
     // A progress window of Restart's own, apart from the printer connection's, over this one.
     QtProgressDialog progress(this);
     RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, snmp_port_);
   }
-  restarting_ = false;
-  if (QWidget* restart = FindControl(*this, kIdRestart)) restart->setFocus(Qt::OtherFocusReason);
+  EndBusy(kIdRestart);
+}
+
+void SelectPortDialog::EndBusy(int button_id) {
+  busy_ = false;
+  if (QWidget* button = FindControl(*this, button_id)) button->setFocus(Qt::OtherFocusReason);
   if (held_result_ >= 0) {
     const int result = held_result_;
     held_result_ = -1;
@@ -150,12 +159,40 @@ void SelectPortDialog::OnRestart() {
 }
 
 void SelectPortDialog::done(int result) {
-  // OK, Cancel or the close box while Restart waits: the window closes once Restart is over.
-  if (restarting_) {
+  // OK, Cancel or the close box while Restart or Find... runs: the window closes once it is over.
+  if (busy_) {
     held_result_ = result;
     return;
   }
   QDialog::done(result);
+}
+
+void SelectPortDialog::OnFind() {
+  if (busy_) return;
+  busy_ = true;
+  std::vector<discovery::FoundHost> hosts;
+  bool cancelled = false;
+  {
+    QtProgressDialog progress(this);
+    progress.SetProgressRange(100);
+    progress.SetProgressPos(0);
+    progress.Show(true);
+    // The sweep's own waits are socket waits, measured on real time.
+    SteadyClock steady;
+    const discovery::Discovered found = discovery::Discover(discovery_, steady, &progress);
+    cancelled = found.sweep.cancelled;
+    hosts = discovery::Listed(found.sweep.hosts, false);
+    progress.Show(false);
+  }
+  if (!cancelled && held_result_ < 0) {
+    FoundPrintersDialog pick(std::move(hosts), this);
+    if (pick.exec() == QDialog::Accepted && pick.picked() != nullptr) {
+      rules_.PickFoundHost(discovery::AddressText(pick.picked()->address));
+      MirrorCombo();
+      Mirror();
+    }
+  }
+  EndBusy(kIdFind);
 }
 
 void SelectPortDialog::accept() {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "config/select_port_rules.h"
+#include "discovery/discover.h"
 
 namespace tavi {
 
@@ -31,21 +32,31 @@ class SelectPortDialog : public QDialog {
   // to restart, with a progress window of its own. The window stays open.
   void OnRestart();
 
+  // "Find...": runs discovery with a progress window of its own (Cancel ends it and nothing is
+  // shown), then lists the family's printers found; the one picked enters the host list at the
+  // front, selected, and the port becomes the network.
+  void OnFind();
+  // What Find... asks: by default every interface's broadcast address on the SNMP port.
+  void SetDiscoveryRequest(discovery::DiscoverRequest request) { discovery_ = std::move(request); }
+
   // OK: the rules take the combo box's state and the radio marks; then the window closes.
   void accept() override;
-  // Closing while Restart runs is held until Restart is over.
+  // Closing while Restart or Find... runs is held until it is over.
   void done(int result) override;
 
  private:
   void Mirror();
+  // Restart or Find... is over: focus its button, and close if that was asked meanwhile.
+  void EndBusy(int button_id);
   void MirrorCombo();
 
   SelectPortRules rules_;
   Messages& messages_;
   Clock& clock_;
   std::uint16_t snmp_port_;
-  bool restarting_ = false;
+  bool busy_ = false;     // Restart or Find... runs
   int held_result_ = -1;  // the result of a close asked for during Restart; -1 for none
+  discovery::DiscoverRequest discovery_;
 };
 
 // Shows the Select Port window modally on `settings`; OK writes the results back into them

@@ -96,7 +96,7 @@ int RunDiscover(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   if (invocation.json) {
     Line(out, Json(hosts, ports));
   } else {
-    if (hosts.empty()) Line(out, kTextNoNetworkPrinters);
+    if (hosts.empty()) Line(out, discovery::kTextNoNetworkPrinters);
     for (const auto& h : hosts) Line(out, discovery::HostLine(h));
     WritePortListing(ports, out, err);
   }

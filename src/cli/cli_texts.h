@@ -25,8 +25,6 @@ inline constexpr std::string_view kTextBlockSize = "A parameter block holds 1 to
 inline constexpr std::string_view kTextBlockTooBig = "The block does not fit in a parameter file.";
 inline constexpr std::string_view kTextNoPrinters =
     "No parallel port and no matching USB printer found.";
-inline constexpr std::string_view kTextNoNetworkPrinters =
-    "No printer of the family answered on the network.";
 inline constexpr std::string_view kTextNoBroadcast =
     "No network interface with a broadcast address: give the addresses to ask as TARGETs.";
 inline constexpr std::string_view kTextSweepReceiveFailed =

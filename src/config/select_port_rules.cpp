@@ -86,6 +86,13 @@ void SelectPortRules::DeleteHost() {
   combo_.Select(s);
 }
 
+void SelectPortRules::PickFoundHost(const std::string& host) {
+  std::erase(combo_.entries, host);
+  combo_.entries.insert(combo_.entries.begin(), host);
+  combo_.Select(0);
+  ClickPortRadio(kPortNetwork);
+}
+
 void SelectPortRules::Ok() {
   hosts_.clear();
   selected_index_ = combo_.selection;

@@ -56,6 +56,11 @@ class SelectPortRules {
   // new last entry. Nothing happens without a selection.
   void DeleteHost();
 
+  // A printer that discovery found and the user picked: it enters the list as a typed host does
+  // on OK (at the front, selected) at once, an equal entry further down goes, and the port
+  // becomes the network, as a click on "via Network" makes it.
+  void PickFoundHost(const std::string& host);
+
   // OK: the new host list (a typed name first and selected, then every entry) and the values read
   // back from the radio marks (-1 where none is marked).
   void Ok();

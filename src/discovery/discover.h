@@ -5,11 +5,16 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "discovery/sweep.h"
 
 namespace tavi::discovery {
+
+// Said when no printer of the family answered.
+inline constexpr std::string_view kTextNoNetworkPrinters =
+    "No printer of the family answered on the network.";
 
 struct DiscoverRequest {
   std::vector<std::uint32_t> unicast;  // empty: broadcast to every interface that has a broadcast

@@ -44,6 +44,7 @@ constexpr ControlTemplate kSelectPortControls[] = {
     {kIdPortUsb, K::kAutoRadioButton, "via USB", 17, 93, 40, 13, kStyleTabStop},
     {kIdDeleteHost, K::kPushButton, "Delete Host", 217, 78, 50, 13, kStyleTabStop},
     {kIdRestart, K::kPushButton, "Restart", 278, 78, 39, 13, kStyleTabStop},
+    {kIdFind, K::kPushButton, "Find...", 217, 60, 50, 13, kStyleTabStop},
     {kIdStatic, K::kLabel, "Product:", 7, 7, 35, 8, kStyleGroup},
     {kIdStatic, K::kLabel, "Select port:", 7, 56, 43, 8, kStyleGroup},
     {kIdType1, K::kAutoRadioButton, "Type1", 15, 18, 36, 10, kStyleGroup},

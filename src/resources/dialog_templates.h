@@ -52,6 +52,8 @@ inline constexpr int kIdRestart = 1008;
 inline constexpr int kIdPortUsb = 1009;
 inline constexpr int kIdType1 = 1016;
 inline constexpr int kIdType2 = 1017;
+// Our addition to the template: discovery, in the free space above "Delete Host".
+inline constexpr int kIdFind = 1010;
 
 // Progress (131).
 inline constexpr int kIdProgressBar = 1008;

@@ -154,5 +154,20 @@ TEST(SelectPortRulesTest, RestartUsesTheComboAsItIsNow) {
   EXPECT_EQ(rules.RestartHost(), "typed");
 }
 
+TEST(SelectPortRulesTest, AFoundPrinterGoesToTheFrontSelectedOnceAndTheNetworkIsChosen) {
+  // Picked while a typed name is in the edit field: the pick replaces it; an equal entry
+  // further down goes, so the host stays in the list once.
+  const PortSettings after =
+      RunOk(Settings(kPortUsb, {"a", "10.0.0.7", "b"}, 2, 1), [](SelectPortRules& rules) {
+        rules.combo().Type("typed");
+        rules.PickFoundHost("10.0.0.7");
+        EXPECT_TRUE(rules.enables().host_combo);
+        EXPECT_EQ(rules.combo().edit_text, "10.0.0.7");
+      });
+  EXPECT_EQ(after.hosts, (Hosts{"10.0.0.7", "a", "b"}));
+  EXPECT_EQ(after.host_sel, 0);
+  EXPECT_EQ(after.port, kPortNetwork);
+}
+
 }  // namespace
 }  // namespace tavi

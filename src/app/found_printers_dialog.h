@@ -1,0 +1,31 @@
+// The list of printers that Find... found, one line each; the user picks one (OK or a double
+// click) or none (Cancel). Only Select Port opens it.
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "discovery/answers.h"
+
+class QListWidget;
+
+namespace tavi {
+
+inline constexpr char kFoundPrintersCaption[] = "Find Printers";
+
+class FoundPrintersDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  FoundPrintersDialog(std::vector<discovery::FoundHost> hosts, QWidget* parent = nullptr);
+
+  // The host picked, or null when none was (Cancel, or nothing found).
+  const discovery::FoundHost* picked() const;
+  QListWidget* list() const { return list_; }
+
+ private:
+  std::vector<discovery::FoundHost> hosts_;
+  QListWidget* list_ = nullptr;
+};
+
+}  // namespace tavi
