@@ -19,6 +19,7 @@
 #include "app/qt_progress_dialog.h"
 #include "app/select_port_dialog.h"
 #include "discovery/targets.h"
+#include "e2e/e2e_support.h"
 #include "qt_env.h"
 #include "sim/virtual_printer.h"
 #include "support/doubles.h"
@@ -32,18 +33,6 @@ std::uint32_t Addr(const char* text) {
   std::uint32_t a = 0;
   EXPECT_TRUE(discovery::ParseDottedQuad(text, a));
   return a;
-}
-
-std::unique_ptr<sim::VirtualPrinter> Printer(const char* address, sim::SimOptions options) {
-  sim::VirtualPrinterConfig config;
-  config.address = address;
-  config.lpd = false;
-  config.snmp_port = kPort;
-  config.options = std::move(options);
-  auto printer = std::make_unique<sim::VirtualPrinter>(std::move(config));
-  std::string error;
-  EXPECT_TRUE(printer->Start(error)) << error;
-  return printer;
 }
 
 // Every 10 ms until `done` says so (or 10 s pass), calls `step`.
@@ -82,10 +71,10 @@ PortSettings Settings() {
 TEST(FindPrintersWindow, PickedPrinterEntersTheHostListAtTheFrontSelected) {
   sim::SimOptions named;
   named.sys_name = "found-235";
-  auto family = Printer("127.0.0.235", named);
+  auto family = test::StartSnmpPrinter("127.0.0.235", kPort, named);
   sim::SimOptions other;
   other.sys_object_id = ".1.3.6.1.4.1.99999.4";
-  auto stranger = Printer("127.0.0.236", other);
+  auto stranger = test::StartSnmpPrinter("127.0.0.236", kPort, other);
 
   test::RecordingMessages messages;
   test::FakeClock clock;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/e2e_support.h"
 #include "sim/printer_model.h"
 #include "sim/snmp_agent.h"
 #include "sim/virtual_printer.h"
@@ -70,19 +71,6 @@ struct AgentBrain {
   }
 };
 
-std::unique_ptr<sim::VirtualPrinter> StartPrinter(const std::string& address,
-                                                  sim::SimOptions options) {
-  sim::VirtualPrinterConfig config;
-  config.address = address;
-  config.lpd = false;
-  config.snmp_port = kPort;
-  config.options = std::move(options);
-  auto printer = std::make_unique<sim::VirtualPrinter>(std::move(config));
-  std::string error;
-  EXPECT_TRUE(printer->Start(error)) << address << ": " << error;
-  return printer;
-}
-
 TEST(DiscoveryE2e, OneSweepListsExactlyTheFamilysPrintersEachOnceInAddressOrder) {
   const std::string silent = "127.0.0.215";
   const std::string twice = "127.0.0.219";
@@ -108,7 +96,7 @@ TEST(DiscoveryE2e, OneSweepListsExactlyTheFamilysPrintersEachOnceInAddressOrder)
       o.sys_object_id = ".1.3.6.1.4.1.99999.1.2";
       o.sys_descr = "Plotter of another maker";
     }
-    printers.push_back(StartPrinter(address, o));
+    printers.push_back(test::StartSnmpPrinter(address, kPort, o));
   }
   AgentBrain brain;
   test::FakeUdpAgent twice_agent(twice, kPort, [&](std::string_view request) {

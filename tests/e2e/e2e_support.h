@@ -65,4 +65,19 @@ struct DeviceRig {
   std::unique_ptr<PrinterConnection> connection;
 };
 
+// A virtual printer with only its SNMP agent, on `address` and `port`, started.
+inline std::unique_ptr<sim::VirtualPrinter> StartSnmpPrinter(const std::string& address,
+                                                             std::uint16_t port,
+                                                             sim::SimOptions options = {}) {
+  sim::VirtualPrinterConfig config;
+  config.address = address;
+  config.lpd = false;
+  config.snmp_port = port;
+  config.options = std::move(options);
+  auto printer = std::make_unique<sim::VirtualPrinter>(std::move(config));
+  std::string error;
+  EXPECT_TRUE(printer->Start(error)) << address << ": " << error;
+  return printer;
+}
+
 }  // namespace tavi::test
