@@ -39,6 +39,34 @@ constexpr const char* kFooter =
 
 }  // namespace
 
+std::string_view CommandName(Command command) {
+  switch (command) {
+    case Command::kNone:
+      return "";
+    case Command::kReport:
+      return "report";
+    case Command::kGetParams:
+      return "get-params";
+    case Command::kPutParams:
+      return "put-params";
+    case Command::kSetHeadRank:
+      return "set-head-rank";
+    case Command::kFirmware:
+      return "firmware";
+    case Command::kRestart:
+      return "restart";
+    case Command::kParamsDecode:
+      return "params decode";
+    case Command::kParamsEncode:
+      return "params encode";
+    case Command::kPorts:
+      return "ports";
+    case Command::kDiscover:
+      return "discover";
+  }
+  return "";
+}
+
 ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   CLI::App app{"Maintenance of wide-format inkjet printers over parallel, USB or network.",
                "tavi-cli"};
@@ -94,6 +122,16 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   app.add_flag("-y,--yes", out.yes,
                "With --hosts: change several printers (put-params, set-head-rank, firmware, "
                "restart) without asking");
+  app.add_option("--trace", out.trace_file,
+                 "Write a wire trace to FILE (at most 16 MiB): every look-up, connect, data file, "
+                 "acknowledgement, SNMP datagram, device write, wait and the outcome, with "
+                 "milliseconds since the start; access codes are never written")
+      ->type_name("FILE");
+  app.add_flag("-v,--verbose", out.verbose, "The wire trace on stderr (no progress bar)");
+  app.add_flag("--json", out.json,
+               "Print one JSON object for the command on stdout (after the report's bytes when "
+               "they go there): command, port, host, outcome, exit_status, message_id, message, "
+               "details, duration_ms; \"ports\" lists the ports and devices");
 
   auto* report = app.add_subcommand(
       "report", "Fetch the status report; its bytes to FILE (replaced atomically) or to stdout");

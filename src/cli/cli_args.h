@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavi::cli {
@@ -38,6 +39,9 @@ struct Invocation {
   std::optional<std::string> hosts;
   int jobs = 16;
   bool yes = false;
+  bool json = false;       // one JSON object on stdout for the command
+  std::string trace_file;  // --trace FILE: the wire trace to FILE
+  bool verbose = false;    // -v: the wire trace on stderr
   // Command arguments.
   std::string file;       // report -o, get-params, put-params, firmware, params decode/encode FILE
   std::string output;     // params decode -o BLOCK
@@ -48,13 +52,15 @@ struct Invocation {
   std::vector<std::string> targets;     // discover TARGET...
   double discover_timeout_seconds = 0;  // discover --timeout; 0: until the sweep ends
   bool discover_all = false;            // discover --all
-  bool json = false;                    // discover --json
 };
 
 struct ParseResult {
   bool run = false;  // false: end now with `exit_status` (help shown, or a usage error)
   int exit_status = 0;
 };
+
+// The command's name as typed: "report", "get-params", ..., "params decode", "ports".
+std::string_view CommandName(Command command);
 
 // Parses the command line. Help and usage errors are written to stdout/stderr here.
 ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out);

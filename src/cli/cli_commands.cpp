@@ -12,12 +12,14 @@
 #include "protocol/operations.h"
 
 namespace tavi::cli {
-namespace {
+namespace {}  // namespace
 
 PrinterConnection MakeConnection(const CommandContext& context) {
   return PrinterConnection(context.settings, context.progress, context.messages, context.clock,
-                           DefaultChannelFactory(context.ports));
+                           DefaultChannelFactory(context.ports), context.trace);
 }
+
+namespace {
 
 // Writes all of `bytes` to `out`; false (with the error shown) when the stream refuses them.
 bool WriteAll(std::FILE* out, std::string_view bytes, CliMessages& messages) {
@@ -48,7 +50,13 @@ int RunReport(const CommandContext& context) {
     PathChooser chooser(context.invocation.file);
     return ExitStatusFor(SaveReportFlow(report, chooser, context.messages));
   }
-  return WriteAll(context.out, report, context.messages) ? kExitSuccess : kExitFailed;
+  if (!WriteAll(context.out, report, context.messages)) return kExitFailed;
+  // The JSON object that follows the report's bytes starts on a line of its own.
+  if (context.invocation.json && !report.empty() && report.back() != '\n' &&
+      !WriteAll(context.out, "\n", context.messages)) {
+    return kExitFailed;
+  }
+  return kExitSuccess;
 }
 
 int RunGetParams(const CommandContext& context) {
@@ -82,7 +90,9 @@ int RunRestart(const CommandContext& context) {
     context.messages.ShowText(kTextNoHost);
     return kExitUsage;
   }
-  return RestartPrinter(host, context.progress, context.messages, context.clock, context.ports.snmp)
+  TracedClock clock(context.clock, context.trace);
+  return RestartPrinter(host, context.progress, context.messages, clock, context.ports.snmp,
+                        context.trace)
              ? kExitSuccess
              : kExitFailed;
 }

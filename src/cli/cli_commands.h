@@ -7,6 +7,11 @@
 #include "cli/cli_seams.h"
 #include "config/port_settings.h"
 #include "connection/default_channels.h"
+#include "trace/trace.h"
+
+namespace tavi {
+class PrinterConnection;
+}
 
 namespace tavi::cli {
 
@@ -18,7 +23,11 @@ struct CommandContext {
   CliMessages& messages;
   Clock& clock;
   std::FILE* out;  // where "report" without -o writes the report's bytes
+  Trace trace;     // the wire trace of the run (off without --trace and -v)
 };
+
+// The printer connection of a command, with the run's trace.
+PrinterConnection MakeConnection(const CommandContext& context);
 
 // Each returns the exit status (0, 1 or 2); the caller turns a cancelled run into 3 or 130.
 int RunReport(const CommandContext& context);

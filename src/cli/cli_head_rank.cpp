@@ -34,8 +34,7 @@ int RunSetHeadRank(const CommandContext& context) {
   const int loaded =
       LoadHeadRank(context.invocation, context.messages, head_rank, &context.progress);
   if (loaded != kExitSuccess) return loaded;
-  PrinterConnection connection(context.settings, context.progress, context.messages, context.clock,
-                               DefaultChannelFactory(context.ports));
+  PrinterConnection connection = MakeConnection(context);
   // Heads are numbered from 1 on the command line; the printer counts from 0.
   return SetHeadRank(connection, context.invocation.head - 1, head_rank) ? kExitSuccess
                                                                          : kExitFailed;

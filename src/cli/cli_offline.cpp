@@ -24,12 +24,13 @@ std::span<const std::byte> AsBytes(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-int RunParamsDecode(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+int RunParamsDecode(const Invocation& invocation, std::FILE* out, CliMessages& messages,
+                    CommandResult& result) {
   std::vector<std::byte> raw;
   FileError error;
   // Only the first 131,072 bytes of a parameter file count.
   if (!ReadFileLimited(invocation.file, kMaxParameterFileLength, raw, error)) {
-    Line(err, FileErrorText(error));
+    messages.ShowFileError(error);
     return kExitUsage;
   }
   std::vector<std::uint8_t> file(raw.size());
@@ -38,7 +39,7 @@ int RunParamsDecode(const Invocation& invocation, std::FILE* out, std::FILE* err
   const std::int32_t length = ParameterCodec(file, image, /*encode=*/false);
   // An image of the check byte alone holds no block; the printer never gives one.
   if (length < 2 || !IsValidParameterImage(std::span(image).first(length))) {
-    Line(err, LoadString(kIdsIllegalParameterFile));
+    messages.ShowMessage(kIdsIllegalParameterFile);
     return kExitUsage;
   }
   const auto block = std::span<const std::uint8_t>(image).first(length - 1);
@@ -46,28 +47,34 @@ int RunParamsDecode(const Invocation& invocation, std::FILE* out, std::FILE* err
   if (invocation.output == kStdoutName) {
     const bool written =
         std::fwrite(block.data(), 1, block.size(), out) == block.size() && std::fflush(out) == 0;
-    Line(err, written ? std::to_string(block.size()) : "Could not write standard output.");
-    return written ? kExitSuccess : kExitFailed;
+    if (!written) {
+      messages.ShowText("Could not write standard output.");
+      return kExitFailed;
+    }
+    result.block_length = static_cast<std::int64_t>(block.size());
+    Line(stderr, std::to_string(block.size()));
+    return kExitSuccess;
   }
   if (!invocation.output.empty() &&
       !WriteFileAtomically(invocation.output, AsBytes(block), error)) {
-    Line(err, FileErrorText(error));
+    messages.ShowFileError(error);
     return kExitFailed;
   }
-  Line(out, std::to_string(block.size()));
+  result.block_length = static_cast<std::int64_t>(block.size());
+  if (!invocation.json) Line(out, std::to_string(block.size()));
   return kExitSuccess;
 }
 
-int RunParamsEncode(const Invocation& invocation, std::FILE* err) {
+int RunParamsEncode(const Invocation& invocation, CliMessages& messages) {
   std::vector<std::byte> raw;
   FileError error;
   // One byte more than a block may hold, to tell a block that is too long.
   if (!ReadFileLimited(invocation.block, kMaxParameterBlockLength + 1, raw, error)) {
-    Line(err, FileErrorText(error));
+    messages.ShowFileError(error);
     return kExitUsage;
   }
   if (raw.empty() || raw.size() > static_cast<std::size_t>(kMaxParameterBlockLength)) {
-    Line(err, kTextBlockSize);
+    messages.ShowText(kTextBlockSize);
     return kExitUsage;
   }
   std::vector<std::uint8_t> image(raw.size() + 1);
@@ -77,21 +84,30 @@ int RunParamsEncode(const Invocation& invocation, std::FILE* err) {
   const std::int32_t length = ParameterCodec(image, file, /*encode=*/true);
   if (length <= 0) {
     // Packing can grow a block past what a parameter file may hold.
-    Line(err, kTextBlockTooBig);
+    messages.ShowText(kTextBlockTooBig);
     return kExitUsage;
   }
   if (!WriteFileAtomically(invocation.file,
                            AsBytes(std::span<const std::uint8_t>(file).first(length)), error)) {
-    Line(err, FileErrorText(error));
+    messages.ShowFileError(error);
     return kExitFailed;
   }
   return kExitSuccess;
 }
 
-int RunPorts(std::FILE* out, std::FILE* err) {
+int RunPorts(const Invocation& invocation, std::FILE* out, CliMessages& messages,
+             CommandResult& result) {
   auto parallel = MakeSystemParallelBackend();
   auto usb = MakeSystemUsbBackend();
-  WritePortListing(ListPorts(parallel.get(), usb.get()), out, err);
+  const PortListing listing = ListPorts(parallel.get(), usb.get());
+  result.ports = listing;
+  if (!invocation.json) {
+    WritePortListing(listing, out, stderr);
+    return kExitSuccess;
+  }
+  if (!listing.parallel_error.empty()) messages.ShowText(listing.parallel_error);
+  if (!listing.usb_error.empty()) messages.ShowText(listing.usb_error);
+  if (listing.parallel.empty() && listing.usb.empty()) result.message = kTextNoPrinters;
   return kExitSuccess;
 }
 

@@ -2,18 +2,23 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_discover.h"
 #include "cli/cli_fleet.h"
+#include "cli/cli_json.h"
 #include "cli/cli_offline.h"
 #include "cli/cli_seams.h"
 #include "cli/cli_texts.h"
 #include "config/settings_store.h"
 #include "platform/socket_startup.h"
 #include "platform/terminal.h"
+#include "resources/constants.h"
 #include "resources/strings.h"
+#include "trace/trace_sinks.h"
 
 namespace tavi::cli {
 
@@ -56,9 +61,36 @@ int Dispatch(const CommandContext& context) {
   }
 }
 
+// The message the result reports: the failure if there was one, else the last message ("Done."),
+// unless the command set one of its own.
+void TakeMessage(const CliMessages& messages, CommandResult& result) {
+  if (!result.message.empty()) return;
+  const std::optional<ShownMessage>& shown =
+      messages.failure() ? messages.failure() : messages.last();
+  if (!shown) return;
+  result.message_id = shown->id;
+  result.message = shown->text;
+  result.details = shown->details;
+}
+
+// The host the network commands use: --host, else the selected stored host.
+std::optional<std::string> NetworkHost(const PortSettings& settings) {
+  const std::int32_t sel = settings.host_sel;
+  if (sel < 0 || static_cast<std::size_t>(sel) >= settings.hosts.size()) return std::nullopt;
+  return settings.hosts[static_cast<std::size_t>(sel)];
+}
+
 // The commands that reach a printer: settings, seams, SIGINT and the deadline.
-int RunOnline(const Invocation& invocation) {
+int RunOnline(const Invocation& invocation, const Trace& trace, CommandResult& result) {
   const PortSettings settings = SettingsFor(invocation);
+  const bool restart = invocation.command == Command::kRestart;
+  result.port = restart ? PortKindName(kPortNetwork) : PortKindName(settings.port);
+  if (restart || settings.port == kPortNetwork) result.host = NetworkHost(settings);
+  if (trace.on()) {
+    trace.Event("run", "port " + result.port.value_or("kind " + std::to_string(settings.port)) +
+                           (result.host ? ", host '" + *result.host + "'" : std::string()) +
+                           ", family " + std::to_string(settings.FamilyNumber()));
+  }
 
   InterruptCatcher interrupts;
   SteadyClock steady;
@@ -70,30 +102,66 @@ int RunOnline(const Invocation& invocation) {
   CancelSource source([] { return InterruptCatcher::Interrupted(); }, steady, deadline);
   CliClock clock(&source);
   CliMessages messages(source, stdout, stderr);
-  CliProgress progress(source, !invocation.quiet && StderrIsTerminal() ? stderr : nullptr);
+  messages.set_quiet_done(invocation.json);
+  // The trace on stderr leaves no room for a bar.
+  const bool bar = !invocation.quiet && !invocation.verbose && StderrIsTerminal();
+  CliProgress progress(source, bar ? stderr : nullptr);
   messages.set_progress(&progress);
 
   if (!StartSocketLayer()) {
     messages.ShowMessage(kIdsSocketInitFailed);
+    TakeMessage(messages, result);
     return kExitFailed;
   }
 
   const CommandContext context{
       invocation, settings, NetworkPorts{invocation.lpd_port, invocation.snmp_port},
       progress,   messages, clock,
-      stdout};
+      stdout,     trace};
   const int status = Dispatch(context);
 
   // A cancelled run ends as such, whatever the operation made of the cancel.
   switch (source.observed()) {
     case CancelReason::kInterrupted:
+      trace.Event("run", "Cancel: interrupted (SIGINT)");
+      TakeMessage(messages, result);
       return kExitInterrupted;
-    case CancelReason::kTimedOut:
-      messages.ShowText(kTextTimedOut);
+    case CancelReason::kTimedOut: {
+      // What was waiting when the time ran out, in the words of the step that was cut short.
+      trace.Event("run", "Cancel: --timeout ran out");
+      const std::string details = messages.failure() ? messages.failure()->details : "";
+      messages.ShowText(kTextTimedOut, details);
+      result.message = kTextTimedOut;
+      result.details = details;
       return kExitTimedOut;
+    }
     case CancelReason::kNone:
       break;
   }
+  TakeMessage(messages, result);
+  return status;
+}
+
+// The commands that need no printer; they cannot be cancelled.
+int RunOffline(const Invocation& invocation, CommandResult& result) {
+  SteadyClock steady;
+  CancelSource never({}, steady, -1);
+  CliMessages messages(never, stdout, stderr);
+  int status = kExitUsage;
+  switch (invocation.command) {
+    case Command::kParamsDecode:
+      status = RunParamsDecode(invocation, stdout, messages, result);
+      break;
+    case Command::kParamsEncode:
+      status = RunParamsEncode(invocation, messages);
+      break;
+    case Command::kPorts:
+      status = RunPorts(invocation, stdout, messages, result);
+      break;
+    default:
+      break;
+  }
+  TakeMessage(messages, result);
   return status;
 }
 
@@ -104,18 +172,56 @@ int Run(int argc, const char* const* argv) {
   const ParseResult parsed = ParseArguments(argc, argv, invocation);
   if (!parsed.run) return parsed.exit_status;
   if (invocation.hosts.has_value()) return RunFleet(invocation, SettingsFor(invocation));
-  switch (invocation.command) {
-    case Command::kParamsDecode:
-      return RunParamsDecode(invocation, stdout, stderr);
-    case Command::kParamsEncode:
-      return RunParamsEncode(invocation, stderr);
-    case Command::kPorts:
-      return RunPorts(stdout, stderr);
-    case Command::kDiscover:
-      return RunDiscover(invocation, stdout, stderr);
-    default:
-      return RunOnline(invocation);
+  // Discovery writes its own text or JSON.
+  if (invocation.command == Command::kDiscover) return RunDiscover(invocation, stdout, stderr);
+
+  SteadyClock steady;
+  const std::int64_t start = steady.NowMs();
+  CommandResult result;
+  result.command = std::string(CommandName(invocation.command));
+
+  std::unique_ptr<TraceFile> file;
+  if (!invocation.trace_file.empty()) {
+    int error_number = 0;
+    file = TraceFile::Create(invocation.trace_file, kTraceFileLimit, error_number);
+    if (!file) {
+      FileError error{FileError::Op::kCreate, invocation.trace_file, error_number,
+                      std::strerror(error_number)};
+      std::fprintf(stderr, "%s\n", FileErrorText(error).c_str());
+      return kExitUsage;
+    }
   }
+  TraceStream to_stderr(stderr);
+  TraceTee both(file.get(), invocation.verbose ? &to_stderr : nullptr);
+  const Trace trace = file || invocation.verbose ? Trace(both, steady) : Trace();
+  if (trace.on()) {
+    trace.Event("run", "tavi-cli " + std::string(ProductVersion()) + " " + result.command);
+  }
+
+  const bool offline = invocation.command == Command::kParamsDecode ||
+                       invocation.command == Command::kParamsEncode ||
+                       invocation.command == Command::kPorts;
+  const int status =
+      offline ? RunOffline(invocation, result) : RunOnline(invocation, trace, result);
+  if (trace.on()) {
+    std::string outcome = "outcome: " + OutcomeName(status) + " (exit " + std::to_string(status) +
+                          ") after " + std::to_string(steady.NowMs() - start) + " ms";
+    if (!result.message.empty()) {
+      outcome += ": ";
+      if (result.message_id) outcome += "message " + std::to_string(*result.message_id) + " ";
+      outcome += "\"" + result.message + "\"";
+    }
+    for (std::string_view line : DetailLines(result.details)) {
+      outcome += "; ";
+      outcome += line;
+    }
+    trace.Outcome(outcome);
+  }
+  if (!invocation.json) return status;
+
+  result.exit_status = status;
+  result.duration_ms = steady.NowMs() - start;
+  return WriteResultLine(stdout, result) ? status : kExitFailed;
 }
 
 }  // namespace tavi::cli

@@ -122,42 +122,61 @@ void CliMessages::ClearBar() {
   if (progress_ != nullptr) progress_->Erase();
 }
 
-void CliMessages::ShowMessage(int id, std::string_view details) {
-  if (source_.Cancelled()) return;
-  ClearBar();
-  const std::string_view text = LoadString(id);
-  if (id == kIdsDone) {
-    std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
-    std::fflush(out_);
-    return;
-  }
-  if (text.empty()) {
-    std::fprintf(err_, "Message %d.\n", id);
-  } else {
-    std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
-  }
-  // The details may hold several lines ending in "\r\n"; each gets its own prefixed line.
+std::vector<std::string_view> DetailLines(std::string_view details) {
+  std::vector<std::string_view> lines;
   while (!details.empty()) {
-    std::size_t end = details.find_first_of("\r\n");
-    std::string_view line = details.substr(0, end);
-    if (!line.empty()) {
-      std::fprintf(err_, "%.*s%.*s\n", static_cast<int>(kDetailsPrefix.size()),
-                   kDetailsPrefix.data(), static_cast<int>(line.size()), line.data());
-    }
+    const std::size_t end = details.find_first_of("\r\n");
+    const std::string_view line = details.substr(0, end);
+    if (!line.empty()) lines.push_back(line);
     if (end == std::string_view::npos) break;
     details.remove_prefix(end + 1);
   }
+  return lines;
+}
+
+void CliMessages::Record(std::optional<int> id, std::string_view text, std::string_view details) {
+  ShownMessage shown{id, std::string(text), {}};
+  for (std::string_view line : DetailLines(details)) {
+    if (!shown.details.empty()) shown.details += '\n';
+    shown.details += line;
+  }
+  if (!failure_ && id != kIdsDone) failure_ = shown;
+  last_ = std::move(shown);
+}
+
+void CliMessages::Print(std::string_view text, std::string_view details) {
+  ClearBar();
+  std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  for (std::string_view line : DetailLines(details)) {
+    std::fprintf(err_, "%.*s%.*s\n", static_cast<int>(kDetailsPrefix.size()), kDetailsPrefix.data(),
+                 static_cast<int>(line.size()), line.data());
+  }
   std::fflush(err_);
+}
+
+void CliMessages::ShowMessage(int id, std::string_view details) {
+  const std::string_view table_text = LoadString(id);
+  const std::string text =
+      table_text.empty() ? "Message " + std::to_string(id) + "." : std::string(table_text);
+  Record(id, text, details);
+  if (source_.Cancelled()) return;
+  if (id == kIdsDone) {
+    if (quiet_done_) return;
+    ClearBar();
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+    return;
+  }
+  Print(text, details);
 }
 
 void CliMessages::ShowFileError(const FileError& error) {
   ShowText(FileErrorText(error));
 }
 
-void CliMessages::ShowText(std::string_view text) {
-  ClearBar();
-  std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
-  std::fflush(err_);
+void CliMessages::ShowText(std::string_view text, std::string_view details) {
+  Record(std::nullopt, text, details);
+  Print(text, details);
 }
 
 }  // namespace tavi::cli

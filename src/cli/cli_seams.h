@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/progress_state.h"
 #include "platform/seams.h"
@@ -78,9 +80,20 @@ class CliProgress final : public ProgressDialog {
   int drawn_ = -1;  // the permille last drawn (kDrawnWaiting while waiting), -1 for nothing
 };
 
+// A message as the run showed it (or would have shown it, had the run not been cancelled).
+struct ShownMessage {
+  std::optional<int> id;  // the string-table id; none for a file error or a text of our own
+  std::string text;
+  std::string details;  // one line per reason, joined with "\n"
+};
+
+// The lines of a details text that may end its lines in "\r\n" or "\n"; empty lines dropped.
+std::vector<std::string_view> DetailLines(std::string_view details);
+
 // One line of text per message on stderr, the details indented below it; "Done." on stdout.
 // Once the run is cancelled, the messages that the cancel causes (a failed write or receive)
 // are not shown: the front end says "Timed out." itself, and SIGINT says nothing.
+// Every message is also recorded, for the machine-readable result.
 class CliMessages final : public Messages {
  public:
   CliMessages(const CancelSource& source, std::FILE* out, std::FILE* err)
@@ -88,18 +101,30 @@ class CliMessages final : public Messages {
 
   void ShowMessage(int id, std::string_view details = {}) override;
   void ShowFileError(const FileError& error) override;
-  // A text of tavi-cli's own, on stderr.
-  void ShowText(std::string_view text);
+  // A text of tavi-cli's own, on stderr, with optional details below it.
+  void ShowText(std::string_view text, std::string_view details = {});
   // The bar to clear before a line is written.
   void set_progress(CliProgress* progress) { progress_ = progress; }
+  // With quiet_done, "Done." is recorded but not printed (the JSON result carries it).
+  void set_quiet_done(bool quiet_done) { quiet_done_ = quiet_done; }
+
+  // The first message other than "Done." (recorded also when a cancel kept it off the screen).
+  const std::optional<ShownMessage>& failure() const { return failure_; }
+  // The last message of the run, "Done." included.
+  const std::optional<ShownMessage>& last() const { return last_; }
 
  private:
   void ClearBar();
+  void Record(std::optional<int> id, std::string_view text, std::string_view details);
+  void Print(std::string_view text, std::string_view details);
 
   const CancelSource& source_;
   CliProgress* progress_ = nullptr;
   std::FILE* out_;
   std::FILE* err_;
+  bool quiet_done_ = false;
+  std::optional<ShownMessage> failure_;
+  std::optional<ShownMessage> last_;
 };
 
 // Answers every question with the path given on the command line.

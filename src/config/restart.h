@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "trace/trace.h"
+
 namespace tavi {
 
 class Clock;
@@ -14,11 +16,12 @@ class ProgressDialog;
 // bar from 40 to 97. `progress` is a dialog of the caller's own, used for this restart only: it
 // is shown (range 100, position 0) at the start and hidden at the end. A failure shows one of
 // "Failed to connect.", "Failed to send." or "Failed to receive." with the SNMP client's
-// last-error text as details; a Cancel during a socket call fails that call (and shows its
-// message). `snmp_port` 0 means the "snmp" service port, else 161.
+// details (what was tried, where, and why); a Cancel during a socket call fails that call (and
+// shows its message). `snmp_port` 0 means the "snmp" service port, else 161. `trace` receives
+// the exchange and the wait.
 // Returns true when the printer accepted the request and the whole wait ran; false on a failure
 // and also when Cancel ended the wait early (that shows no message).
 bool RestartPrinter(std::string_view host, ProgressDialog& progress, Messages& messages,
-                    Clock& clock, std::uint16_t snmp_port = 0);
+                    Clock& clock, std::uint16_t snmp_port = 0, Trace trace = {});
 
 }  // namespace tavi

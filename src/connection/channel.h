@@ -12,6 +12,7 @@ namespace tavi {
 
 class Clock;
 class ProgressDialog;
+class Trace;
 struct PortSettings;
 
 // What a channel reports when an operation fails: the string-table message to show
@@ -38,7 +39,8 @@ class Channel {
 struct ChannelContext {
   const PortSettings& settings;  // port kind, host list, selected host (read at each open)
   ProgressDialog& progress;      // cancel source and pump while a call blocks
-  Clock& clock;
+  Clock& clock;                  // every fixed wait goes to the trace
+  const Trace& trace;            // the connection's wire trace (off, or the operation's)
 };
 
 // Makes the channel for a port kind (0, 1, 2). Returns null when that kind has no channel in

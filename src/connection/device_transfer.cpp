@@ -4,6 +4,7 @@
 
 #include "platform/seams.h"
 #include "resources/constants.h"
+#include "trace/trace.h"
 
 namespace tavi {
 
@@ -47,6 +48,27 @@ TransferEnd ReadOnce(ProgressDialog& progress, const ReadAttempt& attempt, std::
     progress.PumpMessages(false);
     if (progress.IsCancelled()) return TransferEnd::kCancelled;
   }
+}
+
+std::string DescribeAttempt(std::string_view what, std::size_t offered,
+                            const TransferResult& result) {
+  std::string text(what);
+  text += ' ' + std::to_string(offered) + " bytes: ";
+  switch (result.status) {
+    case TransferResult::Status::kDone:
+      return text + std::to_string(result.count) + " moved";
+    case TransferResult::Status::kTimedOut:
+      return text + "busy for " + std::to_string(kDeviceAttemptMs) + " ms, " +
+             std::to_string(result.count) + " moved";
+    case TransferResult::Status::kFailed:
+      return text + "failed after " + std::to_string(result.count) + " moved: " + result.error;
+  }
+  return text;
+}
+
+std::string DescribeDeviceId(std::span<const std::byte> received) {
+  const std::string_view text(reinterpret_cast<const char*>(received.data()), received.size());
+  return "device ID, " + std::to_string(received.size()) + " bytes: " + PrintableText(text);
 }
 
 std::string PermissionFix() {

@@ -37,6 +37,14 @@ TransferEnd ReadOnce(ProgressDialog& progress, const ReadAttempt& attempt, std::
 // lp ...". Starts with a space so it can follow a sentence.
 std::string PermissionFix();
 
+// One device transfer attempt for the trace: "bulk write 4096 bytes: 4096 moved",
+// "... timed out after 1000 ms with 0 moved", "... failed: <reason>".
+std::string DescribeAttempt(std::string_view what, std::size_t offered,
+                            const TransferResult& result);
+
+// A device ID as received, for the trace: its length and its text (access codes never shown).
+std::string DescribeDeviceId(std::span<const std::byte> received);
+
 // "Cancelled while the printer was busy." and friends: the details of a transfer that ended
 // without success, `what` naming the device.
 std::string TransferDetails(TransferEnd end, std::string_view what, std::string_view error);

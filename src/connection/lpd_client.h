@@ -10,6 +10,7 @@
 
 #include "platform/socket.h"
 #include "snmp/bounded_text.h"
+#include "trace/trace.h"
 
 namespace tavi {
 
@@ -22,7 +23,8 @@ inline constexpr std::size_t kLpdAckSize = 50;
 class LpdClient {
  public:
   // `port` 0: the "printer"/"tcp" service port, else 515. Any other value is used as is.
-  explicit LpdClient(std::uint16_t port = 0);
+  // `trace` receives the look-up, the connect, every command line, acknowledgement and data file.
+  explicit LpdClient(std::uint16_t port = 0, Trace trace = {});
   LpdClient(const LpdClient&) = delete;
   LpdClient& operator=(const LpdClient&) = delete;
 
@@ -41,6 +43,9 @@ class LpdClient {
   // count copied + 1.
   std::size_t CopyLastErrorText(std::span<char> out) const { return last_error_.CopyTo(out); }
   std::string_view LastErrorText() const { return last_error_.view(); }
+  // The last failure in the technician's words: what was tried, where, and the reason, e.g.
+  // "connect to 192.0.2.7 port 515 (LPD): Connection refused". Empty before any failure.
+  const std::string& details() const { return details_; }
   const std::string& host() const { return host_; }
 
  private:
@@ -48,17 +53,28 @@ class LpdClient {
   // Appends `format` filled with the name of the socket's last error and the line end.
   void AppendSocketLine(const char* format);
   void AppendLine(const char* format);
+  // Records `what` as the failure's details (and traces it).
+  void Fail(std::string what);
+  // "192.0.2.7 port 515 (LPD)", with the name first when the host was one.
+  std::string Where() const;
+  // The socket's reason, with the time waited when the wait was cancelled.
+  std::string SocketReason(std::int64_t since_ms) const;
   // One receive of at most kLpdAckSize bytes into `buffer`; -1 on a socket error (line added).
-  std::int32_t ReceiveAck(std::span<std::byte> buffer);
+  std::int32_t ReceiveAck(std::span<std::byte> buffer, std::string_view step);
   // Waits for an acknowledgement in `buffer`; false (line added) unless its first byte is 0x00.
   // What the receive leaves in place when it brings nothing decides: the command byte refuses,
   // the end-of-data byte accepts.
-  bool Acknowledged(std::span<std::byte> buffer);
+  bool Acknowledged(std::span<std::byte> buffer, std::string_view step);
   // Sends the first `length` bytes of `buffer` as one command line, then waits for its
   // acknowledgement in the same buffer.
-  bool SendCommandLine(std::span<std::byte> buffer, std::size_t length);
+  bool SendCommandLine(std::span<std::byte> buffer, std::size_t length, std::string_view step);
 
   std::string host_;
+  std::string address_;  // the dotted address the job connects to
+  std::uint16_t port_ = 0;
+  std::int32_t files_ = 0;  // data files begun in this job
+  std::string details_;
+  Trace trace_;
   BoundedText last_error_{kLpdLastErrorCapacity};
   ProgressDialog* cancel_source_ = nullptr;
   std::uint16_t port_override_;

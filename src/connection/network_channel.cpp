@@ -8,7 +8,10 @@
 namespace tavi {
 
 NetworkChannel::NetworkChannel(const ChannelContext& context, NetworkPorts ports)
-    : settings_(context.settings), progress_(context.progress), ports_(ports) {}
+    : settings_(context.settings),
+      progress_(context.progress),
+      trace_(context.trace),
+      ports_(ports) {}
 
 std::optional<std::string> NetworkChannel::SelectedHost(ChannelFailure& failure) const {
   const std::int32_t index = settings_.host_sel;
@@ -23,13 +26,13 @@ std::optional<std::string> NetworkChannel::SelectedHost(ChannelFailure& failure)
 }
 
 bool NetworkChannel::Open(ChannelFailure& failure) {
-  lpd_ = std::make_unique<LpdClient>(ports_.lpd);
+  lpd_ = std::make_unique<LpdClient>(ports_.lpd, trace_);
   lpd_->SetCancelSource(&progress_);
   const std::optional<std::string> host = SelectedHost(failure);
   if (!host) return false;
   if (lpd_->StartJob(*host, kLpdQueue) != 0) {
     failure.message_id = kIdsFailedToConnect;
-    failure.details = std::string(lpd_->LastErrorText());
+    failure.details = lpd_->details();
     return false;
   }
   return true;
@@ -42,7 +45,7 @@ bool NetworkChannel::Write(std::span<const std::byte> bytes, ChannelFailure& fai
     return false;
   }
   if (lpd_->SendDataFile(bytes) != 0) {
-    failure.details = std::string(lpd_->LastErrorText());
+    failure.details = lpd_->details();
     return false;
   }
   failure.message_id = 0;
@@ -52,19 +55,19 @@ bool NetworkChannel::Write(std::span<const std::byte> bytes, ChannelFailure& fai
 bool NetworkChannel::ReadReply(std::string& out, ChannelFailure& failure) {
   const std::optional<std::string> host = SelectedHost(failure);
   if (!host) return false;
-  SnmpClient client(ports_.snmp);
+  SnmpClient client(ports_.snmp, trace_);
   client.SetCancelSource(&progress_);
   if (client.Open(*host) != 0) {
-    failure = {kIdsFailedToConnect, std::string(client.last_error_text())};
+    failure = {kIdsFailedToConnect, client.details()};
     return false;
   }
   client.BuildGet(kReplyOid, ber::kPduGetRequest);
   if (client.Send() < 0) {
-    failure = {kIdsFailedToSend, std::string(client.last_error_text())};
+    failure = {kIdsFailedToSend, client.details()};
     return false;
   }
   if (client.Receive() < 0) {
-    failure = {kIdsFailedToReceive, std::string(client.last_error_text())};
+    failure = {kIdsFailedToReceive, client.details()};
     return false;
   }
   client.ValueText(out);

@@ -37,6 +37,7 @@ class NetworkChannel final : public Channel {
 
   const PortSettings& settings_;
   ProgressDialog& progress_;
+  const Trace& trace_;
   NetworkPorts ports_;
   std::unique_ptr<LpdClient> lpd_;
 };

@@ -9,12 +9,13 @@
 #include "connection/device_transfer.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
+#include "trace/trace.h"
 
 namespace tavi {
 
 ParallelChannel::ParallelChannel(const ChannelContext& context,
                                  std::unique_ptr<ParallelBackend> backend)
-    : progress_(context.progress), backend_(std::move(backend)) {}
+    : progress_(context.progress), trace_(context.trace), backend_(std::move(backend)) {}
 
 ParallelChannel::~ParallelChannel() {
   Close();
@@ -45,6 +46,7 @@ bool ParallelChannel::Open(ChannelFailure& failure) {
     return false;
   }
   port_ = name;
+  if (trace_.on()) trace_.Event("par", "opened parallel port " + name);
   failure = {};
   return true;
 }
@@ -59,11 +61,16 @@ bool ParallelChannel::Write(std::span<const std::byte> bytes, ChannelFailure& fa
   // No piece limit: every attempt offers all the bytes not yet written.
   const TransferEnd end = WriteAll(
       bytes, bytes.size(), progress_,
-      [this](std::span<const std::byte> piece) { return backend_->Write(piece, kDeviceAttemptMs); },
+      [this](std::span<const std::byte> piece) {
+        const TransferResult result = backend_->Write(piece, kDeviceAttemptMs);
+        if (trace_.on()) trace_.Event("par", DescribeAttempt("write", piece.size(), result));
+        return result;
+      },
       sent, error);
   if (end == TransferEnd::kDone) return true;
   // A failed write leaves the port open until Close.
   failure = {kIdsFailedToWrite, TransferDetails(end, "Parallel port " + port_, error)};
+  trace_.Event("par", "failed: " + failure.details);
   return false;
 }
 
@@ -76,15 +83,26 @@ bool ParallelChannel::ReadReply(std::string& out, ChannelFailure& failure) {
   std::size_t count = 0;
   std::string error;
   const TransferEnd end = ReadOnce(
-      progress_, [&] { return backend_->ReadDeviceId(buffer, kDeviceAttemptMs); }, count, error);
+      progress_,
+      [&] {
+        const TransferResult result = backend_->ReadDeviceId(buffer, kDeviceAttemptMs);
+        if (trace_.on() && result.status != TransferResult::Status::kDone) {
+          trace_.Event("par", DescribeAttempt("device ID request", buffer.size(), result));
+        }
+        return result;
+      },
+      count, error);
   if (end != TransferEnd::kDone) {
     failure = {kIdsFailedToRead, TransferDetails(end, "Parallel port " + port_, error)};
+    trace_.Event("par", "failed: " + failure.details);
     return false;
   }
-  const std::optional<std::string> text = ReplyTextFromDeviceId(
-      std::span<const std::byte>(buffer).first(std::min(count, buffer.size())));
+  const auto received = std::span<const std::byte>(buffer).first(std::min(count, buffer.size()));
+  if (trace_.on()) trace_.Event("par", DescribeDeviceId(received));
+  const std::optional<std::string> text = ReplyTextFromDeviceId(received);
   if (!text) {
     failure = {kIdsFailedToRead, "The printer on parallel port " + port_ + " gave no device ID."};
+    trace_.Event("par", "failed: " + failure.details);
     return false;
   }
   out = *text;

@@ -24,6 +24,7 @@ class ParallelChannel final : public Channel {
 
  private:
   ProgressDialog& progress_;
+  const Trace& trace_;
   std::unique_ptr<ParallelBackend> backend_;
   std::string port_;  // the open port's name; empty while closed
 };

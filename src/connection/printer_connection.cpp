@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "config/port_settings.h"
 #include "platform/seams.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
@@ -13,14 +14,34 @@ bool IsKnownKind(std::int32_t kind) {
   return kind == kPortParallel || kind == kPortNetwork || kind == kPortUsb;
 }
 
+std::string PortWords(const PortSettings& settings) {
+  switch (settings.port) {
+    case kPortParallel:
+      return "parallel port";
+    case kPortUsb:
+      return "USB";
+    case kPortNetwork: {
+      const std::int32_t sel = settings.host_sel;
+      if (sel >= 0 && static_cast<std::size_t>(sel) < settings.hosts.size()) {
+        return "network, host '" + settings.hosts[static_cast<std::size_t>(sel)] + "'";
+      }
+      return "network, no host selected";
+    }
+    default:
+      return "port kind " + std::to_string(settings.port) + " (no device)";
+  }
+}
+
 }  // namespace
 
 PrinterConnection::PrinterConnection(PortSettings settings, ProgressDialog& progress,
-                                     Messages& messages, Clock& clock, ChannelFactory factory)
+                                     Messages& messages, Clock& clock, ChannelFactory factory,
+                                     Trace trace)
     : settings_(std::move(settings)),
       progress_(progress),
       messages_(messages),
       clock_(clock),
+      trace_(trace),
       factory_(std::move(factory)) {}
 
 PrinterConnection::~PrinterConnection() {
@@ -31,7 +52,7 @@ Channel* PrinterConnection::ChannelFor(std::int32_t kind) {
   auto it = channels_.find(kind);
   if (it != channels_.end()) return it->second.get();
   if (!factory_) return nullptr;
-  ChannelContext context{settings_, progress_, clock_};
+  ChannelContext context{settings_, progress_, traced_clock_, trace_};
   std::unique_ptr<Channel> channel = factory_(kind, context);
   if (!channel) return nullptr;
   Channel* raw = channel.get();
@@ -40,11 +61,21 @@ Channel* PrinterConnection::ChannelFor(std::int32_t kind) {
 }
 
 void PrinterConnection::Report(const ChannelFailure& failure) {
+  if (trace_.on()) {
+    trace_.Event("conn", "message " + std::to_string(failure.message_id) + " \"" +
+                             std::string(LoadString(failure.message_id)) +
+                             "\": " + failure.details);
+  }
   messages_.ShowMessage(failure.message_id, failure.details);
 }
 
 bool PrinterConnection::Open() {
   const std::int32_t kind = settings_.port;
+  if (trace_.on()) {
+    trace_.Event("conn", "open: " + PortWords(settings_) + ", family " +
+                             std::to_string(FamilyNumber()) + " (access code " +
+                             (FamilyNumber() == 1 ? "A" : "B") + ")");
+  }
   if (!IsKnownKind(kind)) return true;
   Channel* channel = ChannelFor(kind);
   if (channel == nullptr) {
@@ -63,8 +94,12 @@ bool PrinterConnection::Open() {
   return true;
 }
 
-bool PrinterConnection::Write(std::span<const std::byte> bytes) {
-  if (progress_.IsCancelled()) return false;
+bool PrinterConnection::Write(std::span<const std::byte> bytes, Payload payload) {
+  if (progress_.IsCancelled()) {
+    trace_.Event("conn", "cancelled: nothing more is written");
+    return false;
+  }
+  if (trace_.on()) trace_.Event("conn", "write " + DescribePayload(bytes, payload));
   if (!IsKnownKind(settings_.port)) return true;
   if (open_channel_ == nullptr) {
     Report({settings_.port == kPortNetwork ? kIdsFailedToSend : kIdsFailedToWrite,
@@ -85,7 +120,10 @@ bool PrinterConnection::Write(std::string_view text) {
 }
 
 bool PrinterConnection::ReadReply(std::string& out) {
-  if (progress_.IsCancelled()) return false;
+  if (progress_.IsCancelled()) {
+    trace_.Event("conn", "cancelled: no more replies are read");
+    return false;
+  }
   if (!IsKnownKind(settings_.port)) return true;
   if (open_channel_ == nullptr) {
     Report({settings_.port == kPortNetwork ? kIdsFailedToReceive : kIdsFailedToRead,
@@ -104,6 +142,7 @@ bool PrinterConnection::ReadReply(std::string& out) {
 }
 
 bool PrinterConnection::Close() {
+  trace_.Event("conn", "close");
   if (open_channel_ != nullptr) {
     open_channel_->Close();
     open_channel_ = nullptr;
@@ -115,13 +154,13 @@ bool PrinterConnection::ReopenAfterReset() {
   const std::int32_t kind = settings_.port;
   if (!IsKnownKind(kind)) return true;
   if (kind != kPortUsb) {
-    clock_.Sleep(kWaitResetMs);
+    traced_clock_.Sleep(kWaitResetMs);
     return true;
   }
   // USB: the printer drops off the bus while it restarts; find it and open it again.
   // (The extra delay of old systems never applies here.)
   Close();
-  clock_.Sleep(kWaitResetMs);
+  traced_clock_.Sleep(kWaitResetMs);
   return Open();
 }
 

@@ -11,6 +11,7 @@
 
 #include "config/port_settings.h"
 #include "connection/channel.h"
+#include "trace/trace.h"
 
 namespace tavi {
 
@@ -21,9 +22,10 @@ class ProgressDialog;
 class PrinterConnection {
  public:
   // `settings` are the values loaded at start (the caller loads and saves them around the
-  // connection's life). `progress`, `messages` and `clock` outlive the connection.
+  // connection's life). `progress`, `messages` and `clock` outlive the connection. `trace`
+  // receives every open, write, reply, wait and failure (off by default).
   PrinterConnection(PortSettings settings, ProgressDialog& progress, Messages& messages,
-                    Clock& clock, ChannelFactory factory);
+                    Clock& clock, ChannelFactory factory, Trace trace = {});
   ~PrinterConnection();
   PrinterConnection(const PrinterConnection&) = delete;
   PrinterConnection& operator=(const PrinterConnection&) = delete;
@@ -32,7 +34,9 @@ class PrinterConnection {
   bool Open();
   // Fails at once without a message when the progress dialog was cancelled.
   // Otherwise sends the bytes; shows 105 or 108 on failure.
-  bool Write(std::span<const std::byte> bytes);
+  // `payload` says how the trace shows the bytes (a parameter image only by length and check
+  // byte, a firmware image only by length).
+  bool Write(std::span<const std::byte> bytes, Payload payload = Payload::kBytes);
   bool Write(std::string_view text);
   // Fails at once without a message when cancelled. Otherwise fetches one reply text into
   // `out` (left unchanged for a port kind outside 0..2); shows 104/105/106 or 109 on failure.
@@ -52,7 +56,12 @@ class PrinterConnection {
   const PortSettings& settings() const { return settings_; }
   ProgressDialog& progress() { return progress_; }
   Messages& messages() { return messages_; }
-  Clock& clock() { return clock_; }
+  // The clock of every fixed wait; it writes each wait to the trace.
+  Clock& clock() { return traced_clock_; }
+
+  // The wire trace of what follows (off by default). The channels see the change at once.
+  void set_trace(Trace trace) { trace_ = trace; }
+  const Trace& trace() const { return trace_; }
 
  private:
   Channel* ChannelFor(std::int32_t kind);
@@ -62,6 +71,8 @@ class PrinterConnection {
   ProgressDialog& progress_;
   Messages& messages_;
   Clock& clock_;
+  Trace trace_;
+  TracedClock traced_clock_{clock_, trace_};
   ChannelFactory factory_;
   std::map<std::int32_t, std::unique_ptr<Channel>> channels_;
   Channel* open_channel_ = nullptr;

@@ -9,6 +9,7 @@
 #include "connection/device_transfer.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
+#include "trace/trace.h"
 
 namespace tavi {
 namespace {
@@ -21,7 +22,7 @@ std::string Describe(const UsbCandidate& device) {
 }  // namespace
 
 UsbChannel::UsbChannel(const ChannelContext& context, std::unique_ptr<UsbBackend> backend)
-    : progress_(context.progress), backend_(std::move(backend)) {}
+    : progress_(context.progress), trace_(context.trace), backend_(std::move(backend)) {}
 
 UsbChannel::~UsbChannel() {
   Close();
@@ -72,12 +73,14 @@ bool UsbChannel::EnsureOpen(std::string& details) {
   details.clear();
   device_ = name;
   open_ = true;
+  if (trace_.on()) trace_.Event("usb", "opened USB printer " + name);
   return true;
 }
 
 bool UsbChannel::Open(ChannelFailure& failure) {
   std::string details;
   if (EnsureOpen(details)) return true;
+  trace_.Event("usb", "failed: " + details);
   failure = {kIdsFailedToOpenPort, std::move(details)};
   return false;
 }
@@ -93,11 +96,14 @@ bool UsbChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure
   const TransferEnd end = WriteAll(
       bytes, kUsbWriteChunk, progress_,
       [this](std::span<const std::byte> piece) {
-        return backend_->BulkWrite(piece, kDeviceAttemptMs);
+        const TransferResult result = backend_->BulkWrite(piece, kDeviceAttemptMs);
+        if (trace_.on()) trace_.Event("usb", DescribeAttempt("bulk write", piece.size(), result));
+        return result;
       },
       sent, error);
   if (end == TransferEnd::kDone) return true;
   failure = {kIdsFailedToWrite, TransferDetails(end, "USB printer " + device_, error)};
+  trace_.Event("usb", "failed: " + failure.details);
   // The next operation finds the device again.
   Close();
   return false;
@@ -113,17 +119,28 @@ bool UsbChannel::ReadReply(std::string& out, ChannelFailure& failure) {
   std::size_t count = 0;
   std::string error;
   const TransferEnd end = ReadOnce(
-      progress_, [&] { return backend_->GetDeviceId(buffer, kDeviceAttemptMs); }, count, error);
+      progress_,
+      [&] {
+        const TransferResult result = backend_->GetDeviceId(buffer, kDeviceAttemptMs);
+        if (trace_.on() && result.status != TransferResult::Status::kDone) {
+          trace_.Event("usb", DescribeAttempt("GET_DEVICE_ID", buffer.size(), result));
+        }
+        return result;
+      },
+      count, error);
   if (end != TransferEnd::kDone) {
     failure = {kIdsFailedToRead, TransferDetails(end, "USB printer " + device_, error)};
+    trace_.Event("usb", "failed: " + failure.details);
     Close();
     return false;
   }
-  const std::optional<std::string> text = ReplyTextFromDeviceId(
-      std::span<const std::byte>(buffer).first(std::min(count, buffer.size())));
+  const auto received = std::span<const std::byte>(buffer).first(std::min(count, buffer.size()));
+  if (trace_.on()) trace_.Event("usb", DescribeDeviceId(received));
+  const std::optional<std::string> text = ReplyTextFromDeviceId(received);
   if (!text) {
     // The request itself worked: the device stays open.
     failure = {kIdsFailedToRead, "USB printer " + device_ + " gave no device ID."};
+    trace_.Event("usb", "failed: " + failure.details);
     return false;
   }
   out = *text;

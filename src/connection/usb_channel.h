@@ -32,6 +32,7 @@ class UsbChannel final : public Channel {
   bool EnsureOpen(std::string& details);
 
   ProgressDialog& progress_;
+  const Trace& trace_;
   std::unique_ptr<UsbBackend> backend_;
   bool open_ = false;
   std::string device_;  // the open device, in words ("USB\VID_0E2A&PID_0101 on bus 1 ...")

@@ -9,8 +9,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstring>
 
 #include <array>
+#include <string>
+#include <utility>
 
 namespace tavi {
 
@@ -144,6 +147,36 @@ int WsaCodeFromResolver(int eai) {
 
 }  // namespace
 
+std::string ErrnoText(int errno_value) {
+  std::array<char, 256> buffer{};
+  // The GNU form returns the text, which may or may not be in the buffer.
+  const char* text = ::strerror_r(errno_value, buffer.data(), buffer.size());
+  return text != nullptr ? std::string(text) : "error " + std::to_string(errno_value);
+}
+
+std::string FormatIpv4(Ipv4 address) {
+  in_addr in{};
+  in.s_addr = address.network_order;
+  std::array<char, INET_ADDRSTRLEN> text{};
+  if (::inet_ntop(AF_INET, &in, text.data(), text.size()) == nullptr) return "?";
+  return text.data();
+}
+
+std::string ResolveFailureText(std::string_view host, int wsa_error) {
+  std::string text = "name '" + std::string(host) + "'";
+  switch (wsa_error) {
+    case wsa::kHostNotFound:
+    case wsa::kNoData:
+      return text + " not found";
+    case wsa::kTryAgain:
+      return text + " could not be looked up: the name server did not answer (try again later)";
+    case wsa::kNoRecovery:
+      return text + " could not be looked up: the name server failed";
+    default:
+      return text + " could not be looked up (error " + std::to_string(wsa_error) + ")";
+  }
+}
+
 bool ParseDottedAddress(std::string_view text, Ipv4& out) {
   const std::string copy(text);  // inet_addr wants a terminated text
   const in_addr_t value = inet_addr(copy.c_str());
@@ -205,16 +238,19 @@ void Socket::Close() {
   }
 }
 
-bool Socket::Fail(int wsa_code) {
+bool Socket::Fail(int wsa_code, std::string reason) {
   last_error_ = wsa_code;
+  last_reason_ = std::move(reason);
   return false;
 }
 
 bool Socket::FailErrno(int errno_value) {
   // A connected datagram socket learns of an ICMP port-unreachable as ECONNREFUSED on its next
   // call; Windows reports that as a reset connection.
-  if (kind_ == Kind::kDatagram && errno_value == ECONNREFUSED) return Fail(wsa::kEconnreset);
-  return Fail(WsaCodeFromErrno(errno_value));
+  if (kind_ == Kind::kDatagram && errno_value == ECONNREFUSED) {
+    return Fail(wsa::kEconnreset, ErrnoText(errno_value));
+  }
+  return Fail(WsaCodeFromErrno(errno_value), ErrnoText(errno_value));
 }
 
 bool Socket::EnsureDescriptor() {
@@ -233,7 +269,7 @@ bool Socket::EnsureDescriptor() {
 
 bool Socket::WaitFor(short events) {
   for (;;) {
-    if (hook_ && !hook_()) return Fail(wsa::kEintr);
+    if (hook_ && !hook_()) return Fail(wsa::kEintr, "cancelled");
     pollfd entry{fd_, events, 0};
     const int rc = ::poll(&entry, 1, static_cast<int>(kSocketWaitSlice.count()));
     if (rc > 0) return true;  // ready, or an error the next call will report
@@ -268,7 +304,7 @@ bool Socket::Connect(Ipv4 address, std::uint16_t port) {
 }
 
 std::int32_t Socket::Send(std::span<const std::byte> bytes) {
-  if (fd_ < 0) return Fail(wsa::kEnotsock), -1;
+  if (fd_ < 0) return Fail(wsa::kEnotsock, "not connected"), -1;
   std::size_t sent = 0;
   for (;;) {
     const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
@@ -285,13 +321,18 @@ std::int32_t Socket::Send(std::span<const std::byte> bytes) {
 }
 
 std::int32_t Socket::Receive(std::span<std::byte> bytes) {
-  if (fd_ < 0) return Fail(wsa::kEnotsock), -1;
+  if (fd_ < 0) return Fail(wsa::kEnotsock, "not connected"), -1;
   const int flags = kind_ == Kind::kDatagram ? MSG_TRUNC : 0;
   for (;;) {
     const ssize_t n = ::recv(fd_, bytes.data(), bytes.size(), flags);
     if (n >= 0) {
       // With MSG_TRUNC a datagram reports its real length; one that did not fit is lost.
-      if (static_cast<std::size_t>(n) > bytes.size()) return Fail(wsa::kEmsgsize), -1;
+      if (static_cast<std::size_t>(n) > bytes.size()) {
+        return Fail(wsa::kEmsgsize, "a datagram of " + std::to_string(n) +
+                                        " bytes did not fit the " + std::to_string(bytes.size()) +
+                                        " bytes offered"),
+               -1;
+      }
       return static_cast<std::int32_t>(n);
     }
     if (errno == EINTR) continue;

@@ -96,6 +96,16 @@ bool ParseDottedAddress(std::string_view text, Ipv4& out);
 // `wsa_error` (WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY, WSANO_DATA, ...).
 bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error);
 
+// Why a name could not be looked up, in the technician's words: "name 'printer7' not found", or
+// "name 'printer7' could not be looked up: <the resolver's reason>".
+std::string ResolveFailureText(std::string_view host, int wsa_error);
+
+// "192.0.2.7".
+std::string FormatIpv4(Ipv4 address);
+
+// The operating system's words for an errno value ("Connection refused").
+std::string ErrnoText(int errno_value);
+
 // The port of a service in the services database (host byte order), else `fallback`.
 std::uint16_t ServicePort(const char* service, const char* protocol, std::uint16_t fallback);
 
@@ -130,17 +140,21 @@ class Socket {
   bool IsOpen() const { return fd_ >= 0; }
   // The Windows Sockets code of the last failure of this object (0 when none yet).
   int LastError() const { return last_error_; }
+  // The last failure in the operating system's words ("Connection refused"; "cancelled" when the
+  // hook ended the wait). Empty when none yet.
+  const std::string& LastReason() const { return last_reason_; }
 
  private:
   bool EnsureDescriptor();
   // Waits until the descriptor is ready for `events`; false on cancel or poll failure.
   bool WaitFor(short events);
-  bool Fail(int wsa_code);
+  bool Fail(int wsa_code, std::string reason);
   bool FailErrno(int errno_value);
 
   Kind kind_;
   int fd_ = -1;
   int last_error_ = 0;
+  std::string last_reason_;
   PendingHook hook_;
 };
 

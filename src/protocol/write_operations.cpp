@@ -53,7 +53,8 @@ bool PutParameters(PrinterConnection& connection, std::span<const std::uint8_t> 
   StartWriteOnly(progress);
   bool ok = false;
   if (connection.Open() && connection.Write(connection.AccessCodeLine()) &&
-      connection.Write(all ? kCmdPutAllParam : kCmdPutParam) && connection.Write(Bytes(image))) {
+      connection.Write(all ? kCmdPutAllParam : kCmdPutParam) &&
+      connection.Write(Bytes(image), Payload::kParameterImage)) {
     progress.SetProgressPos(50);
     if (SendRsLine(connection)) {
       progress.SetProgressPos(100);
@@ -99,7 +100,8 @@ bool UpgradeFirmware(PrinterConnection& connection, std::span<const std::uint8_t
           static_cast<std::size_t>(std::min<std::uint64_t>(total - sent, kFirmwareChunk));
       // 90 * sent fits easily in 64 bits for any image that fits in memory.
       progress.SetProgressPos(static_cast<std::int32_t>(10 + (90 * sent) / total));
-      if (!connection.Write(Bytes(image.subspan(static_cast<std::size_t>(sent), chunk)))) {
+      if (!connection.Write(Bytes(image.subspan(static_cast<std::size_t>(sent), chunk)),
+                            Payload::kFirmware)) {
         write_ok = false;
         break;
       }

@@ -1,5 +1,7 @@
 #include "snmp/snmp_client.h"
 
+#include <chrono>
+
 #include "platform/error_names.h"
 #include "platform/seams.h"
 #include "resources/constants.h"
@@ -17,6 +19,12 @@ constexpr std::array<std::string_view, 6> kErrorStatusTexts{
 };
 constexpr std::string_view kUnknownErrorStatus = "Unknown Error";
 
+std::int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 }  // namespace
 
 std::string_view SnmpErrorStatusText(std::int32_t error_status) {
@@ -26,27 +34,49 @@ std::string_view SnmpErrorStatusText(std::int32_t error_status) {
   return kErrorStatusTexts[static_cast<std::size_t>(error_status)];
 }
 
-SnmpClient::SnmpClient(std::uint16_t port) : port_override_(port) {
+SnmpClient::SnmpClient(std::uint16_t port, Trace trace) : port_override_(port), wire_trace_(trace) {
   socket_.SetPendingHook([this] { return SocketHook(); });
 }
 
 bool SnmpClient::SocketHook() {
   if (cancel_source_ == nullptr) return true;
   cancel_source_->PumpMessages(true);
-  return !cancel_source_->IsCancelled();
+  if (!cancel_source_->IsCancelled()) return true;
+  wire_trace_.Event("snmp", "Cancel pressed: the pending socket call ends");
+  return false;
+}
+
+void SnmpClient::Fail(std::string what) {
+  details_ = std::move(what);
+  wire_trace_.Event("snmp", "failed: " + details_);
+}
+
+std::string SnmpClient::Where() const {
+  const std::string where = address_ == host_ ? address_ : host_ + " (" + address_ + ")";
+  return where + " port " + std::to_string(port_) + " (SNMP)";
+}
+
+std::string SnmpClient::SocketReason() const {
+  return socket_.LastError() == wsa::kEintr ? "cancelled" : socket_.LastReason();
 }
 
 std::int32_t SnmpClient::Open(std::string_view host) {
+  host_ = std::string(host);
   Ipv4 address;
   int resolve_error = 0;
+  if (!ParseDottedAddress(host, address) && wire_trace_.on()) {
+    wire_trace_.Event("net", "look up '" + host_ + "'");
+  }
   if (!ResolveHost(host, address, resolve_error)) {
     last_error_.AppendF(kLineGethostbyname, WsaErrorName(resolve_error).data(), kLineEnd);
+    Fail(ResolveFailureText(host, resolve_error));
     return -1;
   }
-  const std::uint16_t port =
-      port_override_ != 0 ? port_override_ : ServicePort("snmp", "udp", kDefaultSnmpPort);
-  if (!socket_.Connect(address, port)) {
+  address_ = FormatIpv4(address);
+  port_ = port_override_ != 0 ? port_override_ : ServicePort("snmp", "udp", kDefaultSnmpPort);
+  if (!socket_.Connect(address, port_)) {
     last_error_.AppendF(kLineConnect, WsaErrorName(socket_.LastError()).data(), kLineEnd);
+    Fail("connect to " + Where() + ": " + SocketReason());
     return -1;
   }
   open_status_ = 0;
@@ -79,9 +109,15 @@ std::int32_t SnmpClient::BuildOctetString(std::string_view oid, std::uint8_t pdu
 std::int32_t SnmpClient::Send() {
   if (!request_built_) {  // nothing sendable was built
     last_error_.AppendF(kLineSend, WsaErrorName(wsa::kEinval).data(), kLineEnd);
+    Fail("no request could be built for " + Where());
     return -1;
   }
   const auto request = SendArea().first(static_cast<std::size_t>(request_length_));
+  if (wire_trace_.on()) {
+    wire_trace_.Event("snmp", "request to " + Where() + ", " + std::to_string(request.size()) +
+                                  " octets: " + HexBytes(request, request.size()));
+  }
+  sent_ms_ = SteadyMs();
   if (trace_switch_ != 0) {
     ber::DecodeResponse(request, decoded_request_);
     ber::AppendTraceDump(request, trace_);
@@ -90,6 +126,7 @@ std::int32_t SnmpClient::Send() {
   const std::int32_t sent = socket_.Send(request);
   if (sent < 0) {
     last_error_.AppendF(kLineSend, WsaErrorName(socket_.LastError()).data(), kLineEnd);
+    Fail("send to " + Where() + ": " + SocketReason());
     return -1;
   }
   return sent;
@@ -100,13 +137,26 @@ std::int32_t SnmpClient::Receive() {
   const std::int32_t received = socket_.Receive(area);
   if (received < 0) {
     last_error_.AppendF(kLineRecv, WsaErrorName(socket_.LastError()).data(), kLineEnd);
+    if (socket_.LastError() == wsa::kEintr) {
+      Fail("no answer from " + Where() + " within " + std::to_string(SteadyMs() - sent_ms_) +
+           " ms");
+    } else {
+      Fail("no answer from " + Where() + ": " + SocketReason());
+    }
     return -1;
   }
   receive_length_ = received;
   const auto datagram = area.first(static_cast<std::size_t>(received));
+  if (wire_trace_.on()) {
+    wire_trace_.Event("snmp", "response after " + std::to_string(SteadyMs() - sent_ms_) + " ms, " +
+                                  std::to_string(datagram.size()) +
+                                  " octets: " + HexBytes(datagram, datagram.size()));
+  }
   if (!ber::DecodeResponse(datagram, decoded_response_)) {
     if (trace_switch_ != 0) ber::AppendTraceDump(datagram, trace_);
     last_error_.AppendF(kLineUndecodable, kLineEnd);
+    Fail("the answer from " + Where() + " is not an SNMP response that can be read (" +
+         std::to_string(datagram.size()) + " octets)");
     return -1;
   }
   if (trace_switch_ != 0) {
@@ -116,9 +166,12 @@ std::int32_t SnmpClient::Receive() {
   if (decoded_response_.error_status != 0) {
     last_error_.AppendF(kLineText, SnmpErrorStatusText(decoded_response_.error_status).data(),
                         kLineEnd);
+    Fail(Where() + " answered with error status " + std::to_string(decoded_response_.error_status) +
+         " " + std::string(SnmpErrorStatusText(decoded_response_.error_status)));
     return -1;
   }
   ber::AppendValueText(decoded_response_, value_text_);
+  if (wire_trace_.on()) wire_trace_.Event("snmp", "value " + PrintableText(value_text_.view()));
   return received;
 }
 

@@ -13,6 +13,7 @@
 #include "platform/socket.h"
 #include "snmp/ber.h"
 #include "snmp/bounded_text.h"
+#include "trace/trace.h"
 
 namespace tavi {
 
@@ -33,7 +34,8 @@ std::string_view SnmpErrorStatusText(std::int32_t error_status);
 class SnmpClient {
  public:
   // `port` 0: the "snmp"/"udp" service port, else 161. Any other value is used as is.
-  explicit SnmpClient(std::uint16_t port = 0);
+  // `trace` receives every request and response as octets and the decoded reply.
+  explicit SnmpClient(std::uint16_t port = 0, Trace trace = {});
   SnmpClient(const SnmpClient&) = delete;
   SnmpClient& operator=(const SnmpClient&) = delete;
 
@@ -59,6 +61,9 @@ class SnmpClient {
   void ValueText(std::string& out) const { out.assign(value_text_.view()); }
   std::string_view value_text() const { return value_text_.view(); }
   std::string_view last_error_text() const { return last_error_.view(); }
+  // The last failure in the technician's words, e.g. "no answer from 192.0.2.7 port 161 (SNMP)
+  // within 30000 ms". Empty before any failure.
+  const std::string& details() const { return details_; }
   std::string_view trace_text() const { return trace_.view(); }
   std::size_t CopyTraceText(std::span<char> out) const { return trace_.CopyTo(out); }
   std::size_t CopyLastErrorText(std::span<char> out) const { return last_error_.CopyTo(out); }
@@ -68,6 +73,10 @@ class SnmpClient {
 
  private:
   bool SocketHook();
+  void Fail(std::string what);
+  // "192.0.2.7 port 161 (SNMP)", with the name first when the host was one.
+  std::string Where() const;
+  std::string SocketReason() const;
   std::int32_t Build(std::string_view oid, std::uint8_t pdu_type, const ber::ValueDescriptor& v);
   std::span<std::byte> SendArea() { return std::span(message_).first(kSnmpAreaSize); }
   std::span<std::byte> ReceiveArea() { return std::span(message_).last(kSnmpAreaSize); }
@@ -85,6 +94,12 @@ class SnmpClient {
   ber::DecodedMessage decoded_response_;
   ProgressDialog* cancel_source_ = nullptr;
   std::uint16_t port_override_;
+  std::string host_;
+  std::string address_;
+  std::uint16_t port_ = 0;
+  std::int64_t sent_ms_ = 0;  // when the request went out (steady clock)
+  std::string details_;
+  Trace wire_trace_;
   Socket socket_{Socket::Kind::kDatagram};
 };
 

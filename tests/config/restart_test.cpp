@@ -107,7 +107,9 @@ TEST(RestartPrinter, SilentAgentWaitsUntilCancelThenFailsToReceive) {
   EXPECT_FALSE(RestartPrinter("127.0.0.82", rig.progress, rig.messages, rig.clock,
                               agent.printer->snmp_port()));
   ASSERT_EQ(rig.messages.Ids(), std::vector<int>{kIdsFailedToReceive});
-  EXPECT_NE(rig.messages.shown[0].details.find("recv:"), std::string::npos)
+  EXPECT_TRUE(rig.messages.shown[0].details.starts_with("no answer from 127.0.0.82 port " +
+                                                        std::to_string(agent.printer->snmp_port()) +
+                                                        " (SNMP) within "))
       << rig.messages.shown[0].details;
   EXPECT_TRUE(rig.clock.sleeps.empty());
   EXPECT_EQ(agent.printer->model().Restarts(), 0);
@@ -122,7 +124,9 @@ TEST(RestartPrinter, ErrorStatusInTheResponseFailsToReceiveAndDoesNotWait) {
   EXPECT_FALSE(RestartPrinter("127.0.0.83", rig.progress, rig.messages, rig.clock,
                               agent.printer->snmp_port()));
   ASSERT_EQ(rig.messages.Ids(), std::vector<int>{kIdsFailedToReceive});
-  EXPECT_NE(rig.messages.shown[0].details.find("genError"), std::string::npos);
+  EXPECT_EQ(rig.messages.shown[0].details,
+            "127.0.0.83 port " + std::to_string(agent.printer->snmp_port()) +
+                " (SNMP) answered with error status 5 (genError) A general failure occured");
   EXPECT_TRUE(rig.clock.sleeps.empty());
   EXPECT_EQ(rig.progress.events.back(), "hide");
 }
@@ -131,7 +135,7 @@ TEST(RestartPrinter, UnresolvableHostFailsToConnect) {
   Rig rig;
   EXPECT_FALSE(RestartPrinter("no..such.host", rig.progress, rig.messages, rig.clock, 16161));
   ASSERT_EQ(rig.messages.Ids(), std::vector<int>{kIdsFailedToConnect});
-  EXPECT_NE(rig.messages.shown[0].details.find("gethostbyname"), std::string::npos);
+  EXPECT_EQ(rig.messages.shown[0].details, "name 'no..such.host' not found");
   EXPECT_TRUE(rig.clock.sleeps.empty());
   EXPECT_EQ(rig.progress.events.back(), "hide");
 }

@@ -7,6 +7,7 @@
 #include "connection/printer_connection.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
+#include "trace/trace_sinks.h"
 
 namespace tavi {
 namespace {
@@ -23,7 +24,9 @@ struct ParallelRig {
   PortSettings settings;
   test::RecordingProgress progress;
   test::FakeClock clock;
-  ChannelContext context{settings, progress, clock};
+  TraceMemory trace_lines;
+  Trace trace{trace_lines, clock};
+  ChannelContext context{settings, progress, clock, trace};
   test::FakeParallelBackend* backend = nullptr;
   std::unique_ptr<ParallelChannel> channel;
   ChannelFailure failure;

@@ -8,6 +8,7 @@
 #include "connection/printer_connection.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
+#include "trace/trace_sinks.h"
 
 namespace tavi {
 namespace {
@@ -29,7 +30,9 @@ struct UsbRig {
   PortSettings settings;
   test::RecordingProgress progress;
   test::FakeClock clock;
-  ChannelContext context{settings, progress, clock};
+  TraceMemory trace_lines;
+  Trace trace{trace_lines, clock};
+  ChannelContext context{settings, progress, clock, trace};
   test::FakeUsbBackend* backend = nullptr;
   std::unique_ptr<UsbChannel> channel;
   ChannelFailure failure;
@@ -78,6 +81,29 @@ TEST(UsbChannel, WritesGoOutInPiecesOfAtMost4096Bytes) {
   ASSERT_TRUE(rig.channel->Write(test::Bytes(data), rig.failure));
   EXPECT_EQ(rig.backend->device.write_sizes, (std::vector<std::size_t>{4096, 4096, 1808}));
   EXPECT_EQ(rig.backend->device.written, data);
+}
+
+TEST(UsbChannel, TraceHoldsEveryPieceAndEveryDeviceId) {
+  UsbRig rig;
+  rig.backend->device.on_write = [](int n, std::size_t size) -> TransferResult {
+    if (n == 1) return {Status::kTimedOut, 96, {}};
+    if (n == 3) return {Status::kFailed, 0, "No such device (it may have been disconnected)"};
+    return {Status::kDone, size, {}};
+  };
+  rig.backend->device.id = test::DeviceId("REPORT:0,3;");
+  ASSERT_TRUE(rig.channel->Open(rig.failure));
+  ASSERT_TRUE(rig.channel->Write(test::Bytes(std::string(5000, 'w')), rig.failure));
+  std::string out;
+  ASSERT_TRUE(rig.channel->ReadReply(out, rig.failure));
+  EXPECT_FALSE(rig.channel->Write(test::Bytes(std::string(7, 'w')), rig.failure));
+  test::ExpectInOrder(rig.trace_lines.Text(),
+                      {"usb   opened USB printer USB\\VID_0E2A&PID_0102 on bus 1 at address 4",
+                       "usb   bulk write 4096 bytes: 4096 moved",
+                       "usb   bulk write 904 bytes: busy for 1000 ms, 96 moved",
+                       "usb   bulk write 808 bytes: 808 moved", "usb   device ID, ", "REPORT:0,3;",
+                       "usb   bulk write 7 bytes: failed after 0 moved: No such device",
+                       "usb   failed: USB printer USB\\VID_0E2A&PID_0102 on bus 1 at address 4: No "
+                       "such device"});
 }
 
 TEST(UsbChannel, TimeoutWithPartialProgressContinues) {

@@ -1,5 +1,7 @@
 #include "support/doubles.h"
 
+#include <gtest/gtest.h>
+
 namespace tavi::test {
 
 void FakeClock::Sleep(int ms) {
@@ -109,6 +111,16 @@ void FakeChannel::Close() {
   calls.push_back("close");
   ++closes;
   is_open = false;
+}
+
+void ExpectInOrder(const std::string& text, const std::vector<std::string>& steps) {
+  std::size_t at = 0;
+  for (const std::string& step : steps) {
+    const std::size_t found = text.find(step, at);
+    ASSERT_NE(found, std::string::npos) << "missing after offset " << at << ": " << step << "\n"
+                                        << text;
+    at = found + step.size();
+  }
 }
 
 }  // namespace tavi::test

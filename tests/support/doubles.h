@@ -102,4 +102,8 @@ class FakeChannel : public Channel {
   std::vector<std::string> calls;   // "open", "write", "read", "close"
 };
 
+// Fails the calling test unless every one of `steps` occurs in `text`, each after the one
+// before (a trace's lines in the order they happened).
+void ExpectInOrder(const std::string& text, const std::vector<std::string>& steps);
+
 }  // namespace tavi::test
