@@ -12,6 +12,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_fleet_host.h"
 #include "cli/cli_hosts.h"
+#include "cli/cli_json.h"
 #include "cli/cli_outcome.h"
 #include "cli/cli_seams.h"
 #include "cli/cli_texts.h"
@@ -64,6 +65,13 @@ int PrepareJob(const Invocation& invocation, const PortSettings& settings, std::
   if (invocation.timeout_seconds > 0) {
     job.timeout_ms = std::max<std::int64_t>(1, std::llround(invocation.timeout_seconds * 1000.0));
   }
+  // Each printer's trace is its own too.
+  if (host_count > 1 && !invocation.trace_file.empty() &&
+      !HasHostPlaceholder(invocation.trace_file)) {
+    say.ShowText(kTextFleetNeedsPath);
+    return kExitUsage;
+  }
+  job.trace_file = invocation.trace_file;
 
   switch (invocation.command) {
     case Command::kReport:
@@ -133,28 +141,68 @@ int FleetExitStatus(const std::vector<HostResult>& results) {
   return status;
 }
 
-void PrintResult(const std::string& host, HostResult& result) {
+// The host's JSON object, with the fields of one run's.
+CommandResult JsonResult(const FleetJob& job, const std::string& host, const HostResult& r) {
+  CommandResult result;
+  result.command = std::string(CommandName(job.command));
+  result.port = PortKindName(kPortNetwork);
+  result.host = host;
+  result.exit_status = r.exit_status;
+  result.duration_ms = r.duration_ms;
+  result.details = r.details;
+  switch (r.outcome) {
+    case HostOutcome::kDone:
+      if (r.done_shown) {
+        result.message_id = kIdsDone;
+        result.message = std::string(LoadString(kIdsDone));
+      }
+      break;
+    case HostOutcome::kFailed:
+      result.message_id = r.message_id;
+      result.message = r.message;
+      break;
+    case HostOutcome::kTimedOut:
+      result.message = std::string(kTextTimedOut);
+      break;
+    case HostOutcome::kInterrupted:
+      result.message = std::string(kTextInterrupted);
+      break;
+    case HostOutcome::kNotStarted:
+      result.exit_status = kExitInterrupted;
+      result.message = std::string(kTextNotStarted);
+      break;
+  }
+  return result;
+}
+
+// One host's result: the report's bytes (report without -o, one host), the line on stderr, and
+// with --json its object on stdout.
+void PrintResult(const FleetJob& job, const std::string& host, bool json, SharedLines& lines,
+                 HostResult& result) {
   if (!result.report.empty()) {
-    // report without -o, for one host: its bytes on stdout, as one run writes them.
-    const bool written = std::fwrite(result.report.data(), 1, result.report.size(), stdout) ==
-                             result.report.size() &&
-                         std::fflush(stdout) == 0;
-    if (!written) {
+    bool written =
+        std::fwrite(result.report.data(), 1, result.report.size(), stdout) == result.report.size();
+    // The JSON object that follows the report's bytes starts on a line of its own.
+    if (written && json && result.report.back() != '\n') written = std::fputc('\n', stdout) != EOF;
+    if (!written || std::fflush(stdout) != 0) {
       result.outcome = HostOutcome::kFailed;
       result.exit_status = kExitFailed;
       result.message = "Could not write standard output.";
     }
   }
-  const std::string line = host + ": " + ResultText(result) + "\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  lines.Write(host + ": " + ResultText(result));
+  if (json && !WriteResultLine(stdout, JsonResult(job, host, result))) {
+    result.outcome = HostOutcome::kFailed;
+  }
 }
 
 // Runs every host, at most `jobs` at once, and prints each result as soon as it and those
 // before it are in.
 std::vector<HostResult> RunAll(const FleetJob& job, const std::vector<std::string>& hosts,
-                               int jobs) {
+                               const Invocation& invocation) {
   const std::function<bool()> interrupted = [] { return InterruptCatcher::Interrupted(); };
+  SharedLines lines(stderr);
+  SharedLines* verbose = invocation.verbose ? &lines : nullptr;
   std::vector<std::optional<HostResult>> slots(hosts.size());
   std::mutex mutex;
   std::condition_variable done;
@@ -165,7 +213,8 @@ std::vector<HostResult> RunAll(const FleetJob& job, const std::vector<std::strin
       const std::size_t i = next.fetch_add(1);
       if (i >= hosts.size()) return;
       // After SIGINT no further printer is contacted.
-      HostResult result = interrupted() ? HostResult{} : RunHost(job, hosts[i], interrupted);
+      HostResult result =
+          interrupted() ? HostResult{} : RunHost(job, hosts[i], interrupted, verbose);
       {
         const std::lock_guard lock(mutex);
         slots[i] = std::move(result);
@@ -178,14 +227,15 @@ std::vector<HostResult> RunAll(const FleetJob& job, const std::vector<std::strin
   results.reserve(hosts.size());
   {
     std::vector<std::jthread> workers;
-    const std::size_t count = std::min<std::size_t>(hosts.size(), static_cast<std::size_t>(jobs));
+    const std::size_t count =
+        std::min<std::size_t>(hosts.size(), static_cast<std::size_t>(invocation.jobs));
     for (std::size_t k = 0; k < count; ++k) workers.emplace_back(worker);
     for (std::size_t i = 0; i < hosts.size(); ++i) {
       std::unique_lock lock(mutex);
       done.wait(lock, [&] { return slots[i].has_value(); });
       HostResult result = std::move(*slots[i]);
       lock.unlock();
-      PrintResult(hosts[i], result);
+      PrintResult(job, hosts[i], invocation.json, lines, result);
       results.push_back(std::move(result));
     }
   }
@@ -218,7 +268,7 @@ int RunFleet(const Invocation& invocation, const PortSettings& settings) {
     say.ShowMessage(kIdsSocketInitFailed);
     return kExitFailed;
   }
-  return FleetExitStatus(RunAll(job, hosts, invocation.jobs));
+  return FleetExitStatus(RunAll(job, hosts, invocation));
 }
 
 }  // namespace tavi::cli

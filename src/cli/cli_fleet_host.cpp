@@ -1,6 +1,10 @@
 #include "cli/cli_fleet_host.h"
 
+#include <memory>
+#include <system_error>
+
 #include "cli/cli_hosts.h"
+#include "cli/cli_json.h"
 #include "cli/cli_outcome.h"
 #include "cli/cli_seams.h"
 #include "cli/cli_texts.h"
@@ -8,7 +12,9 @@
 #include "connection/printer_connection.h"
 #include "files/maintenance_flows.h"
 #include "protocol/operations.h"
+#include "resources/constants.h"
 #include "resources/strings.h"
+#include "trace/trace_sinks.h"
 
 namespace tavi::cli {
 namespace {
@@ -29,9 +35,24 @@ std::string JoinedLines(std::string_view details) {
   return out;
 }
 
+// A host's trace lines on the shared -v stream.
+class HostLinesSink final : public TraceSink {
+ public:
+  HostLinesSink(SharedLines& lines, const std::string& host) : lines_(lines), lead_(host + ": ") {}
+  void WriteLine(std::string_view line, bool) override {
+    std::string text = lead_;
+    text += line;
+    lines_.Write(text);
+  }
+
+ private:
+  SharedLines& lines_;
+  std::string lead_;
+};
+
 // The command's exchange with the printer; the exit status as one run gives it.
 int Exchange(const FleetJob& job, const std::string& host, PrinterConnection& connection,
-             HostResult& result) {
+             const Trace& trace, HostResult& result) {
   ProgressDialog& progress = connection.progress();
   Messages& messages = connection.messages();
   switch (job.command) {
@@ -58,7 +79,7 @@ int Exchange(const FleetJob& job, const std::string& host, PrinterConnection& co
     case Command::kFirmware:
       return UpgradeFirmware(connection, job.image) ? kExitSuccess : kExitFailed;
     case Command::kRestart:
-      return RestartPrinter(host, progress, messages, connection.clock(), job.ports.snmp)
+      return RestartPrinter(host, progress, messages, connection.clock(), job.ports.snmp, trace)
                  ? kExitSuccess
                  : kExitFailed;
     default:
@@ -68,7 +89,15 @@ int Exchange(const FleetJob& job, const std::string& host, PrinterConnection& co
 
 }  // namespace
 
+void SharedLines::Write(std::string_view line) {
+  const std::lock_guard lock(mutex_);
+  std::fwrite(line.data(), 1, line.size(), stream_);
+  std::fputc('\n', stream_);
+  std::fflush(stream_);
+}
+
 void HostMessages::ShowMessage(int id, std::string_view details) {
+  if (id == kIdsDone) done_ = true;
   if (id == kIdsDone || failed_) return;
   failed_ = true;
   id_ = id;
@@ -90,9 +119,37 @@ void HostMessages::TakeFailure(HostResult& result) {
 }
 
 HostResult RunHost(const FleetJob& job, const std::string& host,
-                   const std::function<bool()>& interrupted) {
+                   const std::function<bool()>& interrupted, SharedLines* verbose) {
   SteadyClock steady;
   const std::int64_t start = steady.NowMs();
+  HostResult result;
+
+  // The host's own trace: its file ("{host}" in the path) and its lines on the -v stream.
+  std::unique_ptr<TraceFile> file;
+  if (!job.trace_file.empty()) {
+    const std::string path = ExpandHostPath(job.trace_file, host);
+    int error_number = 0;
+    file = TraceFile::Create(path, kTraceFileLimit, error_number);
+    if (!file) {
+      // Nothing was sent: the printer is not contacted without the trace asked for.
+      const FileError error{FileError::Op::kCreate, path, error_number,
+                            std::generic_category().message(error_number)};
+      result.outcome = HostOutcome::kFailed;
+      result.exit_status = kExitFailed;
+      result.message = FileErrorText(error);
+      return result;
+    }
+  }
+  std::optional<HostLinesSink> lines;
+  if (verbose != nullptr) lines.emplace(*verbose, host);
+  TraceTee both(file.get(), lines ? &*lines : nullptr);
+  const Trace trace = file || lines ? Trace(both, steady) : Trace();
+  if (trace.on()) {
+    trace.Event("run", "tavi-cli " + std::string(ProductVersion()) + " " +
+                           std::string(CommandName(job.command)) + ", port network, host '" + host +
+                           "', family " + std::to_string(job.settings.FamilyNumber()));
+  }
+
   CancelSource source(interrupted, steady, job.timeout_ms > 0 ? start + job.timeout_ms : -1);
   CliClock clock(&source);
   CliProgress progress(source, /*bar=*/nullptr);
@@ -103,21 +160,22 @@ HostResult RunHost(const FleetJob& job, const std::string& host,
   settings.hosts = {host};
   settings.host_sel = 0;
 
-  HostResult result;
   {
     PrinterConnection connection(std::move(settings), progress, messages, clock,
-                                 DefaultChannelFactory(job.ports));
-    result.exit_status = Exchange(job, host, connection, result);
+                                 DefaultChannelFactory(job.ports), trace);
+    result.exit_status = Exchange(job, host, connection, trace, result);
   }
   result.duration_ms = steady.NowMs() - start;
 
   // A cancelled exchange ends as such, whatever the operation made of the cancel.
   switch (source.observed()) {
     case CancelReason::kInterrupted:
+      trace.Event("run", "Cancel: interrupted (SIGINT)");
       result.outcome = HostOutcome::kInterrupted;
       result.exit_status = kExitInterrupted;
       break;
     case CancelReason::kTimedOut:
+      trace.Event("run", "Cancel: --timeout ran out");
       result.outcome = HostOutcome::kTimedOut;
       result.exit_status = kExitTimedOut;
       break;
@@ -126,7 +184,11 @@ HostResult RunHost(const FleetJob& job, const std::string& host,
           result.exit_status == kExitSuccess ? HostOutcome::kDone : HostOutcome::kFailed;
       break;
   }
+  result.done_shown = messages.done();
   if (result.outcome != HostOutcome::kDone) messages.TakeFailure(result);
+  trace.Outcome("outcome: " + OutcomeName(result.exit_status) + " (exit " +
+                std::to_string(result.exit_status) + ") after " +
+                std::to_string(result.duration_ms) + " ms: " + ResultText(result));
   return result;
 }
 

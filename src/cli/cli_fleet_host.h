@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +29,19 @@ struct FleetJob {
   std::vector<std::uint8_t> image;  // put-params: the parameter image; firmware: the image
   int head_index = 0;               // set-head-rank: zero-based
   std::string head_rank;            // set-head-rank: the head rank string
+  std::string trace_file;           // --trace FILE, "{host}" in it; "" for none
+};
+
+// Where -v sends a host's trace lines: one shared stream, each line whole and led by its host.
+// Also used for the result lines, so that no line is cut by another.
+class SharedLines {
+ public:
+  explicit SharedLines(std::FILE* stream) : stream_(stream) {}
+  void Write(std::string_view line);
+
+ private:
+  std::mutex mutex_;
+  std::FILE* stream_;
 };
 
 enum class HostOutcome { kDone, kFailed, kTimedOut, kInterrupted, kNotStarted };
@@ -37,6 +52,7 @@ struct HostResult {
   std::optional<int> message_id;  // the string-table id of the failure, if it had one
   std::string message;            // the failure's text ("" when none was shown)
   std::string details;            // the details behind it, lines joined with "\n"
+  bool done_shown = false;        // "Done." was the last message (put-params and the like)
   std::string report;             // report without -o: its bytes
   std::int64_t duration_ms = 0;
 };
@@ -47,20 +63,23 @@ class HostMessages final : public Messages {
   void ShowMessage(int id, std::string_view details = {}) override;
   void ShowFileError(const FileError& error) override;
   bool failed() const { return failed_; }
+  bool done() const { return done_; }
   // Moves the failure into `result`.
   void TakeFailure(HostResult& result);
 
  private:
   bool failed_ = false;
+  bool done_ = false;
   std::optional<int> id_;
   std::string text_;
   std::string details_;
 };
 
-// Runs `job` against `host` over the network with a connection, cancel source, clock, progress
-// and messages of its own. `interrupted` is looked at before every step, as --timeout is.
+// Runs `job` against `host` over the network with a connection, cancel source, clock, progress,
+// messages and trace of its own. `interrupted` is looked at before every step, as --timeout is.
+// `verbose` (null without -v) takes the trace lines, led by the host.
 HostResult RunHost(const FleetJob& job, const std::string& host,
-                   const std::function<bool()>& interrupted);
+                   const std::function<bool()>& interrupted, SharedLines* verbose);
 
 // The result line's text after "host: ": "Done.", the failure and its details on one line,
 // "Timed out.", "Interrupted." or "Not started.".

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "cli_runner.h"
 #include "files/parameter_codec.h"
 #include "protocol/check_byte.h"
+#include "resources/constants.h"
 #include "sim/virtual_printer.h"
 
 namespace tavi {
@@ -135,14 +137,29 @@ TEST_F(Fleet, TwelvePrintersBackUpAndReportEachFailureOnceUnderItsHost) {
   ASSERT_EQ(single_wire.size(), 3u);  // access-code line, GET PARAM, closing zero byte
 
   const auto start = std::chrono::steady_clock::now();
-  const CliRun backup = Cli("--timeout 2 --hosts " + List() + " get-params " +
+  const CliRun backup = Cli("--timeout 2 --json --hosts " + List() + " get-params " +
                             Quote(dir_.path().string() + "/{host}.prm"));
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   // The time-outs decide the exit status; each host ran at once, not one after the other.
   EXPECT_EQ(backup.status, 3) << backup.err;
   EXPECT_LT(seconds, 6.0);
-  EXPECT_EQ(backup.out, "");
+  // One JSON object per host, in the order given.
+  const std::vector<std::string> objects = Lines(backup.out);
+  ASSERT_EQ(objects.size(), 12u) << backup.out;
+  for (int i = 0; i < 12; ++i) {
+    const auto object = nlohmann::json::parse(objects[static_cast<std::size_t>(i)], nullptr, false);
+    ASSERT_TRUE(object.is_object()) << objects[static_cast<std::size_t>(i)];
+    EXPECT_EQ(object["host"], addresses[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(object["command"], "get-params");
+    const char* outcome = i == kRefusing                   ? "failed"
+                          : i == kSilent || i == kNoHeader ? "timed-out"
+                                                           : "success";
+    EXPECT_EQ(object["outcome"], outcome) << objects[static_cast<std::size_t>(i)];
+    if (i == kRefusing) {
+      EXPECT_EQ(object["message_id"], 104);
+    }
+  }
 
   const std::vector<std::string> lines = Lines(backup.err);
   ASSERT_EQ(lines.size(), 12u) << backup.err;
@@ -185,7 +202,8 @@ TEST_F(Fleet, TwelvePrintersBackUpAndReportEachFailureOnceUnderItsHost) {
   std::string host_file = "# the floor\n\n";
   for (const auto& address : addresses) host_file += "  " + address + "   # bay\n";
   test::WriteAll(dir_ / "floor.txt", host_file);
-  const CliRun report = Cli("--timeout 2 --hosts @" + Quote(dir_ / "floor.txt") + " report -o " +
+  const CliRun report = Cli("--timeout 2 --hosts @" + Quote(dir_ / "floor.txt") + " --trace " +
+                            Quote(dir_.path().string() + "/{host}.trace") + " report -o " +
                             Quote(dir_.path().string() + "/{host}.txt"));
   EXPECT_EQ(report.status, 3) << report.err;
   const std::vector<std::string> report_lines = Lines(report.err);
@@ -199,6 +217,18 @@ TEST_F(Fleet, TwelvePrintersBackUpAndReportEachFailureOnceUnderItsHost) {
                 addresses[static_cast<std::size_t>(i)] + ": Done.");
       EXPECT_EQ(test::ReadAll(file), ReportOf(i)) << file;
     }
+    // Each host's trace holds its own exchange only, and neither access code.
+    const std::string trace =
+        test::ReadAll(dir_ / (addresses[static_cast<std::size_t>(i)] + ".trace"));
+    EXPECT_NE(trace.find("host '" + addresses[static_cast<std::size_t>(i)] + "'"),
+              std::string::npos);
+    for (int j = 0; j < 12; ++j) {
+      if (j != i) {
+        EXPECT_EQ(trace.find(addresses[static_cast<std::size_t>(j)] + " "), std::string::npos);
+      }
+    }
+    EXPECT_EQ(trace.find(AccessCodeA()), std::string::npos);
+    EXPECT_EQ(trace.find(AccessCodeB()), std::string::npos);
   }
 }
 
@@ -326,6 +356,7 @@ TEST_F(Fleet, HostListsFromTextFilesAndDiscoveryJsonAndWhatIsRefused) {
       {"--hosts @" + Quote(dir_ / "missing.txt") + " report", "Could not"},
       {two + "get-params " + Quote(dir_ / "one.prm"), "{host}"},
       {two + "report", "{host}"},
+      {two + "--trace " + Quote(dir_ / "one.trace") + " report -o 'r{host}'", "{host}"},
       {"--port usb " + two + "report -o 'r{host}'", "network"},
       {two + "params decode " + Quote(dir_ / "one.prm"), "--hosts works with"},
   };
