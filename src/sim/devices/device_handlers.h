@@ -85,6 +85,8 @@ class UsbPrinterDevice {
   static gboolean OnIoctl(UMockdevIoctlBase* base, UMockdevIoctlClient* client, gpointer self);
   static void OnDisconnect(GObject* client, GParamSpec* spec, gpointer self);
   void Handle(UMockdevIoctlClient* client);
+  // Interface 0 taken by `client`: a new model session, as a device channel's open.
+  void Claim(UMockdevIoctlClient* client, Client& state);
   void Submit(UMockdevIoctlClient* client, Client& state, UMockdevIoctlData* arg);
   void Reap(UMockdevIoctlClient* client, Client& state, UMockdevIoctlData* arg);
   void Discard(UMockdevIoctlClient* client, Client& state, UMockdevIoctlData* arg);

@@ -197,12 +197,7 @@ void UsbPrinterDevice::Handle(UMockdevIoctlClient* client) {
         driver_bound_ = false;
         Log(Ev("usb-driver-detached").Str("driver", kKernelDriver));
       }
-      claimed_by_ = client;
-      state.claimed = true;
-      state.session = model_.OpenSession("usb");
-      state.bytes = 0;
-      Log(Ev("usb-claimed"));
-      Complete(client, 0, 0);
+      Claim(client, state);
       return;
     }
     case USBDEVFS_CLAIMINTERFACE: {
@@ -221,12 +216,7 @@ void UsbPrinterDevice::Handle(UMockdevIoctlClient* client) {
         Complete(client, -1, EBUSY);
         return;
       }
-      claimed_by_ = client;
-      state.claimed = true;
-      state.session = model_.OpenSession("usb");
-      state.bytes = 0;
-      Log(Ev("usb-claimed"));
-      Complete(client, 0, 0);
+      Claim(client, state);
       return;
     }
     case USBDEVFS_RELEASEINTERFACE: {
@@ -289,6 +279,15 @@ void UsbPrinterDevice::Handle(UMockdevIoctlClient* client) {
       Complete(client, -1, ENOTTY);
       return;
   }
+}
+
+void UsbPrinterDevice::Claim(UMockdevIoctlClient* client, Client& state) {
+  claimed_by_ = client;
+  state.claimed = true;
+  state.session = model_.OpenSession("usb");
+  state.bytes = 0;
+  Log(Ev("usb-claimed"));
+  Complete(client, 0, 0);
 }
 
 void UsbPrinterDevice::Submit(UMockdevIoctlClient* client, Client& state, UMockdevIoctlData* arg) {
