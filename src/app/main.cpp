@@ -21,6 +21,7 @@
 #include "connection/printer_connection.h"
 #include "platform/socket_startup.h"
 #include "resources/strings.h"
+#include "trace/trace_sinks.h"
 
 namespace {
 
@@ -86,10 +87,14 @@ int main(int argc, char** argv) {
   }
   tavi::PrinterConnection connection(std::move(loaded.settings), progress, messages, clock,
                                      tavi::DefaultChannelFactory());
+  // The last operation's wire trace, kept in memory for "Save Trace...".
+  tavi::TraceMemory trace;
   {
     auto dialog = std::make_unique<tavi::MainDialog>(connection, chooser, tavi::WireOperations());
     chooser.set_parent(dialog.get());
     tavi::MainDialog* window = dialog.get();
+    window->set_trace_memory(&trace);
+    messages.OfferTrace([&trace] { return !trace.empty(); }, [window] { window->SaveTrace(); });
     QObject::connect(window, &tavi::MainDialog::firstShown, window, [&options, window] {
       if (options.exit_after_show) {
         std::printf("%lld\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
@@ -106,6 +111,7 @@ int main(int argc, char** argv) {
       });
     });
     dialog->exec();
+    messages.OfferTrace({}, {});
     chooser.set_parent(nullptr);
   }
   tavi::FileError error;

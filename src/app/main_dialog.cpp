@@ -12,9 +12,12 @@
 #include "app/app_icon.h"
 #include "app/dialog_builder.h"
 #include "app/get_report_dialog.h"
+#include "app/qt_messages.h"
 #include "connection/printer_connection.h"
+#include "platform/file_io.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
+#include "trace/trace_sinks.h"
 
 namespace tavi {
 namespace {
@@ -100,7 +103,17 @@ void MainDialog::EnableCommands(bool enable) {
 void MainDialog::RunCommand(int button_id, const std::function<void()>& body) {
   {
     CommandScope scope(*this, busy_);
+    if (trace_memory_ != nullptr) {
+      // Each operation's trace starts empty, at 0 ms.
+      trace_memory_->Clear();
+      connection_.set_trace(Trace(*trace_memory_, connection_.clock()));
+      const QWidget* button = FindControl(*this, button_id);
+      QString name = button != nullptr ? button->property("text").toString() : QString();
+      connection_.trace().Event(
+          "run", "Tavi " + version_text_ + ": " + name.remove(QLatin1Char('&')).toStdString());
+    }
     body();
+    connection_.trace().Outcome("outcome: the operation ended (the messages above say how)");
   }
   // The keyboard goes back to the button that started the operation, in this window, also when
   // the window that the operation opened took the activation with it.
@@ -152,11 +165,35 @@ bool MainDialog::OnSysCommand(unsigned id) {
 }
 
 void MainDialog::RebuildContextMenu(std::string_view about_text) {
+  about_text_ = std::string(about_text);
   context_menu_->clear();
-  if (about_text.empty()) return;
-  context_menu_->addSeparator();
-  QAction* about = context_menu_->addAction(ToQString(about_text));
-  connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); });
+  save_trace_ = nullptr;
+  if (!about_text.empty()) {
+    context_menu_->addSeparator();
+    QAction* about = context_menu_->addAction(ToQString(about_text));
+    connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); });
+  }
+  if (trace_memory_ != nullptr) {
+    context_menu_->addSeparator();
+    save_trace_ = context_menu_->addAction(ToQString(kSaveTraceText));
+    connect(save_trace_, &QAction::triggered, this, [this] { SaveTrace(); });
+  }
+}
+
+void MainDialog::set_trace_memory(TraceMemory* memory) {
+  trace_memory_ = memory;
+  RebuildContextMenu(about_text_);
+}
+
+void MainDialog::SaveTrace() {
+  if (trace_memory_ == nullptr || trace_memory_->empty()) return;
+  const std::string path = chooser_.AskSaveFile();
+  if (path.empty()) return;
+  const std::string text = trace_memory_->Text();
+  FileError error;
+  if (!WriteFileAtomically(path, std::as_bytes(std::span(text.data(), text.size())), error)) {
+    connection_.messages().ShowFileError(error);
+  }
 }
 
 void MainDialog::done(int result) {
@@ -169,6 +206,8 @@ void MainDialog::done(int result) {
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   if (context_menu_->isEmpty()) return;
+  // There is something to save once an operation ran (and none runs now).
+  if (save_trace_ != nullptr) save_trace_->setEnabled(!busy_ && !trace_memory_->empty());
   context_menu_->popup(event->globalPos());
 }
 

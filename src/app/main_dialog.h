@@ -13,6 +13,7 @@ namespace tavi {
 
 class FileChooser;
 class PrinterConnection;
+class TraceMemory;
 
 class MainDialog : public QDialog {
   Q_OBJECT
@@ -65,6 +66,12 @@ class MainDialog : public QDialog {
   QMenu& context_menu() { return *context_menu_; }
   void RebuildContextMenu(std::string_view about_text);
 
+  // Every operation from now on is traced into `memory` (which outlives the dialog); each one
+  // starts it afresh. The context menu then offers "Save Trace...".
+  void set_trace_memory(TraceMemory* memory);
+  // Asks for a file and writes the last operation's trace to it (file errors are shown).
+  void SaveTrace();
+
   // Exit, Escape and closing the window end the modal run. While an operation runs, the end is
   // held until the operation is over.
   void done(int result) override;
@@ -82,6 +89,9 @@ class MainDialog : public QDialog {
   // keyboard focus back to button `button_id`.
   void RunCommand(int button_id, const std::function<void()>& body);
 
+  std::string about_text_;
+  TraceMemory* trace_memory_ = nullptr;
+  QAction* save_trace_ = nullptr;
   int all_option_ = 0;
   std::string development_text_;
   std::string version_text_;

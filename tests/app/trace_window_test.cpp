@@ -1,0 +1,132 @@
+// "Save Trace..." as a technician reaches it: the main dialog runs under exec(), Get Report is
+// clicked, the failure message's "Save Trace..." button is clicked, then the main dialog's
+// context menu entry is chosen with the mouse; both files hold the failed operation's trace.
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/dialog_builder.h"
+#include "app/main_dialog.h"
+#include "app/qt_messages.h"
+#include "app/wire_operations.h"
+#include "config/port_settings.h"
+#include "connection/default_channels.h"
+#include "connection/printer_connection.h"
+#include "qt_env.h"
+#include "resources/strings.h"
+#include "support/doubles.h"
+#include "trace/trace_sinks.h"
+#include "ui_script.h"
+
+namespace tavi {
+namespace {
+
+using test::ClickControl;
+using test::UiScript;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A left click at the middle of `rect` in `widget`'s window.
+void ClickAt(QWidget& widget, QPoint point) {
+  QWidget* top = widget.window();
+  ASSERT_NE(top->windowHandle(), nullptr);
+  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, widget.mapTo(top, point));
+}
+
+TEST(TraceWindow, FailureMessageAndContextMenuSaveTheLastOperationsTrace) {
+  const QString dir = QDir::tempPath() + "/tavi-trace-window-" +
+                      QString::number(QCoreApplication::applicationPid());
+  std::filesystem::create_directories(dir.toStdString());
+  const std::string from_message = (dir + "/from-message.txt").toStdString();
+  const std::string from_menu = (dir + "/from-menu.txt").toStdString();
+
+  test::RecordingProgress progress;
+  QtMessages messages;
+  test::FakeClock clock;
+  test::ScriptedFileChooser chooser;
+  chooser.save_answers = {from_message, from_menu};
+  PortSettings settings;
+  settings.port = kPortNetwork;
+  settings.hosts = {"127.0.0.197"};  // nothing listens there
+  PrinterConnection connection(settings, progress, messages, clock,
+                               DefaultChannelFactory({5515, 5161}));
+  TraceMemory memory;
+  MainDialog dialog(connection, chooser, WireOperations());
+  dialog.set_trace_memory(&memory);
+  messages.OfferTrace([&] { return !memory.empty(); }, [&] { dialog.SaveTrace(); });
+
+  QMessageBox* seen_box = nullptr;
+  QString box_details;
+  UiScript script;
+  script
+      .Then(
+          "the main dialog", [&] { return dialog.isVisible(); },
+          [&] { ClickControl(dialog, kIdGetReport); })
+      .Then(
+          "the failure message",
+          [&] {
+            seen_box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            return seen_box != nullptr;
+          },
+          [&] {
+            box_details = seen_box->detailedText();
+            for (QAbstractButton* button : seen_box->buttons()) {
+              if (button->text() == QString::fromUtf8(kSaveTraceText.data())) {
+                ClickAt(*button, button->rect().center());
+              }
+            }
+          })
+      .Then(
+          "the trace saved from the message, the dialog idle again",
+          [&] {
+            return std::filesystem::exists(from_message) &&
+                   QApplication::activeModalWidget() == &dialog;
+          },
+          [&] {
+            QTest::mouseClick(dialog.windowHandle(), Qt::RightButton, Qt::NoModifier,
+                              QPoint(20, 20));
+          })
+      .Then(
+          "the context menu",
+          [&] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; },
+          [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAction* action : menu->actions()) {
+              if (action->text() == QString::fromUtf8(kSaveTraceText.data())) {
+                EXPECT_TRUE(action->isEnabled());
+                ClickAt(*menu, menu->actionGeometry(action).center());
+              }
+            }
+          })
+      .Then(
+          "the trace saved from the menu", [&] { return std::filesystem::exists(from_menu); },
+          [&] { ClickControl(dialog, kIdOk); });
+  script.Start();
+  dialog.exec();
+  EXPECT_TRUE(script.finished()) << script.waiting_for();
+
+  const std::string refused = "connect to 127.0.0.197 port 5515 (LPD): Connection refused";
+  EXPECT_EQ(box_details.toStdString(), refused);
+  const std::string first = ReadAll(from_message);
+  const std::string second = ReadAll(from_menu);
+  test::ExpectInOrder(first,
+                      {"run   Tavi ", "Get Report", "conn  open: network, host '127.0.0.197'",
+                       "lpd   connect to 127.0.0.197 port 5515 (LPD)", "lpd   failed: " + refused,
+                       "conn  message 104 \"Failed to connect.\""});
+  // The menu's copy is the whole operation: the same start, then its end.
+  EXPECT_TRUE(second.starts_with(first)) << second;
+  test::ExpectInOrder(second, {"conn  close", "end   outcome: "});
+  std::filesystem::remove_all(dir.toStdString());
+}
+
+}  // namespace
+}  // namespace tavi
