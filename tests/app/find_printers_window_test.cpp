@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QListWidget>
@@ -37,7 +38,8 @@ std::uint32_t Addr(const char* text) {
 
 // Every 10 ms until `done` says so (or 10 s pass), calls `step`.
 void Poll(std::function<bool()> step) {
-  auto* timer = new QTimer;
+  // Owned by the application, so a poll that a test leaves unfinished is still freed.
+  auto* timer = new QTimer(QCoreApplication::instance());
   auto ticks = std::make_shared<int>(0);
   QObject::connect(timer, &QTimer::timeout, [timer, ticks, step] {
     if (step() || ++*ticks > 1000) {

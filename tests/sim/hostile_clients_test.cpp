@@ -333,7 +333,12 @@ TEST(SimProcess, FloodOfEmptyDataFilesStaysBoundedAndPortsAreExclusive) {
   sim.Stop();
 
   // 200,000 files: within 16 MiB more than after the first 5,000, and a short log.
+#if !defined(__SANITIZE_ADDRESS__)
+  // AddressSanitizer's quarantine keeps freed memory resident, so the bound means nothing there.
   EXPECT_LT(after - before, 16 * 1024) << before << " KiB before, peak " << after << " KiB";
+#else
+  (void)after;
+#endif
   const std::string log = tavi::test::ReadFileText(log_path);
   EXPECT_LT(log.size(), 512u * 1024u);
   EXPECT_NE(log.find("events-suppressed kind=data-file"), std::string::npos);
