@@ -31,22 +31,6 @@ bool IsPrinterCommand(Command command) {
          command == Command::kFirmware || command == Command::kRestart;
 }
 
-// The command's name as typed, for the confirmation question.
-std::string_view CommandWord(Command command) {
-  switch (command) {
-    case Command::kPutParams:
-      return "put-params";
-    case Command::kSetHeadRank:
-      return "set-head-rank";
-    case Command::kFirmware:
-      return "firmware";
-    case Command::kRestart:
-      return "restart";
-    default:
-      return "this command";
-  }
-}
-
 // Checks the command line and reads the inputs once: 0 with `job` ready, else the exit status
 // (the reason shown through `say`).
 int PrepareJob(const Invocation& invocation, const PortSettings& settings, std::size_t host_count,
@@ -106,7 +90,7 @@ int Confirm(const Invocation& invocation, const std::vector<std::string>& hosts,
     say.ShowText(kTextFleetNeedsYes);
     return kExitUsage;
   }
-  std::string question(CommandWord(invocation.command));
+  std::string question(CommandName(invocation.command));
   question += " on " + std::to_string(hosts.size()) + " printers (" + hosts.front() + " ... " +
               hosts.back() + ")? [y/N] ";
   std::fputs(question.c_str(), stderr);

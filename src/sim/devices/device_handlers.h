@@ -57,14 +57,14 @@ void WriteTestbedFile(const std::string& root, const std::string& path, const st
 // A USB printer of the family, with its usbdevfs node.
 class UsbPrinterDevice {
  public:
-  struct Spec {
+  struct DeviceSetup {
     std::uint8_t bus = 1;
     std::uint8_t address = 5;
     std::uint16_t product_id = 0x0102;
     DeviceFault fault = DeviceFault::kNone;  // unplug, stall, hang, no-permission or busy
     bool overstated_id_length = false;
   };
-  UsbPrinterDevice(UMockdevTestbed* testbed, PrinterModel& model, Spec spec);
+  UsbPrinterDevice(UMockdevTestbed* testbed, PrinterModel& model, DeviceSetup setup);
   ~UsbPrinterDevice();
   UsbPrinterDevice(const UsbPrinterDevice&) = delete;
   UsbPrinterDevice& operator=(const UsbPrinterDevice&) = delete;
@@ -98,7 +98,7 @@ class UsbPrinterDevice {
   std::mutex mutex_;  // the handler runs on umockdev's thread
   UMockdevTestbed* testbed_;
   PrinterModel& model_;
-  Spec spec_;
+  DeviceSetup setup_;
   std::string node_;
   UMockdevIoctlBase* handler_ = nullptr;
   std::map<UMockdevIoctlClient*, Client> clients_;

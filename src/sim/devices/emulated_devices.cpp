@@ -76,21 +76,21 @@ std::string EmulatedDevices::root() const {
 
 void EmulatedDevices::AddUsbPrinters(PrinterModel& model, const DeviceOptions& options) {
   if (options.fault == DeviceFault::kAbsent) return;
-  UsbPrinterDevice::Spec spec;
-  spec.product_id = options.usb_product_id;
-  spec.fault = options.fault;
-  spec.overstated_id_length = options.overstated_id_length;
+  UsbPrinterDevice::DeviceSetup setup;
+  setup.product_id = options.usb_product_id;
+  setup.fault = options.fault;
+  setup.overstated_id_length = options.overstated_id_length;
   const bool two =
       options.fault == DeviceFault::kFirstBusy || options.fault == DeviceFault::kFirstNoPermission;
   if (two) {
-    UsbPrinterDevice::Spec first = spec;
+    UsbPrinterDevice::DeviceSetup first = setup;
     first.fault = options.fault == DeviceFault::kFirstBusy ? DeviceFault::kFirstBusy
                                                            : DeviceFault::kNoPermission;
     usb_.push_back(std::make_unique<UsbPrinterDevice>(testbed_->bed, model, first));
-    spec.address = 6;
-    spec.fault = DeviceFault::kNone;
+    setup.address = 6;
+    setup.fault = DeviceFault::kNone;
   }
-  usb_.push_back(std::make_unique<UsbPrinterDevice>(testbed_->bed, model, spec));
+  usb_.push_back(std::make_unique<UsbPrinterDevice>(testbed_->bed, model, setup));
   deny_file_override_ = deny_file_override_ || options.fault == DeviceFault::kNoPermission ||
                         options.fault == DeviceFault::kFirstNoPermission;
 }

@@ -67,43 +67,43 @@ usbdevfs_urb* UrbOf(const DataRef& data) {
 
 }  // namespace
 
-UsbPrinterDevice::UsbPrinterDevice(UMockdevTestbed* testbed, PrinterModel& model, Spec spec)
-    : testbed_(testbed), model_(model), spec_(spec) {
-  const std::string bus = Hex(spec.bus, 3);
-  std::string address = std::to_string(spec.address);
+UsbPrinterDevice::UsbPrinterDevice(UMockdevTestbed* testbed, PrinterModel& model, DeviceSetup setup)
+    : testbed_(testbed), model_(model), setup_(setup) {
+  const std::string bus = Hex(setup.bus, 3);
+  std::string address = std::to_string(setup.address);
   while (address.size() < 3) address.insert(0, "0");
   node_ = "/dev/bus/usb/" + bus + "/" + address;
   handler_ = umockdev_ioctl_base_new();
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&UsbPrinterDevice::OnIoctl), this);
   // The handler first, so that the node answers from the moment it exists.
   umockdev_testbed_attach_ioctl(testbed_, node_.c_str(), handler_, nullptr);
-  const std::string name = "usb" + std::to_string(spec.bus) + "-" + std::to_string(spec.address);
+  const std::string name = "usb" + std::to_string(setup.bus) + "-" + std::to_string(setup.address);
   const std::string record =
       "P: /devices/pci0000:00/" + name + "\n" + "N: " + node_.substr(5) + "\n" +
       "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n" + "E: BUSNUM=" + bus + "\n" +
       "E: DEVNUM=" + address + "\n" + "E: DEVNAME=" + node_ + "\n" +
-      "A: busnum=" + std::to_string(spec.bus) + "\\n\n" +
-      "A: devnum=" + std::to_string(spec.address) + "\\n\n" + "A: idVendor=0e2a\\n\n" +
-      "A: idProduct=" + Hex(spec.product_id, 4) + "\\n\n" +
+      "A: busnum=" + std::to_string(setup.bus) + "\\n\n" +
+      "A: devnum=" + std::to_string(setup.address) + "\\n\n" + "A: idVendor=0e2a\\n\n" +
+      "A: idProduct=" + Hex(setup.product_id, 4) + "\\n\n" +
       "A: bConfigurationValue=1\\n\nA: bNumConfigurations=1\\n\nA: speed=480\\n\n" +
       "A: manufacturer=Tavi virtual printer\\n\n" +
-      "H: descriptors=" + Descriptors(spec.product_id) + "\n";
+      "H: descriptors=" + Descriptors(setup.product_id) + "\n";
   GError* error = nullptr;
   if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &error)) {
     Log(Ev("usb-device-failed").Str("error", error != nullptr ? error->message : "?"));
     if (error != nullptr) g_error_free(error);
     return;
   }
-  if (spec.fault == DeviceFault::kNoPermission) {
+  if (setup.fault == DeviceFault::kNoPermission) {
     gchar* root = umockdev_testbed_get_root_dir(testbed_);
     chmod((std::string(root) + node_).c_str(), 0);
     g_free(root);
   }
-  if (spec.fault == DeviceFault::kFirstBusy) {
+  if (setup.fault == DeviceFault::kFirstBusy) {
     claimed_by_ = this;  // another program has it
     driver_bound_ = false;
   }
-  Log(Ev("usb-device").Str("id", "0e2a:" + Hex(spec.product_id, 4)));
+  Log(Ev("usb-device").Str("id", "0e2a:" + Hex(setup.product_id, 4)));
 }
 
 UsbPrinterDevice::~UsbPrinterDevice() {
@@ -310,7 +310,7 @@ void UsbPrinterDevice::Submit(UMockdevIoctlClient* client, Client& state, UMockd
       Complete(client, -1, EINVAL);  // the kernel: interface not claimed
       return;
     }
-    if (spec_.fault == DeviceFault::kUnplug && !unplugged_once_ &&
+    if (setup_.fault == DeviceFault::kUnplug && !unplugged_once_ &&
         state.bytes >= kUnplugAfterBytes) {
       Unplug(state);
       Complete(client, -1, ENODEV);
@@ -352,7 +352,7 @@ void UsbPrinterDevice::Control(Urb& urb) {
     u->status = -EPIPE;  // the device stalls a request it does not know
     return;
   }
-  const std::string id = DeviceIdBytes(reply, spec_.overstated_id_length);
+  const std::string id = DeviceIdBytes(reply, setup_.overstated_id_length);
   const std::size_t room =
       std::min<std::size_t>(length, static_cast<std::size_t>(u->buffer_length) - kSetupSize);
   const std::size_t count = std::min(room, id.size());
@@ -363,11 +363,11 @@ void UsbPrinterDevice::Control(Urb& urb) {
 
 void UsbPrinterDevice::BulkOut(Client& state, Urb& urb, bool& completes) {
   usbdevfs_urb* u = UrbOf(urb.urb);
-  if (spec_.fault == DeviceFault::kHang) {
+  if (setup_.fault == DeviceFault::kHang) {
     completes = false;
     return;
   }
-  if (spec_.fault == DeviceFault::kStall && !stalled_once_) {
+  if (setup_.fault == DeviceFault::kStall && !stalled_once_) {
     stalled_once_ = true;
     u->status = -EPIPE;
     Log(Ev("usb-stall").Num("endpoint", kBulkOut));
