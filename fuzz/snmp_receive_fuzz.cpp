@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   settings.hosts = {kAgentAddress};
   AnsweringProgress progress(agent, answer);
   tavi::SteadyClock clock;
-  tavi::NetworkChannel channel({settings, progress, clock}, {0, agent.port()});
+  const tavi::Trace off;
+  tavi::NetworkChannel channel({settings, progress, clock, off}, {0, agent.port()});
 
   std::string text;
   tavi::ChannelFailure failure;
