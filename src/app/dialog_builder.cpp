@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
+#include <vector>
 
 namespace tavi {
 namespace {
@@ -32,7 +33,9 @@ QWidget* MakeControl(const ControlTemplate& c, QDialog& dialog) {
     case ControlKind::kPushButton:
     case ControlKind::kDefPushButton: {
       auto* button = new QPushButton(text, &dialog);
-      button->setAutoDefault(false);
+      // Return presses the push button that has the keyboard focus; elsewhere it presses the
+      // template's default button.
+      button->setAutoDefault(true);
       button->setDefault(c.kind == ControlKind::kDefPushButton);
       return button;
     }
@@ -128,9 +131,9 @@ BaseUnits BuildDialog(QDialog& dialog, const DialogTemplate& t) {
       width = std::max(width, control->sizeHint().width());
     }
     control->setGeometry(r.x, r.y, width, r.height);
-    if (control->focusPolicy() != Qt::NoFocus) {
-      control->setFocusPolicy((c.style & kStyleTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus);
-    }
+    // Every control that takes input is reachable with Tab, radio buttons of groups without a
+    // tab stop in the template included.
+    if (control->focusPolicy() != Qt::NoFocus) control->setFocusPolicy(Qt::StrongFocus);
     if (c.kind == ControlKind::kAutoRadioButton) {
       if (radio_group == nullptr) {
         radio_group = new QButtonGroup(&dialog);
@@ -141,7 +144,28 @@ BaseUnits BuildDialog(QDialog& dialog, const DialogTemplate& t) {
     // A group box frames the controls listed before it; keep it behind them.
     if (c.kind == ControlKind::kGroupBox) control->lower();
   }
+  OrderTabsByPosition(dialog);
   return base;
+}
+
+void OrderTabsByPosition(QWidget& dialog) {
+  std::vector<QWidget*> controls;
+  for (QWidget* w : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if ((w->focusPolicy() & Qt::TabFocus) != 0) controls.push_back(w);
+  }
+  std::stable_sort(controls.begin(), controls.end(),
+                   [](const QWidget* a, const QWidget* b) { return a->y() < b->y(); });
+  // A row: the controls whose top lies above the middle of the row's first control.
+  for (auto row = controls.begin(); row != controls.end();) {
+    const int middle = (*row)->y() + (*row)->height() / 2;
+    auto end =
+        std::find_if(row, controls.end(), [middle](const QWidget* w) { return w->y() >= middle; });
+    std::stable_sort(row, end, [](const QWidget* a, const QWidget* b) { return a->x() < b->x(); });
+    row = end;
+  }
+  for (std::size_t i = 1; i < controls.size(); ++i) {
+    QWidget::setTabOrder(controls[i - 1], controls[i]);
+  }
 }
 
 QWidget* FindControl(const QWidget& parent, int id) {

@@ -25,6 +25,10 @@ BaseUnits BaseUnitsOf(const QFont& font);
 // Returns the base units used for the conversion.
 BaseUnits BuildDialog(QDialog& dialog, const DialogTemplate& t);
 
+// Tab order of the dialog's controls as they appear on screen: rows from top to bottom, each
+// row from left to right. BuildDialog applies it.
+void OrderTabsByPosition(QWidget& dialog);
+
 // The object name of a template's icon area.
 inline constexpr const char* kIconAreaName = "icon";
 

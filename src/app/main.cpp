@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QTimer>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -16,10 +17,13 @@
 #include "app/qt_messages.h"
 #include "app/qt_progress_dialog.h"
 #include "app/wire_operations.h"
+#include "config/recent_folders.h"
+#include "config/save_at_exit.h"
 #include "config/settings_store.h"
 #include "connection/default_channels.h"
 #include "connection/printer_connection.h"
 #include "platform/socket_startup.h"
+#include "resources/constants.h"
 #include "resources/strings.h"
 #include "trace/trace_sinks.h"
 
@@ -33,37 +37,98 @@ struct Options {
   std::string settings_path;
   QString screenshot_path;
   bool exit_after_show = false;
+  tavi::NetworkPorts ports;  // 0: the service ports
 };
 
-Options ParseOptions(const QApplication& app) {
-  QCommandLineParser parser;
-  parser.setApplicationDescription("Maintenance utility for wide-format inkjet printers.");
-  parser.addHelpOption();
-  const QCommandLineOption settings("settings", "Keep the port settings in FILE.", "FILE");
-  const QCommandLineOption screenshot(
+// The program's command line. --help and --version are answered before the window system
+// starts, so they work without a display.
+class CommandLine {
+ public:
+  CommandLine() {
+    parser_.setApplicationDescription("Maintenance utility for wide-format inkjet printers.");
+    parser_.addHelpOption();
+    for (const QCommandLineOption* option :
+         {&version_, &settings_, &lpd_port_, &snmp_port_, &screenshot_, &exit_after_show_}) {
+      parser_.addOption(*option);
+    }
+  }
+
+  // Looks for --help and --version only (the window system's own options are taken out by
+  // QApplication later). Returns an exit status when the program is to end here, else -1.
+  int Early(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    (void)parser_.parse(arguments);
+    if (parser_.isSet("help")) {
+      std::fputs(parser_.helpText().toLocal8Bit().constData(), stdout);
+      return 0;
+    }
+    if (parser_.isSet(version_)) {
+      const std::string_view version = tavi::ProductVersion();
+      std::printf("tavi %.*s\n", static_cast<int>(version.size()), version.data());
+      return 0;
+    }
+    return -1;
+  }
+
+  // The whole command line, after QApplication took its own options out. Unknown options and
+  // bad values end the program with status 2.
+  bool Parse(const QApplication& app, Options& options) {
+    if (!parser_.parse(app.arguments())) return Fail(parser_.errorText());
+    if (!parser_.positionalArguments().isEmpty()) {
+      return Fail("unexpected argument " + parser_.positionalArguments().front());
+    }
+    if (parser_.isSet(settings_)) {
+      options.settings_path = QFile::encodeName(parser_.value(settings_)).toStdString();
+    }
+    options.screenshot_path = parser_.value(screenshot_);
+    options.exit_after_show = parser_.isSet(exit_after_show_);
+    return Port(lpd_port_, options.ports.lpd) && Port(snmp_port_, options.ports.snmp);
+  }
+
+ private:
+  static bool Fail(const QString& why) {
+    std::fprintf(stderr, "tavi: %s (see tavi --help)\n", why.toLocal8Bit().constData());
+    return false;
+  }
+
+  bool Port(const QCommandLineOption& option, std::uint16_t& port) {
+    if (!parser_.isSet(option)) return true;
+    bool ok = false;
+    const unsigned value = parser_.value(option).toUInt(&ok);
+    if (!ok || value == 0 || value > 65535) {
+      return Fail("--" + option.names().front() + " needs a port from 1 to 65535");
+    }
+    port = static_cast<std::uint16_t>(value);
+    return true;
+  }
+
+  QCommandLineParser parser_;
+  const QCommandLineOption version_{"version", "Print the version and exit."};
+  const QCommandLineOption settings_{"settings", "Keep the settings in FILE.", "FILE"};
+  const QCommandLineOption lpd_port_{
+      "lpd-port", "Send print jobs to LPD port N instead of the printer service port.", "N"};
+  const QCommandLineOption snmp_port_{
+      "snmp-port", "Ask the SNMP agent on port N instead of the snmp service port.", "N"};
+  const QCommandLineOption screenshot_{
       "screenshot", "Save a picture of the main window to FILE once it is shown, then exit.",
-      "FILE");
-  const QCommandLineOption exit_after_show(
+      "FILE"};
+  const QCommandLineOption exit_after_show_{
       "exit-after-show",
-      "Print the time at which the main window was first shown (ms since the epoch), then exit.");
-  parser.addOption(settings);
-  parser.addOption(screenshot);
-  parser.addOption(exit_after_show);
-  parser.process(app);
-  Options options;
-  if (parser.isSet(settings))
-    options.settings_path = QFile::encodeName(parser.value(settings)).toStdString();
-  options.screenshot_path = parser.value(screenshot);
-  options.exit_after_show = parser.isSet(exit_after_show);
-  return options;
-}
+      "Print the time at which the main window was first shown (ms since the epoch), then exit."};
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  CommandLine command_line;
+  if (const int status = command_line.Early(argc, argv); status >= 0) return status;
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(ToQString(tavi::kAppName));
-  const Options options = ParseOptions(app);
+  QGuiApplication::setDesktopFileName(ToQString(tavi::AppId()));
+  Options options;
+  if (!command_line.Parse(app, options)) return 2;
 
   if (!tavi::StartSocketLayer()) {
     QMessageBox::warning(nullptr, ToQString(tavi::kAppName),
@@ -74,11 +139,13 @@ int main(int argc, char** argv) {
   const std::string settings_path =
       options.settings_path.empty() ? tavi::DefaultSettingsPath() : options.settings_path;
   QApplication::setWindowIcon(tavi::AppIcon());
+  tavi::RecentFolders folders = tavi::RecentFolders::Load(settings_path);
 
   tavi::QtMessages messages;
   tavi::QtProgressDialog progress;
   tavi::PumpingClock clock;
   tavi::QtFileChooser chooser;
+  chooser.set_folders(&folders);
   tavi::LoadedSettings loaded = tavi::LoadSettingsFile(settings_path);
   if (loaded.refused) {
     // The defaults are used for this run, and the file is left as it is at exit.
@@ -86,11 +153,12 @@ int main(int argc, char** argv) {
                          ToQString(tavi::SettingsRefusedText(*loaded.refused)));
   }
   tavi::PrinterConnection connection(std::move(loaded.settings), progress, messages, clock,
-                                     tavi::DefaultChannelFactory());
+                                     tavi::DefaultChannelFactory(options.ports));
   // The last operation's wire trace, kept in memory for "Save Trace...".
   tavi::TraceMemory trace;
   {
-    auto dialog = std::make_unique<tavi::MainDialog>(connection, chooser, tavi::WireOperations());
+    auto dialog = std::make_unique<tavi::MainDialog>(connection, chooser,
+                                                     tavi::WireOperations(options.ports.snmp));
     chooser.set_parent(dialog.get());
     tavi::MainDialog* window = dialog.get();
     window->set_trace_memory(&trace);
@@ -114,10 +182,11 @@ int main(int argc, char** argv) {
     messages.OfferTrace({}, {});
     chooser.set_parent(nullptr);
   }
-  tavi::FileError error;
-  if (!loaded.refused && !tavi::SaveSettings(settings_path, connection.settings(), error)) {
-    std::fprintf(stderr, "tavi: the settings were not saved. %s\n",
-                 tavi::FileErrorText(error).c_str());
+  // A settings file refused at start is left as it is; a failed save is said, with the file and
+  // the cause, before the program ends.
+  if (!loaded.refused &&
+      !tavi::SaveAtExit(settings_path, connection.settings(), folders, messages)) {
+    return 1;
   }
   return 0;
 }

@@ -3,23 +3,30 @@
 #include <QFile>
 #include <QFileDialog>
 
+#include "app/window_placement.h"
+#include "config/recent_folders.h"
+
 namespace tavi {
-namespace {
 
-std::string ToLocalPath(const QString& path) {
-  if (path.isEmpty()) return {};
-  return QFile::encodeName(path).toStdString();
-}
-
-}  // namespace
-
-std::string QtFileChooser::AskOpenFile() {
-  return ToLocalPath(QFileDialog::getOpenFileName(parent_, QString(), QString(), QString()));
-}
-
-std::string QtFileChooser::AskSaveFile() {
+std::string QtFileChooser::Ask(FileKind kind, bool save) {
+  QString folder;
+  if (folders_ != nullptr) folder = QFile::decodeName(folders_->Folder(kind).c_str());
+  QWidget* parent = WorkingWindow(parent_);
   // The default options confirm an overwrite; nothing is appended to the typed name.
-  return ToLocalPath(QFileDialog::getSaveFileName(parent_, QString(), QString(), QString()));
+  const QString chosen = save ? QFileDialog::getSaveFileName(parent, QString(), folder, QString())
+                              : QFileDialog::getOpenFileName(parent, QString(), folder, QString());
+  if (chosen.isEmpty()) return {};
+  std::string path = QFile::encodeName(chosen).toStdString();
+  if (folders_ != nullptr) folders_->Remember(kind, path);
+  return path;
+}
+
+std::string QtFileChooser::AskOpenFile(FileKind kind) {
+  return Ask(kind, false);
+}
+
+std::string QtFileChooser::AskSaveFile(FileKind kind) {
+  return Ask(kind, true);
 }
 
 }  // namespace tavi

@@ -1,4 +1,5 @@
-// The standard open and save file dialogs: no filter, no default suffix, no initial name.
+// The standard open and save file dialogs: no filter, no default suffix, no initial name. Each
+// starts in the folder last used for its kind of file, when folders are remembered.
 #pragma once
 
 #include "platform/seams.h"
@@ -7,17 +8,25 @@ class QWidget;
 
 namespace tavi {
 
+class RecentFolders;
+
 class QtFileChooser : public FileChooser {
  public:
   explicit QtFileChooser(QWidget* parent = nullptr) : parent_(parent) {}
+  // The window a dialog belongs to when no window of ours is active.
   void set_parent(QWidget* parent) { parent_ = parent; }
+  // Where the folders are remembered; null for none.
+  void set_folders(RecentFolders* folders) { folders_ = folders; }
   // The chosen path in the file system's encoding; empty when the user cancelled.
-  std::string AskOpenFile() override;
+  std::string AskOpenFile(FileKind kind = FileKind::kOther) override;
   // Asks before replacing an existing file.
-  std::string AskSaveFile() override;
+  std::string AskSaveFile(FileKind kind = FileKind::kOther) override;
 
  private:
+  std::string Ask(FileKind kind, bool save);
+
   QWidget* parent_;
+  RecentFolders* folders_ = nullptr;
 };
 
 }  // namespace tavi

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "app/dialog_builder.h"
+#include "app/window_placement.h"
 
 namespace tavi {
 
@@ -35,11 +36,7 @@ void QtProgressDialog::PlaceOver(QWidget* starter) {
 void QtProgressDialog::Show(bool show) {
   // A request that does not change the visibility is no show notification: a hide request on
   // the window that Cancel already hid leaves the cancel flag set.
-  if (show && !state_.visible()) {
-    QWidget* starter = QApplication::activeModalWidget();
-    if (starter == nullptr || starter == this) starter = QApplication::activeWindow();
-    PlaceOver(starter);
-  }
+  if (show && !state_.visible()) PlaceOver(WorkingWindow());
   if (!state_.RequestShow(show)) return;
   Draw();
   setVisible(show);

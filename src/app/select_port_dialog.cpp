@@ -41,6 +41,14 @@ void MarkRadio(const QWidget& dialog, const std::array<int, N>& ids, int index) 
     }
   }
   if (group != nullptr) group->setExclusive(true);
+  // One tab stop per group, as the person expects of radio buttons: the marked one (the first
+  // when none is marked); the arrow keys move within the group.
+  const int stop = index >= 0 && index < static_cast<int>(N) ? index : 0;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (auto* button = FindControlAs<QAbstractButton>(dialog, ids[i])) {
+      button->setFocusPolicy(static_cast<int>(i) == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+  }
 }
 
 template <std::size_t N>

@@ -131,8 +131,8 @@ class CliMessages final : public Messages {
 class PathChooser final : public FileChooser {
  public:
   explicit PathChooser(std::string path) : path_(std::move(path)) {}
-  std::string AskOpenFile() override { return path_; }
-  std::string AskSaveFile() override { return path_; }
+  std::string AskOpenFile(FileKind = FileKind::kOther) override { return path_; }
+  std::string AskSaveFile(FileKind = FileKind::kOther) override { return path_; }
 
  private:
   std::string path_;

@@ -75,8 +75,9 @@ FlowOutcome ReadFailed(const FileError& error, Messages& messages) {
 }
 
 // Asks for a file to save and replaces it with `bytes`.
-FlowOutcome SaveBytes(std::span<const std::byte> bytes, FileChooser& chooser, Messages& messages) {
-  const std::string path = chooser.AskSaveFile();
+FlowOutcome SaveBytes(std::span<const std::byte> bytes, FileKind kind, FileChooser& chooser,
+                      Messages& messages) {
+  const std::string path = chooser.AskSaveFile(kind);
   if (path.empty()) return FlowOutcome::kCancelled;
   FileError error;
   if (!WriteFileAtomically(path, bytes, error)) {
@@ -99,8 +100,8 @@ FlowOutcome GetParametersFlow(PrinterConnection& connection, FileChooser& choose
   const std::int32_t e = ParameterCodec(std::span(image).first(static_cast<std::size_t>(n) + 1),
                                         file, /*encode=*/true);
   if (e <= 0) return FlowOutcome::kFailed;
-  return SaveBytes(std::as_bytes(std::span(file).first(static_cast<std::size_t>(e))), chooser,
-                   connection.messages());
+  return SaveBytes(std::as_bytes(std::span(file).first(static_cast<std::size_t>(e))),
+                   FileKind::kParameterFile, chooser, connection.messages());
 }
 
 FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
@@ -132,7 +133,7 @@ FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
 }
 
 FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all) {
-  const std::string path = chooser.AskOpenFile();
+  const std::string path = chooser.AskOpenFile(FileKind::kParameterFile);
   if (path.empty()) return FlowOutcome::kCancelled;
   std::vector<std::uint8_t> image;
   const FlowOutcome loaded = LoadParameterImage(path, connection.messages(), image,
@@ -162,7 +163,7 @@ FlowOutcome LoadFirmwareImage(const std::string& path, Messages& messages,
 }
 
 FlowOutcome FirmwareUpgradeFlow(PrinterConnection& connection, FileChooser& chooser) {
-  const std::string path = chooser.AskOpenFile();
+  const std::string path = chooser.AskOpenFile(FileKind::kFirmwareImage);
   if (path.empty()) return FlowOutcome::kCancelled;
   std::vector<std::uint8_t> image;
   const FlowOutcome loaded = LoadFirmwareImage(path, connection.messages(), image,
@@ -172,12 +173,13 @@ FlowOutcome FirmwareUpgradeFlow(PrinterConnection& connection, FileChooser& choo
 }
 
 FlowOutcome SaveReportFlow(std::string_view report, FileChooser& chooser, Messages& messages) {
-  return SaveBytes(std::as_bytes(std::span(report.data(), report.size())), chooser, messages);
+  return SaveBytes(std::as_bytes(std::span(report.data(), report.size())), FileKind::kReport,
+                   chooser, messages);
 }
 
 FlowOutcome ReferenceHeadRankFlow(HeadRankFields& fields, FileChooser& chooser, Messages& messages,
                                   ProgressDialog* progress) {
-  const std::string path = chooser.AskOpenFile();
+  const std::string path = chooser.AskOpenFile(FileKind::kHeadRankFile);
   if (path.empty()) return FlowOutcome::kCancelled;
   std::vector<std::byte> bytes;
   FileError error;

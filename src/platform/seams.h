@@ -66,13 +66,17 @@ class Messages {
   virtual void ShowFileError(const FileError& error) = 0;
 };
 
+// The kinds of file the person chooses; a file dialog starts in the folder last used for its
+// kind.
+enum class FileKind { kOther, kParameterFile, kFirmwareImage, kHeadRankFile, kReport };
+
 // File choosers: an empty answer means the user cancelled.
 class FileChooser {
  public:
   virtual ~FileChooser() = default;
-  virtual std::string AskOpenFile() = 0;
+  virtual std::string AskOpenFile(FileKind kind = FileKind::kOther) = 0;
   // The save form asks before it overwrites an existing file.
-  virtual std::string AskSaveFile() = 0;
+  virtual std::string AskSaveFile(FileKind kind = FileKind::kOther) = 0;
 };
 
 }  // namespace tavi

@@ -46,7 +46,7 @@ TEST_F(GetReportDialogTest, TemplateAndReadOnlyMonospacePane) {
   auto* pane = FindControlAs<QPlainTextEdit>(dialog_, kIdReportText);
   ASSERT_NE(pane, nullptr);
   EXPECT_TRUE(pane->isReadOnly());
-  EXPECT_TRUE(QFontInfo(pane->font()).fixedPitch());
+  EXPECT_TRUE(test::AllGlyphsAdvanceAlike(pane->font()));
   EXPECT_EQ(FindControlAs<QPushButton>(dialog_, kIdReportSave)->text(), QString("Save"));
   EXPECT_TRUE(FindControlAs<QPushButton>(dialog_, kIdOk)->isDefault());
   EXPECT_TRUE(dialog_.windowFlags() & Qt::WindowMinimizeButtonHint);

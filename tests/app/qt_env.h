@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -52,6 +53,17 @@ inline void WhenModalShown(std::function<void(QWidget*)> act, int timeout_ms = 5
     if (QApplication::activeModalWidget() == modal) modal->close();
   });
   timer->start(10);
+}
+
+// True when every printable ASCII glyph of `font` advances by the same width, which is what a
+// fixed-pitch pane needs (fontconfig's spacing flag says nothing reliable about it).
+inline bool AllGlyphsAdvanceAlike(const QFont& font) {
+  const QFontMetrics metrics(font);
+  const int advance = metrics.horizontalAdvance(QLatin1Char('M'));
+  for (char c = ' '; c <= '~'; ++c) {
+    if (metrics.horizontalAdvance(QLatin1Char(c)) != advance) return false;
+  }
+  return advance > 0;
 }
 
 }  // namespace tavi::test

@@ -2,9 +2,11 @@
 // the program's start and exit with a settings file.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include "platform/socket_startup.h"
 #include "qt_env.h"
 #include "resources/dialog_templates.h"
+#include "resources/strings.h"
 
 namespace tavi {
 namespace {
@@ -95,7 +98,7 @@ TEST(DialogBuilder, RadioGroupsFollowTheTemplateGroupsAndEditsTheirLimits) {
   ASSERT_NE(field3, nullptr);
   EXPECT_EQ(field3->maxLength(), 1);
   EXPECT_EQ(field3->text(), QString("Q"));
-  EXPECT_TRUE(QFontInfo(rank.font()).fixedPitch());
+  EXPECT_TRUE(test::AllGlyphsAdvanceAlike(rank.font()));
 }
 
 TEST(QtMessagesBox, TitleTextAndDetails) {
@@ -116,6 +119,32 @@ TEST(QtMessagesBox, TitleTextAndDetails) {
   test::WhenModalShown([&](QWidget* modal) { text = qobject_cast<QMessageBox*>(modal)->text(); });
   messages.ShowFileError({FileError::Op::kWrite, "/srv/report.txt", 28, "No space left on device"});
   EXPECT_EQ(text, QString("Could not write /srv/report.txt: No space left on device."));
+}
+
+TEST(QtMessagesBox, BelongsToTheWorkingWindowAndIsWideEnoughForItsTitle) {
+  QDialog owner;
+  owner.resize(500, 400);
+  QtMessages messages;  // no parent of its own: the box finds the window the person works in
+  QWidget* parent = nullptr;
+  Qt::WindowModality modality = Qt::NonModal;
+  int width = 0;
+  int title_width = 0;
+  QPoint offset;
+  test::WhenModalShown([&](QWidget*) {
+    test::WhenModalShown([&](QWidget* box) {
+      parent = box->parentWidget();
+      modality = box->windowModality();
+      width = box->width();
+      title_width = box->fontMetrics().horizontalAdvance(box->windowTitle());
+      offset = box->frameGeometry().center() - owner.frameGeometry().center();
+    });
+    messages.ShowMessage(kIdsDone);
+  });
+  owner.exec();
+  EXPECT_EQ(parent, &owner);
+  EXPECT_EQ(modality, Qt::WindowModal);  // blocks its window only
+  EXPECT_GE(width, title_width + 24 * owner.fontMetrics().averageCharWidth());
+  EXPECT_LE(offset.manhattanLength(), 8) << offset.x() << "," << offset.y();
 }
 
 TEST(SocketStartup, SucceedsAndIgnoresBrokenPipes) {
@@ -140,7 +169,8 @@ TEST(Program, LoadsTheSettingsFileAndSavesItAtExit) {
            "MachineType=0\n";
   }
   const std::string command = "QT_QPA_PLATFORM=offscreen '" + program.string() + "' --settings '" +
-                              ini.string() + "' --exit-after-show > '" +
+                              ini.string() +
+                              "' --lpd-port 5515 --snmp-port 5161 --exit-after-show > '" +
                               (dir / "out.txt").string() + "' 2>/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0);
   std::ifstream in(ini);
@@ -154,6 +184,36 @@ TEST(Program, LoadsTheSettingsFileAndSavesItAtExit) {
   EXPECT_TRUE(out >> shown_at);
   EXPECT_GT(shown_at, 0);
   fs::remove_all(dir);
+}
+
+// Runs `tavi ARGS` without any display, capturing stdout; returns the exit status.
+int RunWithoutDisplay(const std::string& args, std::string& out) {
+  const char* bin = std::getenv("TAVI_BIN_DIR");
+  const fs::path program = fs::path(bin) / "tavi";
+  const fs::path capture = fs::temp_directory_path() /
+                           ("tavi-out-" + std::to_string(QCoreApplication::applicationPid()));
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
+                              program.string() + "' " + args + " > '" + capture.string() + "' 2>&1";
+  const int status = std::system(command.c_str());
+  std::ifstream in(capture);
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  fs::remove(capture);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Program, VersionAndHelpNeedNoDisplayAndBadPortsAreRefused) {
+  const char* bin = std::getenv("TAVI_BIN_DIR");
+  if (bin == nullptr || !fs::exists(fs::path(bin) / "tavi")) GTEST_SKIP() << "tavi is not built";
+  std::string out;
+  EXPECT_EQ(RunWithoutDisplay("--version", out), 0);
+  EXPECT_EQ(out, "tavi 3.0\n");
+  EXPECT_EQ(RunWithoutDisplay("--help", out), 0);
+  for (const char* option : {"--settings", "--lpd-port", "--snmp-port", "--version"}) {
+    EXPECT_NE(out.find(option), std::string::npos) << option << " in\n" << out;
+  }
+  EXPECT_EQ(RunWithoutDisplay("-platform offscreen --lpd-port 70000", out), 2);
+  EXPECT_NE(out.find("--lpd-port needs a port from 1 to 65535"), std::string::npos) << out;
+  EXPECT_EQ(RunWithoutDisplay("-platform offscreen --no-such-option", out), 2);
 }
 
 }  // namespace

@@ -51,16 +51,18 @@ std::vector<int> RecordingMessages::Ids() const {
   return ids;
 }
 
-std::string ScriptedFileChooser::AskOpenFile() {
+std::string ScriptedFileChooser::AskOpenFile(FileKind kind) {
   ++open_asked;
+  kinds.push_back(kind);
   if (open_answers.empty()) return {};
   std::string answer = open_answers.front();
   open_answers.pop_front();
   return answer;
 }
 
-std::string ScriptedFileChooser::AskSaveFile() {
+std::string ScriptedFileChooser::AskSaveFile(FileKind kind) {
   ++save_asked;
+  kinds.push_back(kind);
   if (save_answers.empty()) return {};
   std::string answer = save_answers.front();
   save_answers.pop_front();

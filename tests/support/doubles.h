@@ -66,13 +66,14 @@ class RecordingMessages : public Messages {
 // Answers each question with the next scripted path ("" = cancelled).
 class ScriptedFileChooser : public FileChooser {
  public:
-  std::string AskOpenFile() override;
-  std::string AskSaveFile() override;
+  std::string AskOpenFile(FileKind kind = FileKind::kOther) override;
+  std::string AskSaveFile(FileKind kind = FileKind::kOther) override;
 
   std::deque<std::string> open_answers;
   std::deque<std::string> save_answers;
   int open_asked = 0;
   int save_asked = 0;
+  std::vector<FileKind> kinds;  // the kind of every question, in order
 };
 
 // A channel whose behaviour the test scripts; it records every call.

@@ -1,0 +1,87 @@
+// Remembered folders of the file dialogs: their own section of the settings file, beside the
+// port settings, and the one save at exit that says when it fails.
+#include "config/recent_folders.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "config/save_at_exit.h"
+#include "config/settings_store.h"
+#include "support/doubles.h"
+
+namespace tavi {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class RecentFoldersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "tavi-folders-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+TEST_F(RecentFoldersTest, EachKindKeepsItsFolderAcrossRunsBesideThePortSettings) {
+  const std::string ini = (dir_ / "Tavi.ini").string();
+  std::ofstream(ini) << "; mine\r\n[Port]\r\nPort=1\r\nNumHost=1\r\nHost0=127.0.0.115\r\n";
+
+  RecentFolders first = RecentFolders::Load(ini);
+  EXPECT_EQ(first.Folder(FileKind::kParameterFile), "");
+  first.Remember(FileKind::kParameterFile, "/srv/backups/printer-7.prm");
+  first.Remember(FileKind::kFirmwareImage, "/opt/fw/v2/update.bin");
+  first.Remember(FileKind::kReport, "/home/tech/reports/today.txt");
+  first.Remember(FileKind::kOther, "/tmp/ignored.txt");
+  EXPECT_TRUE(first.changed());
+  test::RecordingMessages messages;
+  PortSettings settings = LoadSettings(ini);
+  settings.machine_type = 0;
+  ASSERT_TRUE(SaveAtExit(ini, settings, first, messages));
+  EXPECT_TRUE(messages.shown.empty());
+
+  const std::string text = ReadAll(ini);
+  // The port section keeps its lines and gets its values; the folders sit in their own section.
+  EXPECT_EQ(text.rfind("; mine\r\n[Port]\r\nPort=1\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("MachineType=0\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("[Folders]\r\n"), std::string::npos) << text;
+  EXPECT_GT(text.find("[Folders]"), text.find("MachineType=0")) << text;
+  EXPECT_EQ(LoadSettings(ini).hosts, std::vector<std::string>{"127.0.0.115"});
+
+  RecentFolders second = RecentFolders::Load(ini);
+  EXPECT_EQ(second.Folder(FileKind::kParameterFile), "/srv/backups");
+  EXPECT_EQ(second.Folder(FileKind::kFirmwareImage), "/opt/fw/v2");
+  EXPECT_EQ(second.Folder(FileKind::kReport), "/home/tech/reports");
+  EXPECT_EQ(second.Folder(FileKind::kHeadRankFile), "");
+  EXPECT_EQ(second.Folder(FileKind::kOther), "");
+  // The same folder again is no change, so nothing is written.
+  second.Remember(FileKind::kReport, "/home/tech/reports/other.txt");
+  EXPECT_FALSE(second.changed());
+}
+
+TEST_F(RecentFoldersTest, ASaveThatFailsNamesTheFileAndTheCause) {
+  // The settings file's folder cannot be made: a plain file stands where it would go.
+  std::ofstream(dir_ / "blocker") << "x";
+  const std::string ini = (dir_ / "blocker" / "Tavi.ini").string();
+  RecentFolders folders;
+  test::RecordingMessages messages;
+  EXPECT_FALSE(SaveAtExit(ini, PortSettings{}, folders, messages));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  const std::string& said = messages.shown[0].file_error;
+  EXPECT_NE(said.find((dir_ / "blocker").string()), std::string::npos) << said;
+  EXPECT_NE(said.find("Not a directory"), std::string::npos) << said;
+}
+
+}  // namespace
+}  // namespace tavi
