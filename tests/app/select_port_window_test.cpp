@@ -97,11 +97,11 @@ TEST_F(SelectPortWindowTest, ControlsMirrorTheSettingsInScreenOrder) {
     }
   }
   // The chain is a ring; read it from the topmost stop. Find... (1010), our addition to the
-  // template, sits right of Restart.
+  // template, sits on the row of "via Parallel Port", right of it.
   const qsizetype top = chain.indexOf("1017");
   ASSERT_GE(top, 0) << chain.join(',').toStdString();
   chain = chain.mid(top) + chain.first(top);
-  EXPECT_EQ(chain, (QStringList{"1017", "1005", "1006", "1007", "1008", "1010", "1", "2"}));
+  EXPECT_EQ(chain, (QStringList{"1017", "1010", "1005", "1006", "1007", "1008", "1", "2"}));
 }
 
 TEST_F(SelectPortWindowTest, UnknownValuesLeaveBothGroupsUnmarkedAndOkKeepsPortStoresMinusOne) {
