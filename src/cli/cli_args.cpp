@@ -71,7 +71,7 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   CLI::App app{"Maintenance of wide-format inkjet printers over parallel, USB or network.",
                "tavi-cli"};
   app.footer(kFooter);
-  app.set_version_flag("--version", std::string(ProductVersion()));
+  app.set_version_flag("--version", "tavi-cli " + std::string(ProductVersion()));
   app.require_subcommand(1);
   app.fallthrough();
 

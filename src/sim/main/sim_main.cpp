@@ -52,7 +52,9 @@ int main(int argc, char** argv) {
       "tavi-printer-sim: a virtual printer for demos, training and tests. It takes print jobs "
       "over LPD (queue \"lp1\"), answers reply reads over SNMP (the reply object as an OCTET "
       "STRING) and restarts on the SNMP restart request. Every event is logged on stdout, one "
-      "line each. Ctrl-C or SIGTERM stops it."};
+      "line each. Ctrl-C or SIGTERM stops it.",
+      "tavi-printer-sim"};
+  app.set_version_flag("--version", "tavi-printer-sim " + std::string(tavi::ProductVersion()));
   app.add_option("--address", config.address,
                  "IPv4 address to serve on (loopback unless given; 0.0.0.0 is every interface)")
       ->capture_default_str();
@@ -121,7 +123,12 @@ int main(int argc, char** argv) {
                      "every LPD acknowledgement comes this late");
   DeviceRun device_run;
   AddDeviceRunOptions(app, device_run);
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // --help and --version end here with 0; a usage error gives 2, as in tavi-cli.
+    return app.exit(e) == 0 ? 0 : 2;
+  }
 
   if (!o.sys_object_id.empty() && EncodeOid(o.sys_object_id).empty()) {
     std::cerr << "tavi-printer-sim: --sys-object-id: not an object identifier: " << o.sys_object_id
