@@ -47,12 +47,14 @@ done
 # --- man pages agree with --help ------------------------------------------------------------
 # Options named in a text: "-x" and "--long-name", not the hyphens inside words or numbers.
 options_in() { grep -oE -- '(^|[^A-Za-z0-9-])--?[A-Za-z][A-Za-z0-9-]*' | sed -E 's/^[^-]*//' | sort -u; }
+# The options a --help declares: the names that begin its indented option lines.
+declared_options() { grep -oE -- '^ +--?[A-Za-z][^ ]*(, ?--?[A-Za-z][^ ]*)*' | options_in; }
 # The roff source as plain text: "\-" is a hyphen, font changes go.
 man_text() { zcat "$1" | sed -E 's/\\-/-/g; s/\\f[BIRP]//g'; }
 same_options() {  # NAME HELP_TEXT_FILE MAN_PAGE
   local name=$1 help=$2 page=$3
   # A documented option heads an entry: it stands on the tag line after ".TP".
-  if ! diff <(options_in <"$help") <(man_text "$page" | awk 'prev == ".TP" {print} {prev = $1}' |
+  if ! diff <(declared_options <"$help") <(man_text "$page" | awk 'prev == ".TP" {print} {prev = $1}' |
     options_in) >"$work/diff"; then
     fail "$name: options in --help (<) and in its man page (>) differ: $(tr '\n' ' ' <"$work/diff")"
   fi
@@ -78,7 +80,8 @@ same_options tavi "$work/tavi.help" "$man1/tavi.1.gz"
 for page in "$man1"/*.1.gz; do
   warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
   [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
-  man_text "$page" | grep -q "^\.TH .* \"Tavi $version\"" || fail "$(basename "$page") is not of Tavi $version"
+  th=$(man_text "$page" | sed -n 1p)
+  [[ "$th" == ".TH "*" \"Tavi $version\" "* ]] || fail "$(basename "$page") is not of Tavi $version: $th"
 done
 
 # --- desktop entry, metainfo, icons ---------------------------------------------------------
@@ -91,8 +94,8 @@ grep -qx "Exec=tavi" "$desktop" || fail "the desktop entry does not start tavi"
 grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$app_id.metainfo.xml" ||
   fail "the metainfo has no release $version"
 for s in "${sizes[@]}"; do
-  file "$prefix/share/icons/hicolor/${s}x${s}/apps/$app_id.png" | grep -q "PNG image data, $s x $s," ||
-    fail "the ${s}x${s} icon is not a $s x $s PNG"
+  kind=$(file -b "$prefix/share/icons/hicolor/${s}x${s}/apps/$app_id.png")
+  [[ "$kind" == "PNG image data, $s x $s,"* ]] || fail "the ${s}x${s} icon is $kind"
 done
 
 # --- udev rule ------------------------------------------------------------------------------
@@ -120,12 +123,13 @@ expect_completion "decode " -- tavi-cli -q params de
 expect_completion "--help -h decode encode " -- tavi-cli -q params ""
 expect_completion "-o " -- tavi-cli params decode -o
 expect_completion "--file " -- tavi-cli set-head-rank --fi
-touch "$work/backup.prm"
+touch "$work/backup.prm" "$work/hosts.txt"
 expect_completion "$work/backup.prm " -- tavi-cli get-params "$work/back"
+expect_completion "@$work/hosts.txt " -- tavi-cli --hosts "@$work/ho"
 # Every option of the program is offered before a command.
-grep -oE -- '--[a-z][a-z-]*' "$work/cli.help" | sort -u >"$work/help.long"
-complete_words tavi-cli -- | grep -- '^--' >"$work/offered" || true
-missing=$(comm -23 "$work/help.long" "$work/offered" | grep -vx -- '--output' | grep -vx -- '--file' || true)
+"$prefix/bin/tavi-cli" --help | declared_options | grep -- '^--' >"$work/help.long"
+complete_words tavi-cli -- >"$work/offered"
+missing=$(comm -23 "$work/help.long" "$work/offered")
 [ -z "$missing" ] || fail "bash completion does not offer: $(echo $missing)"
 
 if [ "$failures" -ne 0 ]; then
