@@ -123,6 +123,7 @@ expect_completion "decode " -- tavi-cli -q params de
 expect_completion "--help -h decode encode " -- tavi-cli -q params ""
 expect_completion "-o " -- tavi-cli params decode -o
 expect_completion "--file " -- tavi-cli set-head-rank --fi
+expect_completion "--json " -- tavi-cli discover --js
 touch "$work/backup.prm" "$work/hosts.txt"
 expect_completion "$work/backup.prm " -- tavi-cli get-params "$work/back"
 expect_completion "@$work/hosts.txt " -- tavi-cli --hosts "@$work/ho"
