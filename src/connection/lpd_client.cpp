@@ -21,12 +21,6 @@ constexpr std::string_view kDataFileName = " x";
 // Buffer of the receive-job command, which then takes its acknowledgement.
 constexpr std::size_t kCommandBufferSize = 64;
 
-std::int64_t SteadyMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 }  // namespace
 
 LpdClient::LpdClient(std::uint16_t port, Trace trace) : trace_(trace), port_override_(port) {

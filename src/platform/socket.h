@@ -109,6 +109,9 @@ std::string ErrnoText(int errno_value);
 // The port of a service in the services database (host byte order), else `fallback`.
 std::uint16_t ServicePort(const char* service, const char* protocol, std::uint16_t fallback);
 
+// Milliseconds on the steady clock (how long a socket call waited).
+std::int64_t SteadyMs();
+
 // The id of the calling process (the SNMP request id).
 std::uint32_t CurrentProcessId();
 

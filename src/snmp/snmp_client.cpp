@@ -19,12 +19,6 @@ constexpr std::array<std::string_view, 6> kErrorStatusTexts{
 };
 constexpr std::string_view kUnknownErrorStatus = "Unknown Error";
 
-std::int64_t SteadyMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 }  // namespace
 
 std::string_view SnmpErrorStatusText(std::int32_t error_status) {

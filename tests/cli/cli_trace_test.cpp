@@ -22,14 +22,7 @@ using test::Quote;
 using test::RunCli;
 using test::TempDir;
 
-// Neither code, nor a 16-character piece of one, appears in `text`.
-void ExpectNoAccessCode(const std::string& text, const std::string& what) {
-  for (std::string_view code : {AccessCodeA(), AccessCodeB()}) {
-    for (std::size_t i = 0; i + 16 <= code.size(); i += 4) {
-      ASSERT_EQ(text.find(code.substr(i, 16)), std::string::npos) << what << ": piece at " << i;
-    }
-  }
-}
+using test::ExpectNoAccessCode;
 
 struct Printer {
   explicit Printer(const char* address) {

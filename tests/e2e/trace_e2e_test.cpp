@@ -15,14 +15,7 @@ namespace {
 
 using test::ExpectInOrder;
 
-// Neither access code, nor any 16-character piece of one, is in `text`.
-void ExpectNoAccessCode(const std::string& text) {
-  for (std::string_view code : {AccessCodeA(), AccessCodeB()}) {
-    for (std::size_t i = 0; i + 16 <= code.size(); i += 4) {
-      ASSERT_EQ(text.find(code.substr(i, 16)), std::string::npos) << "piece at " << i;
-    }
-  }
-}
+using test::ExpectNoAccessCode;
 
 TEST(TraceE2e, NetworkReportShowsDataFilesAcknowledgementsAndSnmpOctetsInOrder) {
   test::NetworkRig rig("127.0.0.194");
@@ -61,7 +54,7 @@ TEST(TraceE2e, NetworkReportShowsDataFilesAcknowledgementsAndSnmpOctetsInOrder) 
                            "data file 3: send 03 31 20 78 0a",
                            "conn  close",
                        });
-  ExpectNoAccessCode(trace);
+  ExpectNoAccessCode(trace, "report trace");
 
   // A restored parameter block: only its length and check byte.
   lines.Clear();
@@ -75,7 +68,7 @@ TEST(TraceE2e, NetworkReportShowsDataFilesAcknowledgementsAndSnmpOctetsInOrder) 
                 {"\"PUT PARAM\"", "conn  write 7 bytes of parameter image, check byte 0x66",
                  "data file 3: 7 bytes sent", "wait  300 ms", "\"PIPE MONITOR\"", "wait  3000 ms"});
   EXPECT_EQ(put.find("11 22 33"), std::string::npos) << put;
-  ExpectNoAccessCode(put);
+  ExpectNoAccessCode(put, "put trace");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/constants.h"
+
 namespace tavi::test {
 
 void FakeClock::Sleep(int ms) {
@@ -122,6 +124,14 @@ void ExpectInOrder(const std::string& text, const std::vector<std::string>& step
     ASSERT_NE(found, std::string::npos) << "missing after offset " << at << ": " << step << "\n"
                                         << text;
     at = found + step.size();
+  }
+}
+
+void ExpectNoAccessCode(const std::string& text, const std::string& what) {
+  for (std::string_view code : {AccessCodeA(), AccessCodeB()}) {
+    for (std::size_t i = 0; i + 16 <= code.size(); i += 4) {
+      ASSERT_EQ(text.find(code.substr(i, 16)), std::string::npos) << what << ": piece at " << i;
+    }
   }
 }
 

@@ -107,4 +107,7 @@ class FakeChannel : public Channel {
 // before (a trace's lines in the order they happened).
 void ExpectInOrder(const std::string& text, const std::vector<std::string>& steps);
 
+// Fails the calling test if either access code, or any 16-character piece of one, is in `text`.
+void ExpectNoAccessCode(const std::string& text, const std::string& what);
+
 }  // namespace tavi::test
