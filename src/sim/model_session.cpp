@@ -29,6 +29,11 @@ std::uint8_t SumCheck(std::string_view bytes) {
   return CheckByte(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
+// True when `bytes` are the start of an access-code line, which a log line must not show.
+bool IsAccessCodeStart(std::string_view bytes) {
+  return kAccessCodePrefix.starts_with(bytes.substr(0, kAccessCodePrefix.size()));
+}
+
 }  // namespace
 
 ModelSession::ModelSession(PrinterModel& model, int id, std::string origin, bool continues_update)
@@ -45,7 +50,9 @@ ModelSession::~ModelSession() {
     model_.Log(Ev("incomplete")
                    .Num("session", id_)
                    .Num("bytes", static_cast<std::int64_t>(buf_.size()))
-                   .Str("data", Printable(buf_, 24)));
+                   .Str("data", state_ == State::kLine && IsAccessCodeStart(buf_)
+                                    ? std::string("(part of an access-code line)")
+                                    : Printable(buf_, 24)));
   }
   model_.Log(
       Ev("session-ended").Num("session", id_).Num("writes", static_cast<std::int64_t>(writes_)));
@@ -55,7 +62,7 @@ void ModelSession::Write(std::string_view bytes) {
   model_.RecordWrite(id_, origin_, bytes);
   ++writes_;
   if (state_ == State::kFirmware && continues_update_ && firmware_bytes_ == 0 && !bytes.empty() &&
-      kAccessCodePrefix.starts_with(bytes.substr(0, kAccessCodePrefix.size()))) {
+      IsAccessCodeStart(bytes)) {
     // The image never came: this open carries commands again.
     FinishFirmware();
     state_ = State::kLine;

@@ -66,6 +66,10 @@ TEST_F(ModelTest, CommandsNeedTheFamilysAccessLineInTheSameOpen) {
     auto s = model.OpenSession("t");
     s->Write(kCmdGetParam);
   }
+  {
+    auto s = model.OpenSession("t");
+    s->Write(Line(2).substr(0, 40));  // the open ends inside the access-code line
+  }
   clock.now_ms += 1000;
   std::string text;
   ASSERT_TRUE(model.ReadReply(text));
@@ -77,6 +81,14 @@ TEST_F(ModelTest, CommandsNeedTheFamilysAccessLineInTheSameOpen) {
   EXPECT_EQ(ignored[2].Field("reason"), "bad access-code line");
   EXPECT_EQ(ignored[3].Field("reason"), "no access-code line");
   EXPECT_EQ(model.log().Count("command"), 0u);
+  // The cut-off line is logged by its length; no piece of the code is written out.
+  const auto incomplete = model.log().OfKind("incomplete");
+  ASSERT_EQ(incomplete.size(), 1u);
+  EXPECT_EQ(incomplete[0].Field("bytes"), "40");
+  const std::string code_piece = Line(2).substr(kAccessCodePrefix.size(), 8);
+  for (const auto& event : model.log().Events()) {
+    EXPECT_EQ(event.Text().find(code_piece), std::string::npos) << event.Text();
+  }
 }
 
 TEST_F(ModelTest, ReportComesAfterTheDelayAndEndsWithTheClosingZero) {
