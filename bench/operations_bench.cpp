@@ -14,10 +14,10 @@
 #include "connection/default_channels.h"
 #include "connection/printer_connection.h"
 #include "platform/seams.h"
-#include "platform/sim_server_socket.h"
 #include "platform/socket.h"
 #include "protocol/operations.h"
 #include "resources/constants.h"
+#include "sim/posix/sim_server_socket.h"
 #include "sim/sha256.h"
 #include "sim/virtual_printer.h"
 

@@ -1,7 +1,12 @@
-# tavi_core_library(NAME dir DEPS ...): a static library of every .cpp file in src/<dir>.
+# tavi_core_library(NAME dir [SUBDIRS sub ...] DEPS ...): a static library of every .cpp file in
+# src/<dir> and in each src/<dir>/<sub>.
 function(tavi_core_library name dir)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;SUBDIRS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  foreach(sub ${ARG_SUBDIRS})
+    file(GLOB sub_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${sub}/*.cpp)
+    list(APPEND sources ${sub_sources})
+  endforeach()
   if(NOT sources)
     set(sources ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
   endif()

@@ -16,7 +16,7 @@
 
 #include "connection/lpd_client.h"
 #include "platform/seams.h"
-#include "platform/sim_server_socket.h"
+#include "sim/posix/sim_server_socket.h"
 
 namespace {
 

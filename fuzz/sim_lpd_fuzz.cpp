@@ -13,8 +13,8 @@
 #include <string_view>
 
 #include "platform/seams.h"
-#include "platform/sim_server_socket.h"
 #include "sim/lpd_connection.h"
+#include "sim/posix/sim_server_socket.h"
 #include "sim/printer_model.h"
 
 namespace {

@@ -13,10 +13,10 @@
 #include "config/port_settings.h"
 #include "connection/network_channel.h"
 #include "platform/seams.h"
-#include "platform/sim_server_socket.h"
 #include "protocol/reply_framing.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
+#include "sim/posix/sim_server_socket.h"
 #include "snmp/snmp_client.h"
 
 namespace {

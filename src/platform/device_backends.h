@@ -1,5 +1,6 @@
 // The seam between the parallel and USB channels and the device libraries: small interfaces
-// that the real backends (src/platform) implement and tests fake. Plain standard types only.
+// that each platform's backends (platform/posix, platform/windows) implement and tests fake.
+// Plain standard types only.
 #pragma once
 
 #include <cstddef>
@@ -68,7 +69,7 @@ class UsbBackend {
   virtual void Close() = 0;
 };
 
-// The backends of this machine (libieee1284, libusb-1.0).
+// The backends of this machine (on POSIX: libieee1284, libusb-1.0).
 std::unique_ptr<ParallelBackend> MakeSystemParallelBackend();
 std::unique_ptr<UsbBackend> MakeSystemUsbBackend();
 

@@ -1,6 +1,9 @@
-// Our blocking socket layer: TCP and UDP over non-blocking descriptors that wait with poll() in
-// short slices and ask a message-pending hook between slices whether to go on. Errors are kept
-// as Windows Sockets codes, so that the network clients name them the same way on every system.
+// Our blocking socket layer: TCP and UDP over non-blocking sockets that wait in short slices and
+// ask a message-pending hook between slices whether to go on. Errors are kept as Windows Sockets
+// codes, so that the network clients name them the same way on every system.
+//
+// A contract: every platform folder (platform/posix, platform/windows) implements what is
+// declared here and not defined in platform/socket_common.cpp.
 #pragma once
 
 #include <chrono>
@@ -70,12 +73,6 @@ inline constexpr int kNoData = 11004;
 inline constexpr int kNoAddress = 11004;
 }  // namespace wsa
 
-// The Windows Sockets code for an errno value. 0 stays 0; an errno without a counterpart is
-// passed through unchanged (below 10000, so it names as "WSA_UNKNOWN"). EPIPE, which we only
-// get after the peer reset or closed the connection (we never shut down our own side), becomes
-// WSAECONNRESET, as Windows reports a send on a reset connection.
-int WsaCodeFromErrno(int errno_value);
-
 // The longest wait between two calls of the message-pending hook.
 inline constexpr std::chrono::milliseconds kSocketWaitSlice{20};
 
@@ -102,9 +99,6 @@ std::string ResolveFailureText(std::string_view host, int wsa_error);
 
 // "192.0.2.7".
 std::string FormatIpv4(Ipv4 address);
-
-// The operating system's words for an errno value ("Connection refused").
-std::string ErrnoText(int errno_value);
 
 // The port of a service in the services database (host byte order), else `fallback`.
 std::uint16_t ServicePort(const char* service, const char* protocol, std::uint16_t fallback);
@@ -140,7 +134,7 @@ class Socket {
   std::int32_t Receive(std::span<std::byte> bytes);
   void Close();
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
   // The Windows Sockets code of the last failure of this object (0 when none yet).
   int LastError() const { return last_error_; }
   // The last failure in the operating system's words ("Connection refused"; "cancelled" when the
@@ -148,14 +142,22 @@ class Socket {
   const std::string& LastReason() const { return last_reason_; }
 
  private:
-  bool EnsureDescriptor();
-  // Waits until the descriptor is ready for `events`; false on cancel or poll failure.
-  bool WaitFor(short events);
+  // The system's socket (a descriptor, or a SOCKET on Windows, whose INVALID_SOCKET is -1 here).
+  using Handle = std::intptr_t;
+  static constexpr Handle kNoHandle = -1;
+  enum class Wait { kReadable, kWritable };
+
+  // Creates the socket if there is none.
+  bool EnsureHandle();
+  // Waits in slices until the socket is ready; false on cancel or a failed wait.
+  bool WaitFor(Wait wait);
+  // Keeps `wsa_code` and `reason` as the last failure; always false.
   bool Fail(int wsa_code, std::string reason);
-  bool FailErrno(int errno_value);
+  // The same for a code of the system's own (errno; on Windows already a Windows Sockets code).
+  bool FailSystem(int system_code);
 
   Kind kind_;
-  int fd_ = -1;
+  Handle handle_ = kNoHandle;
   int last_error_ = 0;
   std::string last_reason_;
   PendingHook hook_;

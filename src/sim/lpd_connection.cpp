@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "platform/seams.h"
-#include "platform/sim_server_socket.h"
 #include "resources/constants.h"
+#include "sim/posix/sim_server_socket.h"
 #include "sim/printer_model.h"
 
 namespace tavi::sim {

@@ -1,8 +1,8 @@
 #include "sim/lpd_server.h"
 
 #include "platform/seams.h"
-#include "platform/sim_server_socket.h"
 #include "sim/lpd_connection.h"
+#include "sim/posix/sim_server_socket.h"
 #include "sim/printer_model.h"
 
 namespace tavi::sim {

@@ -1,8 +1,8 @@
 #include "sim/snmp_agent.h"
 
 #include "discovery/answers.h"
-#include "platform/sim_server_socket.h"
 #include "resources/constants.h"
+#include "sim/posix/sim_server_socket.h"
 #include "sim/printer_model.h"
 #include "sim/snmp_ber.h"
 

@@ -4,12 +4,14 @@
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/error_names.h"
+#include "platform/posix/errno_codes.h"
 #include "support/fake_servers.h"
 
 namespace tavi {
@@ -44,6 +46,65 @@ TEST(SocketAddressTest, DottedFormsFollowTheInetAddrRules) {
   EXPECT_FALSE(ParseDottedAddress("1.2.3.4.5", none));
   EXPECT_FALSE(ParseDottedAddress("printer.local", none));
   EXPECT_FALSE(ParseDottedAddress("", none));
+}
+
+// The address rules are written out by hand so that every system reads an address the same
+// way; this machine's inet_addr and inet_ntop are the reference they must match.
+TEST(SocketAddressTest, DottedParseAndFormatMatchTheSystemOnEveryForm) {
+  std::vector<std::string> texts = {"0",
+                                    "00",
+                                    "0x",
+                                    "0x0",
+                                    "0X1f.2",
+                                    "1.",
+                                    ".1",
+                                    "1..2",
+                                    "08",
+                                    "011.1",
+                                    "0xffffffff",
+                                    "4294967295",
+                                    "4294967296",
+                                    "1.16777215",
+                                    "1.16777216",
+                                    "1.2.65535",
+                                    "1.2.65536",
+                                    "256.1",
+                                    "1.2.3.256",
+                                    "1.2.3.4 x",
+                                    "1.2.3.4\t",
+                                    "1.2.3.4x",
+                                    "1.2.3.4.",
+                                    " 1.2.3.4",
+                                    "0x100.1",
+                                    "0xg",
+                                    "99999999999999999999999",
+                                    "255.255.255.254",
+                                    "1e3",
+                                    std::string("1.2\0.3", 5),
+                                    "+1",
+                                    "-1",
+                                    "0x7f.0.0.01"};
+  std::mt19937 random(19);
+  const std::string alphabet = "0123456789.xXaFg \t";
+  for (int i = 0; i < 200000; ++i) {
+    std::string text(random() % 12, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    texts.push_back(text);
+  }
+  int parsed = 0;
+  for (const std::string& text : texts) {
+    const in_addr_t expected = inet_addr(std::string(text).c_str());
+    Ipv4 address{0x12345678};
+    const bool ok = ParseDottedAddress(text, address);
+    ASSERT_EQ(ok, expected != INADDR_NONE) << '"' << text << '"';
+    if (!ok) continue;
+    ++parsed;
+    ASSERT_EQ(address.network_order, expected) << text;
+    in_addr in{};
+    in.s_addr = expected;
+    ASSERT_EQ(FormatIpv4(address), inet_ntoa(in)) << text;
+  }
+  EXPECT_GT(parsed, 5000);  // the random forms reach the accepting paths, not only refusals
 }
 
 TEST(SocketAddressTest, UnresolvableNameIsHostNotFound) {

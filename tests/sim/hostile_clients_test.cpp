@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sim_server_socket.h"
 #include "poller.h"
 #include "resources/constants.h"
 #include "sim/lpd_connection.h"
+#include "sim/posix/sim_server_socket.h"
 #include "sim/snmp_ber.h"
 #include "sim/virtual_printer.h"
 #include "sim_clients.h"

@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "platform/file_io.h"
-#include "platform/posix_file.h"
+#include "platform/posix/posix_file.h"
 
 namespace tavi {
 namespace {

@@ -1,4 +1,4 @@
-// Helpers of the POSIX file code (inside platform/ only): an owned descriptor, error filling,
+// Helpers of the POSIX file code (inside platform/posix only): an owned descriptor, error filling,
 // and the words for what kind of file a path is.
 #pragma once
 

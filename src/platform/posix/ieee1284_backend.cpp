@@ -1,4 +1,4 @@
-#include "platform/ieee1284_backend.h"
+#include "platform/posix/ieee1284_backend.h"
 
 #include <ieee1284.h>
 #include <sys/time.h>

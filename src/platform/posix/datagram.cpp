@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/posix/errno_codes.h"
 #include "platform/socket.h"
 
 namespace tavi {

@@ -11,7 +11,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "platform/posix_file.h"
+#include "platform/posix/posix_file.h"
 
 namespace tavi {
 namespace {

@@ -1,3 +1,4 @@
+// The socket layer over POSIX descriptors that wait with poll().
 #include "platform/socket.h"
 
 #include <arpa/inet.h>
@@ -14,6 +15,8 @@
 #include <array>
 #include <string>
 #include <utility>
+
+#include "platform/posix/errno_codes.h"
 
 namespace tavi {
 
@@ -120,6 +123,10 @@ int WsaCodeFromErrno(int errno_value) {
 
 namespace {
 
+int Fd(std::intptr_t handle) {
+  return static_cast<int>(handle);
+}
+
 int WsaCodeFromResolver(int eai) {
   switch (eai) {
     case EAI_NONAME:
@@ -152,37 +159,6 @@ std::string ErrnoText(int errno_value) {
   // The GNU form returns the text, which may or may not be in the buffer.
   const char* text = ::strerror_r(errno_value, buffer.data(), buffer.size());
   return text != nullptr ? std::string(text) : "error " + std::to_string(errno_value);
-}
-
-std::string FormatIpv4(Ipv4 address) {
-  in_addr in{};
-  in.s_addr = address.network_order;
-  std::array<char, INET_ADDRSTRLEN> text{};
-  if (::inet_ntop(AF_INET, &in, text.data(), text.size()) == nullptr) return "?";
-  return text.data();
-}
-
-std::string ResolveFailureText(std::string_view host, int wsa_error) {
-  std::string text = "name '" + std::string(host) + "'";
-  switch (wsa_error) {
-    case wsa::kHostNotFound:
-    case wsa::kNoData:
-      return text + " not found";
-    case wsa::kTryAgain:
-      return text + " could not be looked up: the name server did not answer (try again later)";
-    case wsa::kNoRecovery:
-      return text + " could not be looked up: the name server failed";
-    default:
-      return text + " could not be looked up (error " + std::to_string(wsa_error) + ")";
-  }
-}
-
-bool ParseDottedAddress(std::string_view text, Ipv4& out) {
-  const std::string copy(text);  // inet_addr wants a terminated text
-  const in_addr_t value = inet_addr(copy.c_str());
-  if (value == INADDR_NONE) return false;
-  out.network_order = value;
-  return true;
 }
 
 bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error) {
@@ -231,26 +207,14 @@ std::uint32_t CurrentProcessId() {
   return static_cast<std::uint32_t>(::getpid());
 }
 
-Socket::Socket(Kind kind) : kind_(kind) {}
-
-Socket::~Socket() {
-  Close();
-}
-
 void Socket::Close() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
+  if (handle_ != kNoHandle) {
+    ::close(Fd(handle_));
+    handle_ = kNoHandle;
   }
 }
 
-bool Socket::Fail(int wsa_code, std::string reason) {
-  last_error_ = wsa_code;
-  last_reason_ = std::move(reason);
-  return false;
-}
-
-bool Socket::FailErrno(int errno_value) {
+bool Socket::FailSystem(int errno_value) {
   // A connected datagram socket learns of an ICMP port-unreachable as ECONNREFUSED on its next
   // call; Windows reports that as a reset connection.
   if (kind_ == Kind::kDatagram && errno_value == ECONNREFUSED) {
@@ -259,61 +223,64 @@ bool Socket::FailErrno(int errno_value) {
   return Fail(WsaCodeFromErrno(errno_value), ErrnoText(errno_value));
 }
 
-bool Socket::EnsureDescriptor() {
-  if (fd_ >= 0) return true;
+bool Socket::EnsureHandle() {
+  if (handle_ != kNoHandle) return true;
   const int type = kind_ == Kind::kStream ? SOCK_STREAM : SOCK_DGRAM;
-  fd_ = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd_ < 0) return FailErrno(errno);
+  const int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return FailSystem(errno);
+  handle_ = fd;
   if (kind_ == Kind::kStream) {
     // Every exchange on a stream is a short line or byte followed by a wait for the peer's
     // answer; without this the end-of-data byte would wait for the data's acknowledgement.
     const int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(Fd(handle_), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   }
   return true;
 }
 
-bool Socket::WaitFor(short events) {
+bool Socket::WaitFor(Wait wait) {
+  const short events = wait == Wait::kReadable ? POLLIN : POLLOUT;
   for (;;) {
     if (hook_ && !hook_()) return Fail(wsa::kEintr, "cancelled");
-    pollfd entry{fd_, events, 0};
+    pollfd entry{Fd(handle_), events, 0};
     const int rc = ::poll(&entry, 1, static_cast<int>(kSocketWaitSlice.count()));
     if (rc > 0) return true;  // ready, or an error the next call will report
-    if (rc < 0 && errno != EINTR) return FailErrno(errno);
+    if (rc < 0 && errno != EINTR) return FailSystem(errno);
   }
 }
 
 bool Socket::Connect(Ipv4 address, std::uint16_t port) {
-  if (!EnsureDescriptor()) return false;
+  if (!EnsureHandle()) return false;
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = address.network_order;
-  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return true;
+  if (::connect(Fd(handle_), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
+    return true;
   if (errno != EINPROGRESS && errno != EINTR) {
     const int error = errno;
     Close();
-    return FailErrno(error);
+    return FailSystem(error);
   }
-  if (!WaitFor(POLLOUT)) {
+  if (!WaitFor(Wait::kWritable)) {
     Close();  // a cancelled connect leaves no half-open descriptor behind
     return false;
   }
   int error = 0;
   socklen_t length = sizeof error;
-  if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  if (::getsockopt(Fd(handle_), SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
   if (error != 0) {
     Close();
-    return FailErrno(error);
+    return FailSystem(error);
   }
   return true;
 }
 
 std::int32_t Socket::Send(std::span<const std::byte> bytes) {
-  if (fd_ < 0) return Fail(wsa::kEnotsock, "not connected"), -1;
+  if (handle_ == kNoHandle) return Fail(wsa::kEnotsock, "not connected"), -1;
   std::size_t sent = 0;
   for (;;) {
-    const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    const ssize_t n = ::send(Fd(handle_), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
     if (n >= 0) {
       sent += static_cast<std::size_t>(n);
       // One datagram per call; a stream sends everything before it returns.
@@ -321,16 +288,16 @@ std::int32_t Socket::Send(std::span<const std::byte> bytes) {
       continue;
     }
     if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return FailErrno(errno), -1;
-    if (!WaitFor(POLLOUT)) return -1;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return FailSystem(errno), -1;
+    if (!WaitFor(Wait::kWritable)) return -1;
   }
 }
 
 std::int32_t Socket::Receive(std::span<std::byte> bytes) {
-  if (fd_ < 0) return Fail(wsa::kEnotsock, "not connected"), -1;
+  if (handle_ == kNoHandle) return Fail(wsa::kEnotsock, "not connected"), -1;
   const int flags = kind_ == Kind::kDatagram ? MSG_TRUNC : 0;
   for (;;) {
-    const ssize_t n = ::recv(fd_, bytes.data(), bytes.size(), flags);
+    const ssize_t n = ::recv(Fd(handle_), bytes.data(), bytes.size(), flags);
     if (n >= 0) {
       // With MSG_TRUNC a datagram reports its real length; one that did not fit is lost.
       if (static_cast<std::size_t>(n) > bytes.size()) {
@@ -342,8 +309,8 @@ std::int32_t Socket::Receive(std::span<std::byte> bytes) {
       return static_cast<std::int32_t>(n);
     }
     if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return FailErrno(errno), -1;
-    if (!WaitFor(POLLIN)) return -1;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return FailSystem(errno), -1;
+    if (!WaitFor(Wait::kReadable)) return -1;
   }
 }
 

@@ -1,4 +1,4 @@
-#include "platform/sim_server_socket.h"
+#include "sim/posix/sim_server_socket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "platform/libusb_backend.h"
+#include "platform/posix/libusb_backend.h"
 
 #include <libusb.h>
 
