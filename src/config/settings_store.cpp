@@ -1,13 +1,9 @@
 #include "config/settings_store.h"
 
-#include <cerrno>
-#include <filesystem>
-#include <span>
 #include <utility>
 #include <vector>
 
-#include "platform/file_io.h"
-#include "platform/profile_file.h"
+#include "platform/settings_profile.h"
 
 namespace tavi {
 namespace {
@@ -24,36 +20,18 @@ std::string HostKey(std::size_t i) {
   return "Host" + std::to_string(i);
 }
 
-// Reads the profile file, at most kMaxSettingsFileBytes of it. A missing file is an empty
-// profile; any other failure is reported, so that a save never replaces a file it could not read.
-bool ReadProfile(const std::string& path, ProfileFile& profile, FileError& error) {
-  std::vector<std::byte> bytes;
-  if (!ReadWholeFile(path, bytes, error, kMaxSettingsFileBytes)) {
-    if (error.op == FileError::Op::kOpen && error.error_number == ENOENT) {
-      profile = ProfileFile();
-      return true;
-    }
-    if (error.cause == kFileTooLargeCause) error.cause = "It is larger than 1 MiB";
-    return false;
-  }
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  profile = ProfileFile::Parse(text);
-  return true;
-}
-
 }  // namespace
 
 LoadedSettings LoadSettingsFile(const std::string& path) {
   LoadedSettings loaded;
-  ProfileFile profile;
+  SettingsSection port;
   FileError error;
-  if (!ReadProfile(path, profile, error)) {
+  if (!port.Read(path, kSection, error)) {
     loaded.refused = error;
     return loaded;
   }
   const PortSettings defaults;  // every key's default
   PortSettings& settings = loaded.settings;
-  const ProfileSection port = profile.ReadSection(kSection);
 
   settings.port = port.GetInt(kKeyPort, defaults.port);
   settings.host_sel = port.GetInt(kKeyHostSel, defaults.host_sel);
@@ -81,9 +59,6 @@ std::string SettingsRefusedText(const FileError& error) {
 }
 
 bool SaveSettings(const std::string& path, const PortSettings& settings, FileError& error) {
-  ProfileFile profile;
-  if (!ReadProfile(path, profile, error)) return false;
-
   std::vector<std::pair<std::string, std::string>> entries;
   entries.reserve(settings.hosts.size() + 5);
   entries.emplace_back(kKeyPort, std::to_string(settings.port));
@@ -94,22 +69,7 @@ bool SaveSettings(const std::string& path, const PortSettings& settings, FileErr
   }
   entries.emplace_back(kKeyExtraDelaySave, std::to_string(settings.extra_delay_ms));
   entries.emplace_back(kKeyMachineType, std::to_string(settings.machine_type));
-  profile.SetStrings(kSection, entries);
-
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  if (!folder.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-      error.op = FileError::Op::kCreate;
-      error.path = folder.string();
-      error.error_number = ec.value();
-      error.cause = ec.message();
-      return false;
-    }
-  }
-  const std::string text = profile.Serialize();
-  return WriteFileAtomically(path, std::as_bytes(std::span(text.data(), text.size())), error);
+  return WriteSettingsSection(path, kSection, entries, error);
 }
 
 bool SaveSettings(const std::string& path, const PortSettings& settings) {

@@ -9,6 +9,7 @@
 #include "config/port_settings.h"
 #include "platform/seams.h"
 #include "platform/settings_location.h"  // DefaultSettingsPath
+#include "platform/settings_profile.h"   // kMaxSettingsFileBytes
 
 namespace tavi {
 
@@ -16,9 +17,6 @@ namespace tavi {
 // cannot make the load take all memory.
 inline constexpr std::size_t kMaxHostCount = 65536;
 
-// The largest settings file a load reads (1 MiB). A larger one is not read: the defaults are
-// used, and a save leaves the file as it is.
-inline constexpr std::size_t kMaxSettingsFileBytes = std::size_t{1} << 20;
 
 // Reads the settings in the fixed order (Port, HostSel, NumHost, Host%d, Win9X_ExtraDelay,
 // MachineType). A missing or unreadable file, section or key gives that key's default; never

@@ -63,8 +63,9 @@ bool IsQuote(char c) {
   return c == '"' || c == '\'';
 }
 
-// The value as it goes into the file: in quotes where a read would otherwise change it.
-std::string Encoded(std::string_view value) {
+}  // namespace
+
+std::string EncodeProfileValue(std::string_view value) {
   value = SingleLine(value);
   const bool changed_by_read =
       !value.empty() &&
@@ -78,6 +79,8 @@ std::string Encoded(std::string_view value) {
   out += '"';
   return out;
 }
+
+namespace {
 
 std::string Truncated(std::string_view value) {
   return std::string(value.substr(0, kProfileMaxStringLength));
@@ -247,9 +250,9 @@ void ProfileFile::SetStrings(std::string_view section,
   for (const auto& [key, value] : entries) {
     const auto [it, added] = index.emplace(LowerCopy(key), pending.size());
     if (added) {
-      pending.emplace_back(key, Encoded(value));
+      pending.emplace_back(key, EncodeProfileValue(value));
     } else {
-      pending[it->second].second = Encoded(value);
+      pending[it->second].second = EncodeProfileValue(value);
     }
   }
   if (pending.empty()) return;

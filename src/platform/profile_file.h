@@ -33,6 +33,11 @@ std::int32_t ParseProfileInt(std::string_view value);
 // A stored value as a read returns it: one pair of matching quotes (" or ') around it dropped.
 std::string_view UnquoteProfileValue(std::string_view value);
 
+// A value as it is stored so that a read gives it back: cut at its first line break or NUL
+// byte (it cannot add lines of its own), and put in quotes when a read would otherwise change
+// it (white space at an end, or a pair of matching quotes around it).
+std::string EncodeProfileValue(std::string_view value);
+
 // ASCII-only case-insensitive equality of two names.
 bool ProfileNamesEqual(std::string_view a, std::string_view b);
 
