@@ -17,7 +17,6 @@ namespace tavi {
 // cannot make the load take all memory.
 inline constexpr std::size_t kMaxHostCount = 65536;
 
-
 // Reads the settings in the fixed order (Port, HostSel, NumHost, Host%d, Win9X_ExtraDelay,
 // MachineType). A missing or unreadable file, section or key gives that key's default; never
 // fails. A negative "NumHost" gives an empty host list; see kMaxHostCount for the upper bound.

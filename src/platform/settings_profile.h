@@ -20,9 +20,6 @@ namespace tavi {
 // not read: the defaults are used, and a save leaves the file as it is.
 inline constexpr std::size_t kMaxSettingsFileBytes = std::size_t{1} << 20;
 
-// Where the settings live on this system (a full path).
-std::string DefaultSettingsPath();
-
 // One section of a settings file, read once and asked key by key.
 class SettingsSection {
  public:

@@ -3,7 +3,6 @@
 #include "platform/settings_profile.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <span>
 
@@ -31,15 +30,6 @@ bool ReadProfile(const std::string& path, ProfileFile& profile, FileError& error
 }
 
 }  // namespace
-
-std::string DefaultSettingsPath() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  // Relative values are ignored, as the base-directory convention asks.
-  if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/Tavi/Tavi.ini";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/Tavi/Tavi.ini";
-  return "Tavi.ini";
-}
 
 struct SettingsSection::Impl {
   ProfileFile profile;
