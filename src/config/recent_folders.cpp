@@ -1,13 +1,10 @@
 #include "config/recent_folders.h"
 
-#include <cerrno>
 #include <filesystem>
-#include <span>
 #include <utility>
 #include <vector>
 
-#include "platform/file_io.h"
-#include "platform/profile_file.h"
+#include "platform/settings_profile.h"
 
 namespace tavi {
 namespace {
@@ -20,27 +17,13 @@ std::size_t Index(FileKind kind) {
   return static_cast<std::size_t>(kind);
 }
 
-// The settings file as a profile; a missing file is an empty one.
-bool ReadProfile(const std::string& path, ProfileFile& profile, FileError& error) {
-  std::vector<std::byte> bytes;
-  if (!ReadWholeFile(path, bytes, error)) {
-    if (error.error_number != ENOENT) return false;
-    profile = ProfileFile();
-    return true;
-  }
-  profile = ProfileFile::Parse(
-      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-  return true;
-}
-
 }  // namespace
 
 RecentFolders RecentFolders::Load(const std::string& settings_path) {
   RecentFolders folders;
-  ProfileFile profile;
+  SettingsSection section;
   FileError error;
-  if (!ReadProfile(settings_path, profile, error)) return folders;
-  const ProfileSection section = profile.ReadSection(kFoldersSection);
+  if (!section.Read(settings_path, kFoldersSection, error)) return folders;
   for (std::size_t i = 1; i < kKinds; ++i) folders.folders_[i] = section.GetString(kKeys[i], "");
   return folders;
 }
@@ -59,16 +42,11 @@ void RecentFolders::Remember(FileKind kind, const std::string& chosen_path) {
 
 bool RecentFolders::Save(const std::string& settings_path, FileError& error) const {
   if (!changed_) return true;
-  ProfileFile profile;
-  if (!ReadProfile(settings_path, profile, error)) return false;
   std::vector<std::pair<std::string, std::string>> entries;
   for (std::size_t i = 1; i < kKinds; ++i) {
     if (!folders_[i].empty()) entries.emplace_back(kKeys[i], folders_[i]);
   }
-  profile.SetStrings(kFoldersSection, entries);
-  const std::string text = profile.Serialize();
-  return WriteFileAtomically(settings_path, std::as_bytes(std::span(text.data(), text.size())),
-                             error);
+  return WriteSettingsSection(settings_path, kFoldersSection, entries, error);
 }
 
 }  // namespace tavi
