@@ -14,7 +14,8 @@
 namespace tavi {
 namespace {
 
-std::string Describe(const UsbCandidate& device) {
+std::string Describe(const UsbCandidate& device, const UsbDeviceInfo& info) {
+  if (!info.path.empty()) return device.hardware_id + " at " + info.path;
   return device.hardware_id + " on bus " + std::to_string(device.bus) + " at address " +
          std::to_string(device.address);
 }
@@ -57,7 +58,7 @@ bool UsbChannel::EnsureOpen(std::string& details) {
   bool opened = false;
   bool permission_denied = false;
   for (std::size_t index : order) {
-    name = Describe(candidates[index]);
+    name = Describe(candidates[index], devices[index]);
     if (backend_->Open(devices[index], error)) {
       opened = true;
       break;

@@ -51,6 +51,9 @@ struct UsbDeviceInfo {
   std::uint8_t address = 0;
   std::uint16_t vendor_id = 0;
   std::uint16_t product_id = 0;
+  // Where the system names the device when bus and address do not (Windows: the path of its
+  // registered printer interface); empty otherwise.
+  std::string path{};
 };
 
 class UsbBackend {
