@@ -8,7 +8,7 @@
 namespace tavi {
 
 WindowsParallelBackend::WindowsParallelBackend(std::unique_ptr<Win32DeviceCalls> calls)
-    : calls_(std::move(calls)) {}
+    : calls_(std::move(calls)), port_(*calls_, "the port is not open") {}
 
 WindowsParallelBackend::~WindowsParallelBackend() {
   Close();
@@ -29,34 +29,19 @@ bool WindowsParallelBackend::Open(const std::string& name, DeviceError& error) {
                  " could not be defined: " + WindowsErrorText(defined);
     return false;
   }
-  DWORD code = ERROR_SUCCESS;
-  const HANDLE handle = calls_->OpenDevice(kParallelOpenName, code);
-  if (handle == INVALID_HANDLE_VALUE) {
-    error.text = DeviceOpenErrorText(code);
-    return false;
-  }
-  handle_ = handle;
-  return true;
+  return port_.Open(kParallelOpenName, error.text);
 }
 
 TransferResult WindowsParallelBackend::Write(std::span<const std::byte> bytes, int timeout_ms) {
-  if (handle_ == INVALID_HANDLE_VALUE) {
-    return {TransferResult::Status::kFailed, 0, "the port is not open"};
-  }
-  return calls_->Write(handle_, bytes, timeout_ms);
+  return port_.Write(bytes, timeout_ms);
 }
 
 TransferResult WindowsParallelBackend::ReadDeviceId(std::span<std::byte> buffer, int timeout_ms) {
-  if (handle_ == INVALID_HANDLE_VALUE) {
-    return {TransferResult::Status::kFailed, 0, "the port is not open"};
-  }
-  return QueryDeviceId(*calls_, handle_, buffer, timeout_ms);
+  return port_.QueryId(buffer, timeout_ms);
 }
 
 void WindowsParallelBackend::Close() {
-  if (handle_ == INVALID_HANDLE_VALUE) return;
-  calls_->CloseDevice(handle_);
-  handle_ = INVALID_HANDLE_VALUE;
+  port_.Close();
 }
 
 std::unique_ptr<ParallelBackend> MakeSystemParallelBackend() {

@@ -88,7 +88,7 @@ bool ParseUsbInstance(std::string_view instance, std::uint16_t& vendor_id,
 }
 
 WindowsUsbBackend::WindowsUsbBackend(std::unique_ptr<Win32DeviceCalls> calls)
-    : calls_(std::move(calls)) {}
+    : calls_(std::move(calls)), device_(*calls_, "the device is not open") {}
 
 WindowsUsbBackend::~WindowsUsbBackend() {
   Close();
@@ -199,33 +199,19 @@ bool WindowsUsbBackend::Open(const UsbDeviceInfo& wanted, DeviceError& error) {
     error.text = "it is not connected or switched off";
     return false;
   }
-  const HANDLE handle = calls_->OpenDevice(it->path, code);
-  if (handle == INVALID_HANDLE_VALUE) {
-    error.text = DeviceOpenErrorText(code);
-    return false;
-  }
-  handle_ = handle;
-  return true;
+  return device_.Open(it->path, error.text);
 }
 
 TransferResult WindowsUsbBackend::BulkWrite(std::span<const std::byte> bytes, int timeout_ms) {
-  if (handle_ == INVALID_HANDLE_VALUE) {
-    return {TransferResult::Status::kFailed, 0, "the device is not open"};
-  }
-  return calls_->Write(handle_, bytes, timeout_ms);
+  return device_.Write(bytes, timeout_ms);
 }
 
 TransferResult WindowsUsbBackend::GetDeviceId(std::span<std::byte> buffer, int timeout_ms) {
-  if (handle_ == INVALID_HANDLE_VALUE) {
-    return {TransferResult::Status::kFailed, 0, "the device is not open"};
-  }
-  return QueryDeviceId(*calls_, handle_, buffer, timeout_ms);
+  return device_.QueryId(buffer, timeout_ms);
 }
 
 void WindowsUsbBackend::Close() {
-  if (handle_ == INVALID_HANDLE_VALUE) return;
-  calls_->CloseDevice(handle_);
-  handle_ = INVALID_HANDLE_VALUE;
+  device_.Close();
 }
 
 std::unique_ptr<UsbBackend> MakeSystemUsbBackend() {

@@ -2,6 +2,8 @@
 
 // clang-format off
 #include <windows.h>
+#include <winioctl.h>
+#include <ntddpar.h>
 #include <rpc.h>
 #include <setupapi.h>
 // clang-format on
@@ -13,6 +15,9 @@
 #include "platform/windows/win_error.h"
 
 namespace tavi {
+
+static_assert(kIoctlParQueryDeviceId == IOCTL_PAR_QUERY_DEVICE_ID);
+
 namespace {
 
 // Longest registry key name and string value the walk reads.
@@ -195,6 +200,34 @@ std::string DeviceOpenErrorText(DWORD code) {
     text += " (another program, such as the print spooler, may be using it)";
   }
   return text;
+}
+
+bool DeviceFile::Open(const std::string& path, std::string& error) {
+  Close();
+  DWORD code = ERROR_SUCCESS;
+  const HANDLE handle = calls_.OpenDevice(path, code);
+  if (handle == INVALID_HANDLE_VALUE) {
+    error = DeviceOpenErrorText(code);
+    return false;
+  }
+  handle_ = handle;
+  return true;
+}
+
+TransferResult DeviceFile::Write(std::span<const std::byte> bytes, int timeout_ms) {
+  if (handle_ == INVALID_HANDLE_VALUE) return {TransferResult::Status::kFailed, 0, not_open_};
+  return calls_.Write(handle_, bytes, timeout_ms);
+}
+
+TransferResult DeviceFile::QueryId(std::span<std::byte> buffer, int timeout_ms) {
+  if (handle_ == INVALID_HANDLE_VALUE) return {TransferResult::Status::kFailed, 0, not_open_};
+  return QueryDeviceId(calls_, handle_, buffer, timeout_ms);
+}
+
+void DeviceFile::Close() {
+  if (handle_ == INVALID_HANDLE_VALUE) return;
+  calls_.CloseDevice(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace tavi

@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/device_backends.h"
@@ -69,5 +70,28 @@ TransferResult QueryDeviceId(Win32DeviceCalls& calls, HANDLE handle, std::span<s
 
 // The words for a device that cannot be opened (`code` from CreateFileA).
 std::string DeviceOpenErrorText(DWORD code);
+
+// One device opened through the calls, closed at the latest when it is destroyed.
+class DeviceFile {
+ public:
+  // `not_open` is the reason a transfer on a closed device gives ("the port is not open").
+  DeviceFile(Win32DeviceCalls& calls, std::string not_open)
+      : calls_(calls), not_open_(std::move(not_open)) {}
+  ~DeviceFile() { Close(); }
+  DeviceFile(const DeviceFile&) = delete;
+  DeviceFile& operator=(const DeviceFile&) = delete;
+
+  // Opens `path` (closing what was open); false with the words in `error`.
+  bool Open(const std::string& path, std::string& error);
+  TransferResult Write(std::span<const std::byte> bytes, int timeout_ms);
+  // The device-ID request, framed as QueryDeviceId says.
+  TransferResult QueryId(std::span<std::byte> buffer, int timeout_ms);
+  void Close();
+
+ private:
+  Win32DeviceCalls& calls_;
+  std::string not_open_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
 
 }  // namespace tavi

@@ -32,7 +32,7 @@ class WindowsParallelBackend final : public ParallelBackend {
 
  private:
   std::unique_ptr<Win32DeviceCalls> calls_;
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  DeviceFile port_;
 };
 
 // Where the device classes and their interfaces are registered (under HKEY_LOCAL_MACHINE).
@@ -59,7 +59,7 @@ class WindowsUsbBackend final : public UsbBackend {
 
   std::unique_ptr<Win32DeviceCalls> calls_;
   std::map<std::string, std::string> instance_of_link_;  // from the last walk
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  DeviceFile device_;
 };
 
 // The interface class in an interface path: the text after the last "{" before the last "}".
