@@ -171,6 +171,11 @@ TEST_F(WindowsDeviceTest, UsbOpensTheMatchedDevicesOwnInterface) {
       std::string("\\??\\USB#VID_0E2A&PID_0102#SER1#{") + kPrintClass + "}";
   const std::string theirs = std::string("\\\\?\\usb#vid_04b8&pid_0005#x#{") + kPrintClass + "}";
   calls.Classes().Child("{00000000-0000-0000-0000-000000000001}");  // a class with no interface
+  // An interface registered without its link is passed over.
+  calls.Classes()
+      .Child(std::string("{") + kPrintClass + "}")
+      .Child("##?#USB#VID_0E2A&PID_0101#NOLINK")
+      .values["DeviceInstance"] = "USB\\VID_0E2A&PID_0101\\NOLINK";
   calls.Register(kPrintClass, "##?#USB#VID_04B8&PID_0005#X", "USB\\VID_04B8&PID_0005\\X", theirs);
   calls.Register(kPrintClass, "##?#USB#VID_1234&PID_0001#Y",
                  "USB\\VID_1234&PID_0001\\USB\\VID_0E2A&PID_0101",

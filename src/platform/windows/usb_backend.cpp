@@ -136,15 +136,20 @@ bool WindowsUsbBackend::Walk(std::vector<UsbDeviceInfo>& devices, std::string& e
       UsbDeviceInfo device;
       if (ParseUsbInstance(instance, device.vendor_id, device.product_id)) {
         std::string link;
-        if ((rc = keys.Push(interface_key, "#")) != ERROR_SUCCESS ||
-            (rc = calls_->QueryString(keys.top(), "SymbolicLink", link)) != ERROR_SUCCESS ||
-            (rc = keys.Pop()) != ERROR_SUCCESS) {
+        if (rc = keys.Push(interface_key, "#"); rc == ERROR_SUCCESS) {
+          rc = calls_->QueryString(keys.top(), "SymbolicLink", link);
+          if (const LONG closed = keys.Pop(); closed != ERROR_SUCCESS) rc = closed;
+        }
+        // An interface registered without a link cannot be opened: it is passed over.
+        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
           error = RegistryError("SymbolicLink of " + key_where + " could not be read", rc);
           return false;
         }
-        device.path = link;
-        instance_of_link_[ComparablePath(link)] = instance;
-        devices.push_back(std::move(device));
+        if (rc == ERROR_SUCCESS) {
+          device.path = link;
+          instance_of_link_[ComparablePath(link)] = instance;
+          devices.push_back(std::move(device));
+        }
       }
       if (rc = keys.Pop(); rc != ERROR_SUCCESS) {
         error = RegistryError("the registry key " + key_where + " could not be closed", rc);
