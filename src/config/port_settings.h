@@ -12,6 +12,11 @@ inline constexpr std::int32_t kPortParallel = 0;
 inline constexpr std::int32_t kPortNetwork = 1;
 inline constexpr std::int32_t kPortUsb = 2;
 
+// True for a port kind that names a port (0, 1, 2).
+inline constexpr bool IsPortKind(std::int32_t value) {
+  return value == kPortParallel || value == kPortNetwork || value == kPortUsb;
+}
+
 // Machine types (printer families). Family number = machine type + 1.
 inline constexpr std::int32_t kMachineType1 = 0;
 inline constexpr std::int32_t kMachineType2 = 1;

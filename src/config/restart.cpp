@@ -2,9 +2,7 @@
 
 #include "platform/seams.h"
 #include "resources/constants.h"
-#include "resources/strings.h"
-#include "snmp/ber.h"
-#include "snmp/snmp_client.h"
+#include "snmp/snmp_request.h"
 
 namespace tavi {
 
@@ -16,30 +14,20 @@ bool RestartPrinter(std::string_view host, ProgressDialog& progress, Messages& m
   progress.Show(true);
 
   bool ok = false;
-  {
-    SnmpClient client(snmp_port, trace);
-    client.SetCancelSource(&progress);
-    if (client.Open(host) != 0) {
-      messages.ShowMessage(kIdsFailedToConnect, client.details());
-    } else {
-      client.BuildInteger(kRestartOid, ber::kPduSetRequest, kRestartValue);
-      if (client.Send() < 0) {
-        messages.ShowMessage(kIdsFailedToSend, client.details());
-      } else if (client.Receive() < 0) {
-        messages.ShowMessage(kIdsFailedToReceive, client.details());
-      } else {
-        // The printer restarts now; give it its time, with the bar running from 40 to 97.
-        int elapsed = 0;
-        int shown = 0;
-        while (elapsed < kRestartTotalMs && !progress.IsCancelled()) {
-          progress.SetProgressPos(shown + 40);
-          elapsed += kRestartStepMs;
-          shown = elapsed * 60 / kRestartTotalMs;
-          clock.Sleep(kRestartStepMs);
-        }
-        ok = !progress.IsCancelled();
-      }
+  const SnmpOutcome outcome = RequestSnmpRestart({host, snmp_port, &progress, trace});
+  if (!outcome.ok()) {
+    messages.ShowMessage(outcome.message_id, outcome.details);
+  } else {
+    // The printer restarts now; give it its time, with the bar running from 40 to 97.
+    int elapsed = 0;
+    int shown = 0;
+    while (elapsed < kRestartTotalMs && !progress.IsCancelled()) {
+      progress.SetProgressPos(shown + 40);
+      elapsed += kRestartStepMs;
+      shown = elapsed * 60 / kRestartTotalMs;
+      clock.Sleep(kRestartStepMs);
     }
+    ok = !progress.IsCancelled();
   }
   progress.Show(false);
   return ok;

@@ -5,10 +5,6 @@
 namespace tavi {
 namespace {
 
-bool IsKnownPort(std::int32_t value) {
-  return value >= 0 && value < kPortRadioCount;
-}
-
 // The radio of a group whose index equals `value`, or none.
 int RadioFor(std::int32_t value, int count) {
   return value >= 0 && value < count ? value : -1;
@@ -31,7 +27,7 @@ void HostCombo::Type(std::string text) {
 }
 
 SelectPortRules::SelectPortRules(const PortSettings& settings)
-    : port_value_(IsKnownPort(settings.port) ? settings.port : -1),
+    : port_value_(IsPortKind(settings.port) ? settings.port : -1),
       machine_type_value_(settings.machine_type),
       selected_index_(settings.host_sel),
       hosts_(settings.hosts) {}
@@ -109,7 +105,7 @@ void SelectPortRules::Ok() {
 
 void SelectPortRules::ApplyTo(PortSettings& settings) const {
   if (!accepted_) return;
-  if (IsKnownPort(port_value_)) settings.port = port_value_;
+  if (IsPortKind(port_value_)) settings.port = port_value_;
   settings.hosts = hosts_;
   settings.host_sel = selected_index_;
   settings.machine_type = machine_type_value_;

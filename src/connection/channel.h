@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+#include "resources/strings.h"
+
 namespace tavi {
 
 class Clock;
@@ -22,9 +24,26 @@ struct ChannelFailure {
   std::string details;
 };
 
+// What a printer reset asks of a channel. Every channel waits for the printer's restart; one
+// whose device leaves the system while the printer restarts is closed before the wait and
+// opened again after it.
+enum class ResetPolicy { kWait, kReopen };
+
+// A channel owns its port: how it opens, writes and reads, the words the trace uses for it, the
+// messages of its failures and what a printer reset asks of it. The printer connection only
+// asks; it holds no rule of its own for any port kind.
 class Channel {
  public:
   virtual ~Channel() = default;
+  // The port in the technician's words, as the trace shows an open ("parallel port", "USB",
+  // "network, host 'printer7'"). Read at each open, so it follows the settings.
+  virtual std::string PortWords() const = 0;
+  // The messages of a write and a read that cannot be tried because nothing is open, and of a
+  // failure that named no message of its own.
+  virtual int WriteFailureId() const { return kIdsFailedToWrite; }
+  virtual int ReadFailureId() const { return kIdsFailedToRead; }
+  // What a printer reset asks of this channel (waiting only, unless the channel says more).
+  virtual ResetPolicy AfterReset() const { return ResetPolicy::kWait; }
   // Makes the channel ready. On failure fills `failure` and returns false.
   virtual bool Open(ChannelFailure& failure) = 0;
   // Sends all bytes. On failure fills `failure` and returns false.

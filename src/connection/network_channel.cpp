@@ -3,7 +3,7 @@
 #include "config/port_settings.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
-#include "snmp/snmp_client.h"
+#include "snmp/snmp_request.h"
 
 namespace tavi {
 
@@ -55,27 +55,25 @@ bool NetworkChannel::Write(std::span<const std::byte> bytes, ChannelFailure& fai
 bool NetworkChannel::ReadReply(std::string& out, ChannelFailure& failure) {
   const std::optional<std::string> host = SelectedHost(failure);
   if (!host) return false;
-  SnmpClient client(ports_.snmp, trace_);
-  client.SetCancelSource(&progress_);
-  if (client.Open(*host) != 0) {
-    failure = {kIdsFailedToConnect, client.details()};
+  SnmpOutcome outcome = ReadSnmpReply({*host, ports_.snmp, &progress_, trace_});
+  if (!outcome.ok()) {
+    failure = {outcome.message_id, std::move(outcome.details)};
     return false;
   }
-  client.BuildGet(kReplyOid, ber::kPduGetRequest);
-  if (client.Send() < 0) {
-    failure = {kIdsFailedToSend, client.details()};
-    return false;
-  }
-  if (client.Receive() < 0) {
-    failure = {kIdsFailedToReceive, client.details()};
-    return false;
-  }
-  client.ValueText(out);
+  out = std::move(outcome.value_text);
   return true;
 }
 
 void NetworkChannel::Close() {
   lpd_.reset();
+}
+
+std::string NetworkChannel::PortWords() const {
+  const std::int32_t sel = settings_.host_sel;
+  if (sel >= 0 && static_cast<std::size_t>(sel) < settings_.hosts.size()) {
+    return "network, host '" + settings_.hosts[static_cast<std::size_t>(sel)] + "'";
+  }
+  return "network, no host selected";
 }
 
 }  // namespace tavi

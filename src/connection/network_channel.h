@@ -26,6 +26,11 @@ class NetworkChannel final : public Channel {
   bool ReadReply(std::string& out, ChannelFailure& failure) override;
   // Deletes the LPD client, which closes its connection and so ends the job.
   void Close() override;
+  // "network, host 'printer7'" (or "network, no host selected").
+  std::string PortWords() const override;
+  // A write is a send (105), a read a receive (106).
+  int WriteFailureId() const override { return kIdsFailedToSend; }
+  int ReadFailureId() const override { return kIdsFailedToReceive; }
 
   // The LPD client of the open job (null before the first open and after close).
   const LpdClient* lpd_client() const { return lpd_.get(); }

@@ -21,6 +21,7 @@ class ParallelChannel final : public Channel {
   bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) override;
   bool ReadReply(std::string& out, ChannelFailure& failure) override;
   void Close() override;
+  std::string PortWords() const override { return "parallel port"; }
 
  private:
   ProgressDialog& progress_;

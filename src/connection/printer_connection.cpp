@@ -8,32 +8,6 @@
 #include "resources/strings.h"
 
 namespace tavi {
-namespace {
-
-bool IsKnownKind(std::int32_t kind) {
-  return kind == kPortParallel || kind == kPortNetwork || kind == kPortUsb;
-}
-
-std::string PortWords(const PortSettings& settings) {
-  switch (settings.port) {
-    case kPortParallel:
-      return "parallel port";
-    case kPortUsb:
-      return "USB";
-    case kPortNetwork: {
-      const std::int32_t sel = settings.host_sel;
-      if (sel >= 0 && static_cast<std::size_t>(sel) < settings.hosts.size()) {
-        return "network, host '" + settings.hosts[static_cast<std::size_t>(sel)] + "'";
-      }
-      return "network, no host selected";
-    }
-    default:
-      return "port kind " + std::to_string(settings.port) + " (no device)";
-  }
-}
-
-}  // namespace
-
 PrinterConnection::PrinterConnection(PortSettings settings, ProgressDialog& progress,
                                      Messages& messages, Clock& clock, ChannelFactory factory,
                                      Trace trace)
@@ -69,15 +43,26 @@ void PrinterConnection::Report(const ChannelFailure& failure) {
   messages_.ShowMessage(failure.message_id, failure.details);
 }
 
+std::string PrinterConnection::PortWords(const Channel* channel) const {
+  if (channel != nullptr) return channel->PortWords();
+  return "port kind " + std::to_string(settings_.port) +
+         (IsPortKind(settings_.port) ? " (no channel in this build)" : " (no device)");
+}
+
+int PrinterConnection::NotOpenFailureId(int (Channel::*id)() const, int fallback) {
+  const Channel* channel = ChannelFor(settings_.port);
+  return channel != nullptr ? (channel->*id)() : fallback;
+}
+
 bool PrinterConnection::Open() {
   const std::int32_t kind = settings_.port;
+  Channel* channel = IsPortKind(kind) ? ChannelFor(kind) : nullptr;
   if (trace_.on()) {
-    trace_.Event("conn", "open: " + PortWords(settings_) + ", family " +
+    trace_.Event("conn", "open: " + PortWords(channel) + ", family " +
                              std::to_string(FamilyNumber()) + " (access code " +
                              (FamilyNumber() == 1 ? "A" : "B") + ")");
   }
-  if (!IsKnownKind(kind)) return true;
-  Channel* channel = ChannelFor(kind);
+  if (!IsPortKind(kind)) return true;
   if (channel == nullptr) {
     Report({kIdsFailedToOpenPort, "No channel for this port kind is built into this program."});
     return false;
@@ -100,15 +85,15 @@ bool PrinterConnection::Write(std::span<const std::byte> bytes, Payload payload)
     return false;
   }
   if (trace_.on()) trace_.Event("conn", "write " + DescribePayload(bytes, payload));
-  if (!IsKnownKind(settings_.port)) return true;
+  if (!IsPortKind(settings_.port)) return true;
   if (open_channel_ == nullptr) {
-    Report({settings_.port == kPortNetwork ? kIdsFailedToSend : kIdsFailedToWrite,
+    Report({NotOpenFailureId(&Channel::WriteFailureId, kIdsFailedToWrite),
             "The printer connection is not open."});
     return false;
   }
   ChannelFailure failure;
   if (!open_channel_->Write(bytes, failure)) {
-    if (failure.message_id == 0) failure.message_id = kIdsFailedToWrite;
+    if (failure.message_id == 0) failure.message_id = open_channel_->WriteFailureId();
     Report(failure);
     return false;
   }
@@ -124,16 +109,16 @@ bool PrinterConnection::ReadReply(std::string& out) {
     trace_.Event("conn", "cancelled: no more replies are read");
     return false;
   }
-  if (!IsKnownKind(settings_.port)) return true;
+  if (!IsPortKind(settings_.port)) return true;
   if (open_channel_ == nullptr) {
-    Report({settings_.port == kPortNetwork ? kIdsFailedToReceive : kIdsFailedToRead,
+    Report({NotOpenFailureId(&Channel::ReadFailureId, kIdsFailedToRead),
             "The printer connection is not open."});
     return false;
   }
   ChannelFailure failure;
   std::string reply;
   if (!open_channel_->ReadReply(reply, failure)) {
-    if (failure.message_id == 0) failure.message_id = kIdsFailedToRead;
+    if (failure.message_id == 0) failure.message_id = open_channel_->ReadFailureId();
     Report(failure);
     return false;
   }
@@ -152,13 +137,14 @@ bool PrinterConnection::Close() {
 
 bool PrinterConnection::ReopenAfterReset() {
   const std::int32_t kind = settings_.port;
-  if (!IsKnownKind(kind)) return true;
-  if (kind != kPortUsb) {
+  if (!IsPortKind(kind)) return true;
+  const Channel* channel = ChannelFor(kind);
+  if (channel != nullptr && channel->AfterReset() == ResetPolicy::kWait) {
     traced_clock_.Sleep(kWaitResetMs);
     return true;
   }
-  // USB: the printer drops off the bus while it restarts; find it and open it again.
-  // (The extra delay of old systems never applies here.)
+  // The device leaves while the printer restarts: find it and open it again (a port without a
+  // channel fails that open). The extra delay of old systems never applies here.
   Close();
   traced_clock_.Sleep(kWaitResetMs);
   return Open();

@@ -43,7 +43,8 @@ class PrinterConnection {
   bool ReadReply(std::string& out);
   // Always true.
   bool Close();
-  // Waits for the printer to restart (3000 ms); USB closes, waits and opens again.
+  // Waits for the printer to restart (3000 ms); a channel that asks for it (USB) is closed
+  // before the wait and opened again after it.
   bool ReopenAfterReset();
 
   std::int32_t FamilyNumber() const { return settings_.FamilyNumber(); }
@@ -65,6 +66,10 @@ class PrinterConnection {
 
  private:
   Channel* ChannelFor(std::int32_t kind);
+  // The open's words for the trace: the channel's, else why there is none.
+  std::string PortWords(const Channel* channel) const;
+  // The message of a write or read with nothing open: the current kind's channel names it.
+  int NotOpenFailureId(int (Channel::*id)() const, int fallback);
   void Report(const ChannelFailure& failure);
 
   PortSettings settings_;

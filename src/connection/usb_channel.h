@@ -24,6 +24,9 @@ class UsbChannel final : public Channel {
   bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) override;
   bool ReadReply(std::string& out, ChannelFailure& failure) override;
   void Close() override;
+  std::string PortWords() const override { return "USB"; }
+  // The printer leaves the bus while it restarts: the device is found and opened again.
+  ResetPolicy AfterReset() const override { return ResetPolicy::kReopen; }
 
   bool is_open() const { return open_; }
 

@@ -62,6 +62,14 @@ void DeviceChannel::Close() {
   session_.reset();
 }
 
+std::string DeviceChannel::PortWords() const {
+  return port_kind_ == kPortUsb ? "USB" : "parallel port";
+}
+
+ResetPolicy DeviceChannel::AfterReset() const {
+  return port_kind_ == kPortUsb ? ResetPolicy::kReopen : ResetPolicy::kWait;
+}
+
 ChannelFactory DeviceChannelFactory(PrinterModel& model) {
   return [&model](std::int32_t port_kind, const ChannelContext&) -> std::unique_ptr<Channel> {
     if (port_kind != kPortParallel && port_kind != kPortUsb) return nullptr;

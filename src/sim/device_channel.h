@@ -21,6 +21,9 @@ class DeviceChannel final : public Channel {
   bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) override;
   bool ReadReply(std::string& out, ChannelFailure& failure) override;
   void Close() override;
+  // As the real channel of the same kind names its port and meets a reset.
+  std::string PortWords() const override;
+  ResetPolicy AfterReset() const override;
 
   bool is_open() const { return session_ != nullptr; }
 

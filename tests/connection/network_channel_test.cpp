@@ -1,5 +1,7 @@
 #include "connection/network_channel.h"
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "config/port_settings.h"
+#include "config/restart.h"
 #include "connection/default_channels.h"
 #include "connection/printer_connection.h"
 #include "resources/constants.h"
@@ -164,6 +167,54 @@ TEST(NetworkChannelTest, SilentAgentEndsWithFailedToReceiveOnCancel) {
   EXPECT_EQ(rig.messages.shown.size(), 1u);
   EXPECT_EQ(agent.requests(), 1);
   rig.connection.Close();
+}
+
+// The reply read and the printer restart run one SNMP exchange: the same bad answer gives both
+// the same message with the same details.
+TEST(NetworkChannelTest, ReplyReadAndRestartFailAlikeOnTheSameBadAnswer) {
+  constexpr char kHost[] = "127.0.6.1";
+  constexpr std::uint16_t kPort = 23061;
+  // Each answer made of the request: a response with error status 2 ("no such name"),
+  // octets no decoder can walk, and a datagram larger than the receive area.
+  const std::vector<std::function<std::string(std::string)>> answers = {
+      [](std::string request) {
+        // version and community are 13 octets; then the PDU tag, its length and the request id.
+        const std::size_t id_length = static_cast<unsigned char>(request.at(16));
+        request.at(13) = '\xA2';
+        request.at(19 + id_length) = '\x02';
+        return request;
+      },
+      [](std::string) { return std::string("\x30\x03\x02\x01", 4); },
+      [](std::string) { return std::string(1600, '\x30'); },
+  };
+  std::atomic<std::size_t> which{0};
+  FakeUdpAgent agent(kHost, kPort, [&](std::string_view request) {
+    return std::vector<std::string>{answers[which.load()](std::string(request))};
+  });
+  ASSERT_TRUE(agent.ok());
+  const PortSettings settings = NetworkSettings({kHost});
+  test::FakeClock clock;
+  const Trace off;
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    which = i;
+    test::RecordingProgress progress;
+    const ChannelContext context{settings, progress, clock, off};
+    NetworkChannel channel(context, {kPort, kPort});
+    ChannelFailure read_failure;
+    std::string reply = "kept";
+    EXPECT_FALSE(channel.ReadReply(reply, read_failure));
+    EXPECT_EQ(reply, "kept");
+
+    test::RecordingMessages messages;
+    EXPECT_FALSE(RestartPrinter(kHost, progress, messages, clock, kPort));
+    ASSERT_EQ(messages.shown.size(), 1u) << i;
+    EXPECT_EQ(read_failure.message_id, kIdsFailedToReceive) << i;
+    EXPECT_EQ(messages.shown[0].id, read_failure.message_id) << i;
+    EXPECT_EQ(messages.shown[0].details, read_failure.details) << i;
+    EXPECT_THAT(read_failure.details, ::testing::HasSubstr("127.0.6.1 port 23061")) << i;
+  }
+  EXPECT_EQ(agent.requests(), 6);
+  EXPECT_TRUE(clock.sleeps.empty());  // a failed restart does not wait
 }
 
 TEST(NetworkChannelTest, OnlyTheNetworkKindIsMadeHere) {

@@ -5,6 +5,7 @@
 #include "resources/constants.h"
 #include "resources/strings.h"
 #include "support/doubles.h"
+#include "trace/trace_sinks.h"
 
 namespace tavi {
 namespace {
@@ -112,24 +113,46 @@ TEST(PrinterConnection, ChannelObjectIsKeptAcrossOpens) {
   EXPECT_EQ(rig.channel->opens, 2);
 }
 
-TEST(PrinterConnection, ReopenAfterResetWaitsAndReopensOnlyUsb) {
-  Rig net(kPortNetwork);
-  ASSERT_TRUE(net.connection->Open());
-  EXPECT_TRUE(net.connection->ReopenAfterReset());
-  EXPECT_EQ(net.clock.sleeps, std::vector<int>{3000});
-  EXPECT_EQ(net.channel->calls, (std::vector<std::string>{"open"}));
+TEST(PrinterConnection, ReopenAfterResetFollowsTheChannelsPolicy) {
+  Rig waits(kPortNetwork);
+  ASSERT_TRUE(waits.connection->Open());
+  EXPECT_TRUE(waits.connection->ReopenAfterReset());
+  EXPECT_EQ(waits.clock.sleeps, std::vector<int>{3000});
+  EXPECT_EQ(waits.channel->calls, (std::vector<std::string>{"open"}));
 
-  Rig usb(kPortUsb);
-  ASSERT_TRUE(usb.connection->Open());
-  EXPECT_TRUE(usb.connection->ReopenAfterReset());
-  EXPECT_EQ(usb.clock.sleeps, std::vector<int>{3000});
-  EXPECT_EQ(usb.channel->calls, (std::vector<std::string>{"open", "close", "open"}));
+  Rig reopens(kPortParallel);
+  reopens.templ.after_reset = ResetPolicy::kReopen;
+  ASSERT_TRUE(reopens.connection->Open());
+  EXPECT_TRUE(reopens.connection->ReopenAfterReset());
+  EXPECT_EQ(reopens.clock.sleeps, std::vector<int>{3000});
+  EXPECT_EQ(reopens.channel->calls, (std::vector<std::string>{"open", "close", "open"}));
 
-  Rig usb_gone(kPortUsb);
-  ASSERT_TRUE(usb_gone.connection->Open());
-  usb_gone.channel->fail_open_with = kIdsFailedToOpenPort;
-  EXPECT_FALSE(usb_gone.connection->ReopenAfterReset());
-  EXPECT_EQ(usb_gone.messages.Ids(), std::vector<int>{kIdsFailedToOpenPort});
+  Rig gone(kPortUsb);
+  gone.templ.after_reset = ResetPolicy::kReopen;
+  ASSERT_TRUE(gone.connection->Open());
+  gone.channel->fail_open_with = kIdsFailedToOpenPort;
+  EXPECT_FALSE(gone.connection->ReopenAfterReset());
+  EXPECT_EQ(gone.messages.Ids(), std::vector<int>{kIdsFailedToOpenPort});
+}
+
+// The connection takes every port-specific word and message from the channel of the kind.
+TEST(PrinterConnection, WordsAndMessagesOfAPortAreTheChannels) {
+  Rig rig(kPortUsb);
+  TraceMemory sink;
+  rig.connection->set_trace(Trace(sink, rig.clock));
+  rig.templ.port_words = "the bench port";
+  rig.templ.write_failure_id = kIdsFailedToSend;
+  rig.templ.read_failure_id = kIdsFailedToReceive;
+  // Nothing open yet: the channel of the kind still names the failure.
+  std::string reply = "kept";
+  EXPECT_FALSE(rig.connection->Write("x"));
+  EXPECT_FALSE(rig.connection->ReadReply(reply));
+  EXPECT_EQ(rig.messages.Ids(), (std::vector<int>{kIdsFailedToSend, kIdsFailedToReceive}));
+  EXPECT_EQ(rig.messages.shown[0].details, "The printer connection is not open.");
+  EXPECT_EQ(reply, "kept");
+  ASSERT_TRUE(rig.connection->Open());
+  EXPECT_NE(sink.Text().find("open: the bench port, family 2"), std::string::npos) << sink.Text();
+  EXPECT_EQ(rig.made, 1);
 }
 
 TEST(PrinterConnection, AccessCodeLineFollowsTheFamily) {

@@ -83,6 +83,16 @@ class FakeChannel : public Channel {
   bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) override;
   bool ReadReply(std::string& out, ChannelFailure& failure) override;
   void Close() override;
+  std::string PortWords() const override { return port_words; }
+  int WriteFailureId() const override { return write_failure_id; }
+  int ReadFailureId() const override { return read_failure_id; }
+  ResetPolicy AfterReset() const override { return after_reset; }
+
+  // What the fake says of its port.
+  std::string port_words = "fake port";
+  int write_failure_id = kIdsFailedToWrite;
+  int read_failure_id = kIdsFailedToRead;
+  ResetPolicy after_reset = ResetPolicy::kWait;
 
   // Failure to report when an operation fails (message id 0 = succeed).
   int fail_open_with = 0;
