@@ -1,0 +1,219 @@
+#include "platform/windows/app/dialogs.h"
+
+#include <richedit.h>
+
+#include <array>
+
+#include "config/restart.h"
+#include "files/maintenance_flows.h"
+#include "platform/windows/app/app_icon.h"
+#include "platform/windows/app/win_progress_dialog.h"
+#include "platform/windows/app/win_text.h"
+
+namespace tavi::win {
+namespace {
+
+constexpr std::array<int, kPortRadioCount> kPortRadioIds = {kIdPortParallel, kIdPortNetwork,
+                                                            kIdPortUsb};
+constexpr std::array<int, kTypeRadioCount> kTypeRadioIds = {kIdType1, kIdType2};
+
+template <std::size_t N>
+void MarkRadios(HWND dialog, const std::array<int, N>& ids, int index, bool enable) {
+  for (std::size_t i = 0; i < N; ++i) {
+    const bool marked = static_cast<int>(i) == index;
+    CheckDlgButton(dialog, ids[i], marked ? BST_CHECKED : BST_UNCHECKED);
+    EnableWindow(GetDlgItem(dialog, ids[i]), enable ? TRUE : FALSE);
+  }
+}
+
+// The index of `id` in `ids`, or -1.
+template <std::size_t N>
+int IndexOf(const std::array<int, N>& ids, int id) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (ids[i] == id) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+}  // namespace
+
+BOOL AboutBox::OnInit() {
+  SetItemText(kIdVersionText, version_);
+  // The template's icon area is the one static without an id that shows a picture.
+  for (HWND child = GetWindow(hwnd(), GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      SendMessageW(child, STM_SETICON, reinterpret_cast<WPARAM>(AppIcon()), 0);
+    }
+  }
+  return TRUE;
+}
+
+BOOL GetReportWindow::OnInit() {
+  HWND pane = Item(kIdReportText);
+  // Plain text: a report that happens to start like rich text is shown as it is, not parsed.
+  SendMessageW(pane, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
+  SendMessageW(pane, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(report_.size() + 1));
+  SetWindowTextW(pane, DisplayText(report_).c_str());
+  // The keyboard starts on OK, as the default button.
+  SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kIdOk)), TRUE);
+  return FALSE;
+}
+
+bool GetReportWindow::OnCommand(int id, int notification) {
+  if (id == kIdReportSave && notification == BN_CLICKED) {
+    SaveReportFlow(report_, chooser_, messages_);
+    return true;
+  }
+  return NativeDialog::OnCommand(id, notification);
+}
+
+BOOL SelectPortWindow::OnInit() {
+  // Discovery has no window on this platform yet.
+  EnableItem(kIdFind, false);
+  rules_.Initialise();
+  MirrorCombo();
+  Mirror();
+  return TRUE;
+}
+
+void SelectPortWindow::Mirror() const {
+  const SelectPortEnables& on = rules_.enables();
+  MarkRadios(hwnd(), kPortRadioIds, rules_.checked_port_radio(), on.port_radios);
+  MarkRadios(hwnd(), kTypeRadioIds, rules_.checked_type_radio(), on.type_radios);
+  EnableItem(kIdHostCombo, on.host_combo);
+  EnableItem(kIdDeleteHost, on.delete_host);
+  EnableItem(kIdRestart, on.restart);
+}
+
+void SelectPortWindow::MirrorCombo() const {
+  HWND combo = Item(kIdHostCombo);
+  const HostCombo& state = rules_.combo();
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  for (const std::string& entry : state.entries) {
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(entry).c_str()));
+  }
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(state.selection), 0);
+  SetWindowTextW(combo, Widen(state.edit_text).c_str());
+}
+
+bool SelectPortWindow::OnCommand(int id, int notification) {
+  if (const int port = IndexOf(kPortRadioIds, id); port >= 0) {
+    if (notification == BN_CLICKED) {
+      rules_.ClickPortRadio(port);
+      Mirror();
+    }
+    return true;
+  }
+  if (const int type = IndexOf(kTypeRadioIds, id); type >= 0) {
+    if (notification == BN_CLICKED) {
+      rules_.ClickTypeRadio(type);
+      Mirror();
+    }
+    return true;
+  }
+  switch (id) {
+    case kIdHostCombo:
+      if (notification == CBN_SELCHANGE) {
+        rules_.combo().Select(
+            static_cast<std::int32_t>(SendMessageW(Item(kIdHostCombo), CB_GETCURSEL, 0, 0)));
+      } else if (notification == CBN_EDITCHANGE) {
+        rules_.combo().Type(ItemText(kIdHostCombo));
+      }
+      return true;
+    case kIdDeleteHost:
+      if (notification == BN_CLICKED) {
+        rules_.DeleteHost();
+        MirrorCombo();
+      }
+      return true;
+    case kIdRestart:
+      if (notification == BN_CLICKED) Restart();
+      return true;
+    case kIdOk:
+      if (!busy_) rules_.Ok();
+      Close(IDOK);
+      return true;
+    case kIdCancel:
+      Close(IDCANCEL);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void SelectPortWindow::Restart() {
+  // Restart pumps messages; a second click meanwhile starts nothing.
+  if (busy_) return;
+  busy_ = true;
+  {
+    WinProgressDialog progress;
+    RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, snmp_port_);
+  }
+  busy_ = false;
+  SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kIdRestart)), TRUE);
+  if (held_result_ >= 0) {
+    const int result = held_result_;
+    held_result_ = -1;
+    if (result == IDOK) rules_.Ok();
+    End(result);
+  }
+}
+
+void SelectPortWindow::Close(int result) {
+  if (busy_) {
+    held_result_ = result;
+    return;
+  }
+  End(result);
+}
+
+bool RunSelectPort(HWND owner, PortSettings& settings, Messages& messages, Clock& clock,
+                   std::uint16_t snmp_port) {
+  SelectPortWindow window(settings, messages, clock, snmp_port);
+  if (window.RunModal(owner) != IDOK) return false;
+  window.rules().ApplyTo(settings);
+  return true;
+}
+
+BOOL SetHeadRankWindow::OnInit() {
+  HWND heads = Item(kIdHeadNumber);
+  for (int head = 1; head <= kHeadCount; ++head) {
+    SendMessageW(heads, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_wstring(head).c_str()));
+  }
+  SendMessageW(heads, CB_SETCURSEL, 0, 0);
+  ShowFields();
+  return TRUE;
+}
+
+void SetHeadRankWindow::ReadFields() {
+  for (std::size_t i = 0; i < kHeadRankFieldCount; ++i) {
+    fields_.f[i] = ItemText(kIdRankField1 + static_cast<int>(i));
+  }
+}
+
+void SetHeadRankWindow::ShowFields() const {
+  for (std::size_t i = 0; i < kHeadRankFieldCount; ++i) {
+    SetItemText(kIdRankField1 + static_cast<int>(i), fields_.f[i]);
+  }
+}
+
+bool SetHeadRankWindow::OnCommand(int id, int notification) {
+  if (id == kIdReference && notification == BN_CLICKED) {
+    ReadFields();
+    // The flow leaves the fields untouched unless the file's head rank line was legal.
+    if (ReferenceHeadRankFlow(fields_, chooser_, messages_) == FlowOutcome::kSuccess) {
+      ShowFields();
+    }
+    return true;
+  }
+  if (id == kIdOk) {
+    head_index_ = static_cast<int>(SendMessageW(Item(kIdHeadNumber), CB_GETCURSEL, 0, 0));
+    ReadFields();
+    End(IDOK);
+    return true;
+  }
+  return NativeDialog::OnCommand(id, notification);
+}
+
+}  // namespace tavi::win

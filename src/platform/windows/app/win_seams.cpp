@@ -1,0 +1,56 @@
+#include "platform/windows/app/win_seams.h"
+
+#include <commdlg.h>
+#include "platform/windows/app/win_api.h"
+
+#include <array>
+
+#include "config/recent_folders.h"
+#include "platform/windows/app/win_text.h"
+#include "resources/strings.h"
+
+namespace tavi::win {
+namespace {
+
+void Box(std::string_view text, UINT icon) {
+  MessageBoxW(GetActiveWindow(), Widen(text).c_str(), Widen(kAppName).c_str(), MB_OK | icon);
+}
+
+}  // namespace
+
+void WinMessages::ShowMessage(int id, std::string_view /*details*/) {
+  Box(LoadString(id), id == kIdsDone ? MB_ICONINFORMATION : MB_ICONWARNING);
+}
+
+void WinMessages::ShowFileError(const FileError& error) {
+  Box(FileErrorText(error), MB_ICONWARNING);
+}
+
+std::string WinFileChooser::Ask(FileKind kind, bool save) {
+  std::array<wchar_t, 32768> path{};  // the longest path the dialogs hand back
+  std::wstring folder;
+  if (folders_ != nullptr) folder = Widen(folders_->Folder(kind));
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = GetActiveWindow();
+  ofn.lpstrFile = path.data();
+  ofn.nMaxFile = static_cast<DWORD>(path.size());
+  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER | OFN_PATHMUSTEXIST;
+  if (save) ofn.Flags |= OFN_OVERWRITEPROMPT;
+  const BOOL chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  if (!chosen) return {};
+  std::string utf8 = Narrow(path.data());
+  if (folders_ != nullptr) folders_->Remember(kind, utf8);
+  return utf8;
+}
+
+std::string WinFileChooser::AskOpenFile(FileKind kind) {
+  return Ask(kind, false);
+}
+
+std::string WinFileChooser::AskSaveFile(FileKind kind) {
+  return Ask(kind, true);
+}
+
+}  // namespace tavi::win
