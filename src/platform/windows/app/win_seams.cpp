@@ -1,7 +1,8 @@
 #include "platform/windows/app/win_seams.h"
 
-#include <commdlg.h>
 #include "platform/windows/app/win_api.h"
+
+#include <commdlg.h>
 
 #include <array>
 

@@ -1,0 +1,294 @@
+// tavi.exe end to end under Wine and Xvfb, driven with real input (SendInput) from this separate
+// process, against two virtual printers of the Linux build that the calling script started:
+// one that answers (TAVI_E2E_HOST_OK) and one whose report header never comes
+// (TAVI_E2E_HOST_SILENT), both on TAVI_E2E_LPD_PORT / TAVI_E2E_SNMP_PORT. TAVI_E2E_TAVI is
+// tavi.exe, TAVI_E2E_DIR a folder for the settings and the saved report, TAVI_E2E_REPORT the
+// file whose bytes the answering printer serves as its report.
+#include <gtest/gtest.h>
+
+#include "platform/windows/app/win_api.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "platform/windows/app/win_text.h"
+#include "resources/constants.h"
+#include "resources/dialog_templates.h"
+#include "resources/strings.h"
+
+namespace tavi::win {
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeout_ms);
+  while (GetTickCount64() < end) {
+    if (done()) return true;
+    Sleep(20);
+  }
+  return done();
+}
+
+// A visible dialog window of any process titled `title`, or null.
+HWND FindDialog(const std::wstring& title) {
+  HWND w = FindWindowW(L"#32770", title.c_str());
+  return w != nullptr && IsWindowVisible(w) ? w : nullptr;
+}
+
+HWND WaitDialog(const std::wstring& title, int timeout_ms = 20000) {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = FindDialog(title)) != nullptr; }, timeout_ms);
+  return found;
+}
+
+std::wstring TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length);
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR got = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()),
+                      SMTO_ABORTIFHUNG, 2000, &got);
+  text.resize(got);
+  return text;
+}
+
+void Send(INPUT* input, UINT count) {
+  SendInput(count, input, sizeof(INPUT));
+}
+
+// The mouse moves to the middle of `control`, then a press and a release: the window system
+// routes them to whatever window is under the pointer, as for a person's mouse.
+void Click(HWND control) {
+  RECT r{};
+  GetWindowRect(control, &r);
+  const int x = (r.left + r.right) / 2;
+  const int y = (r.top + r.bottom) / 2;
+  INPUT input[3] = {};
+  input[0].type = input[1].type = input[2].type = INPUT_MOUSE;
+  // Absolute positions run from 0 to 65535 across the primary screen.
+  input[0].mi.dx = MulDiv(x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+  input[0].mi.dy = MulDiv(y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+  input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  Send(input, 3);
+}
+
+void Key(WORD key, bool up) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  Send(&input, 1);
+}
+
+// A key for the active window.
+void PressKey(WORD key) {
+  Key(key, false);
+  Key(key, true);
+}
+
+void Type(const std::wstring& text) {
+  for (wchar_t ch : text) {
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wScan = input[1].ki.wScan = static_cast<WORD>(ch);
+    input[0].ki.dwFlags = KEYEVENTF_UNICODE;
+    input[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+    Send(input, 2);
+  }
+}
+
+// One run of tavi.exe with its own settings file.
+class TaviRun {
+ public:
+  explicit TaviRun(const std::string& host) {
+    dir_ = Env("TAVI_E2E_DIR");
+    settings_ = dir_ + "\\tavi-" + host + ".ini";
+    // No MachineType and no Win9x_ExtraDelay: the save at exit writes them.
+    std::ofstream(settings_, std::ios::binary)
+        << "[Port]\r\nPort=1\r\nNumHost=1\r\nHost0=" << host << "\r\nHostSel=0\r\n";
+    const std::wstring command = L"\"" + Widen(Env("TAVI_E2E_TAVI")) + L"\" --settings \"" +
+                                 Widen(settings_) + L"\" --lpd-port " +
+                                 Widen(Env("TAVI_E2E_LPD_PORT")) + L" --snmp-port " +
+                                 Widen(Env("TAVI_E2E_SNMP_PORT"));
+    std::wstring line = command;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    const ULONGLONG start = GetTickCount64();
+    started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process_) != FALSE;
+    if (!started_) return;
+    main_ = WaitDialog(Widen(std::string(kAppName) + " " + std::string(ProductVersion())), 30000);
+    start_ms_ = static_cast<long long>(GetTickCount64() - start);
+  }
+  ~TaviRun() {
+    if (!started_) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 99);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+
+  bool started() const { return started_; }
+  HWND main() const { return main_; }
+  HWND item(int id) const { return GetDlgItem(main_, id); }
+  long long start_ms() const { return start_ms_; }
+  const std::string& settings() const { return settings_; }
+  const std::string& dir() const { return dir_; }
+
+  // The exit code once the program ended within `timeout_ms`; -1 if it did not.
+  long Ended(int timeout_ms) const {
+    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout_ms)) != WAIT_OBJECT_0) {
+      return -1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<long>(code);
+  }
+
+  bool CommandsEnabled() const {
+    for (int id : kCommandButtonIds) {
+      if (!IsWindowEnabled(item(id))) return false;
+    }
+    return true;
+  }
+
+ private:
+  std::string dir_;
+  std::string settings_;
+  PROCESS_INFORMATION process_{};
+  bool started_ = false;
+  HWND main_ = nullptr;
+  long long start_ms_ = 0;
+};
+
+void ExpectSettingsSaved(const TaviRun& run, const std::string& host) {
+  const std::string saved = ReadAll(run.settings());
+  EXPECT_NE(saved.find("MachineType=1"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("Win9x_ExtraDelay="), std::string::npos) << saved;
+  EXPECT_NE(saved.find("Host0=" + host), std::string::npos) << saved;
+}
+
+TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings) {
+  const std::string host = Env("TAVI_E2E_HOST_OK");
+  TaviRun run(host);
+  ASSERT_TRUE(run.started());
+  ASSERT_NE(run.main(), nullptr) << "no window titled \"Tavi 3.0\"";
+  std::printf("tavi.exe start to main window: %lld ms\n", run.start_ms());
+  EXPECT_TRUE(run.CommandsEnabled());
+  EXPECT_FALSE(IsWindowVisible(run.item(kIdAllCheck)));
+  EXPECT_EQ(TextOf(run.item(kIdDevelopmentLabel)), L"");
+
+  // The system menu's About entry, by keyboard: Alt+Space opens the menu.
+  Click(run.item(kIdDevelopmentLabel));  // activates the window
+  Sleep(300);
+  Key(VK_MENU, false);
+  Key(VK_SPACE, false);
+  Key(VK_SPACE, true);
+  Key(VK_MENU, true);
+  // The system menu is a popup menu window of its own.
+  ASSERT_TRUE(WaitFor(
+      [] {
+        HWND menu = FindWindowW(L"#32768", nullptr);
+        return menu != nullptr && IsWindowVisible(menu);
+      },
+      5000))
+      << "the system menu did not open";
+  // Up from the top wraps to the last entry, the About entry; Return picks it.
+  Sleep(200);
+  PressKey(VK_UP);
+  PressKey(VK_RETURN);
+  HWND about = WaitDialog(L"Version of Tavi", 5000);
+  ASSERT_NE(about, nullptr) << "the About box did not open";
+  EXPECT_EQ(Narrow(TextOf(GetDlgItem(about, kIdVersionText))), std::string(ProductVersion()));
+  Click(GetDlgItem(about, kIdOk));
+  ASSERT_TRUE(WaitFor([&] { return FindDialog(L"Version of Tavi") == nullptr; }, 5000));
+
+  Click(run.item(kIdGetReport));
+  HWND report = WaitDialog(L"Get Report");
+  ASSERT_NE(report, nullptr) << "the Get Report window did not open";
+  const std::string served = ReadAll(Env("TAVI_E2E_REPORT"));
+  const std::wstring shown = TextOf(GetDlgItem(report, kIdReportText));
+  // The pane shows the text (its paragraphs end with CR); the line "Tavi e2e" is in it.
+  EXPECT_NE(shown.find(L"Tavi e2e report"), std::wstring::npos) << Narrow(shown);
+
+  // Save: the standard save dialog, a typed path, and exactly the report's bytes in the file.
+  const std::string saved_path = run.dir() + "\\saved-report.txt";
+  Click(GetDlgItem(report, kIdReportSave));
+  HWND save = WaitDialog(L"Save As", 10000);
+  ASSERT_NE(save, nullptr) << "no save dialog";
+  Sleep(300);
+  Type(Widen(saved_path));
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(WaitFor([&] { return FindDialog(L"Save As") == nullptr; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return ReadAll(saved_path).size() == served.size(); }, 5000));
+  EXPECT_EQ(ReadAll(saved_path), served);
+  EXPECT_NE(FindDialog(L"Get Report"), nullptr) << "Save leaves the window open";
+
+  Click(GetDlgItem(report, kIdOk));
+  ASSERT_TRUE(WaitFor([&] { return FindDialog(L"Get Report") == nullptr; }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 5000));
+
+  Click(run.item(kIdOk));  // Exit
+  EXPECT_EQ(run.Ended(15000), 0);
+  ExpectSettingsSaved(run, host);
+}
+
+TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTheSettings) {
+  const std::string host = Env("TAVI_E2E_HOST_SILENT");
+  TaviRun run(host);
+  ASSERT_TRUE(run.started());
+  ASSERT_NE(run.main(), nullptr);
+
+  Click(run.item(kIdGetReport));
+  HWND progress = WaitDialog(L"Communicating...", 10000);
+  ASSERT_NE(progress, nullptr) << "the progress window did not show";
+  EXPECT_FALSE(IsWindowEnabled(run.item(kIdGetReport)));
+  // The header never comes: the operation keeps polling until Cancel.
+  Sleep(1500);
+  ASSERT_NE(FindDialog(L"Communicating..."), nullptr);
+  const ULONGLONG clicked = GetTickCount64();
+  Click(GetDlgItem(progress, kIdCancel));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(progress); }, 5000));
+  std::printf("Cancel click to progress window hidden: %llu ms\n", GetTickCount64() - clicked);
+
+  // The operation ends; a network read broken inside the socket call says so once.
+  std::wstring said;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        if (HWND box = FindDialog(Widen(kAppName))) {
+          if (said.empty()) said = TextOf(GetDlgItem(box, 0xFFFF));
+          PressKey(VK_RETURN);
+        }
+        return FindDialog(Widen(kAppName)) == nullptr && run.CommandsEnabled();
+      },
+      10000));
+  if (!said.empty()) {
+    EXPECT_EQ(Narrow(said), std::string(LoadString(kIdsFailedToReceive)));
+  }
+  EXPECT_EQ(FindDialog(L"Get Report"), nullptr);
+
+  Click(run.item(kIdDevelopmentLabel));  // activates the window
+  Sleep(300);
+  PressKey(VK_ESCAPE);
+  EXPECT_EQ(run.Ended(15000), 0);
+  ExpectSettingsSaved(run, host);
+}
+
+}  // namespace
+}  // namespace tavi::win
