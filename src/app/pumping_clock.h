@@ -9,7 +9,7 @@ namespace tavi {
 class PumpingClock final : public Clock {
  public:
   // The longest stretch without running events.
-  static constexpr int kSliceMs = 20;
+  static constexpr int kSliceMs = kPumpSliceMs;
 
   void Sleep(int ms) override;
   std::int64_t NowMs() override { return steady_.NowMs(); }

@@ -19,6 +19,9 @@ class Clock {
   virtual std::int64_t NowMs() = 0;
 };
 
+// The longest stretch a desktop program's clock waits without running pending window events.
+inline constexpr int kPumpSliceMs = 20;
+
 // A clock that blocks the calling thread for real (std::this_thread::sleep_for).
 class SteadyClock final : public Clock {
  public:

@@ -21,7 +21,7 @@ void PumpingClock::Sleep(int ms) {
       if (steady_clock::now() >= deadline) return;
       continue;  // less than a millisecond left
     }
-    const DWORD slice = static_cast<DWORD>(std::min<long long>(left.count(), kSliceMs));
+    const DWORD slice = static_cast<DWORD>(std::min<long long>(left.count(), kPumpSliceMs));
     MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
   }
 }

@@ -1,6 +1,6 @@
 // The desktop program's clock on Windows: a fixed wait sleeps in short slices that wake at once
 // for any window message, and runs the pending messages between them, so the windows stay alive
-// and Cancel is seen within a slice.
+// and Cancel is seen within a slice (kPumpSliceMs).
 #pragma once
 
 #include "platform/seams.h"
@@ -9,8 +9,6 @@ namespace tavi::win {
 
 class PumpingClock final : public Clock {
  public:
-  static constexpr int kSliceMs = 20;
-
   void Sleep(int ms) override;
   std::int64_t NowMs() override { return steady_.NowMs(); }
 
