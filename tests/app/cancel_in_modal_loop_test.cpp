@@ -28,6 +28,7 @@ namespace tavi {
 namespace {
 
 using test::ClickControl;
+using test::ProgressShownFor;
 using test::UiScript;
 using test::VisibleProgress;
 
@@ -37,16 +38,6 @@ bool AllCommandsEnabled(const QWidget& dialog) {
     if (button == nullptr || !button->isEnabled()) return false;
   }
   return true;
-}
-
-// True once a progress window has been on screen for `ms` (a wait is under way).
-UiScript::Condition ProgressShownFor(int ms) {
-  auto since = std::make_shared<QElapsedTimer>();
-  return [since, ms] {
-    if (VisibleProgress() == nullptr) return false;
-    if (!since->isValid()) since->start();
-    return since->elapsed() >= ms;
-  };
 }
 
 // The progress window is a child of `starter`, centred over it, with the keyboard focus on its

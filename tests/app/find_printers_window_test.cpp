@@ -24,6 +24,7 @@
 #include "qt_env.h"
 #include "sim/virtual_printer.h"
 #include "support/doubles.h"
+#include "ui_script.h"
 
 namespace tavi {
 namespace {
@@ -52,7 +53,7 @@ void Poll(std::function<bool()> step) {
 
 void Press(QWidget* button) {
   ASSERT_NE(button, nullptr);
-  QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+  test::ClickAt(*button, button->rect().center());
 }
 
 QStringList Entries(const QWidget& w) {
@@ -94,8 +95,7 @@ TEST(FindPrintersWindow, PickedPrinterEntersTheHostListAtTheFrontSelected) {
     for (int i = 0; i < pick->list()->count(); ++i) listed << pick->list()->item(i)->text();
     if (pick->list()->count() > 0) {
       QListWidget* list = pick->list();
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                        list->visualItemRect(list->item(0)).center());
+      test::ClickAt(*list->viewport(), list->visualItemRect(list->item(0)).center());
     }
     Press(pick->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok));
     return true;

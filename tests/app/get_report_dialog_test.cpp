@@ -11,6 +11,7 @@
 #include "app/get_report_dialog.h"
 #include "qt_env.h"
 #include "support/doubles.h"
+#include "ui_script.h"
 
 namespace tavi {
 namespace {
@@ -33,7 +34,13 @@ class GetReportDialogTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  void ClickSave() { FindControlAs<QPushButton>(dialog_, kIdReportSave)->click(); }
+  // Save pressed with the mouse on the window as it is on screen.
+  void ClickSave() {
+    if (!dialog_.isVisible()) {
+      ASSERT_TRUE(test::ShowOnScreen(dialog_));
+    }
+    test::ClickControl(dialog_, kIdReportSave);
+  }
 
   fs::path dir_;
   test::ScriptedFileChooser chooser_;
@@ -78,7 +85,7 @@ TEST_F(GetReportDialogTest, EmptyReportSavesAZeroByteFile) {
   const fs::path target = dir_ / "empty.txt";
   { std::ofstream(target, std::ios::binary) << "old"; }
   chooser_.save_answers = {target.string()};
-  dialog_.OnSave();
+  ClickSave();
   EXPECT_TRUE(fs::exists(target));
   EXPECT_EQ(fs::file_size(target), 0u);
 }
@@ -90,7 +97,7 @@ TEST_F(GetReportDialogTest, FailedSaveShowsTheFileErrorAndKeepsWhatWasThere) {
   fs::create_directories(target);
   { std::ofstream(target / "keep.txt", std::ios::binary) << "kept"; }
   chooser_.save_answers = {target.string()};
-  dialog_.OnSave();
+  ClickSave();
   ASSERT_EQ(messages_.shown.size(), 1u);
   const std::string& text = messages_.shown[0].file_error;
   EXPECT_EQ(text.rfind("Could not ", 0), 0u) << text;
@@ -102,7 +109,7 @@ TEST_F(GetReportDialogTest, FailedSaveShowsTheFileErrorAndKeepsWhatWasThere) {
 
   // A folder that does not exist fails the same way.
   chooser_.save_answers = {(dir_ / "no" / "such" / "r.txt").string()};
-  dialog_.OnSave();
+  ClickSave();
   EXPECT_EQ(messages_.shown.size(), 2u);
 }
 

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <stdexcept>
 
 #include "app/about_box.h"
@@ -17,10 +18,13 @@
 #include "connection/printer_connection.h"
 #include "qt_env.h"
 #include "support/doubles.h"
+#include "ui_script.h"
 
 namespace tavi {
 namespace {
 
+using test::ClickControl;
+using test::UiScript;
 using test::WhenModalShown;
 
 class MainDialogTest : public ::testing::Test {
@@ -106,22 +110,29 @@ TEST_F(MainDialogTest, EveryHandlerDisablesThenReenablesOnSuccessFailureAndThrow
   ops.firmware_upgrade = body;
   ops.get_report = [&](MainDialog& d, std::string&) { return body(d) && false; };
   MainDialog& dialog = Make(ops);
+  ASSERT_TRUE(test::ShowOnScreen(dialog));
 
-  const std::vector<void (MainDialog::*)()> handlers = {
-      &MainDialog::OnSelectPort,    &MainDialog::OnGetReport,   &MainDialog::OnGetParameters,
-      &MainDialog::OnPutParameters, &MainDialog::OnSetHeadRank, &MainDialog::OnFirmwareUpgrade};
+  const std::vector<std::pair<int, void (MainDialog::*)()>> buttons = {
+      {kIdSelectPort, &MainDialog::OnSelectPort},
+      {kIdGetReport, &MainDialog::OnGetReport},
+      {kIdGetParameters, &MainDialog::OnGetParameters},
+      {kIdPutParameters, &MainDialog::OnPutParameters},
+      {kIdSetHeadRank, &MainDialog::OnSetHeadRank},
+      {kIdFirmwareUpgrade, &MainDialog::OnFirmwareUpgrade}};
   for (bool outcome : {true, false}) {
     result = outcome;
-    for (auto handler : handlers) {
-      // Someone ticks the check box between operations; the next operation clears it.
+    for (const auto& [id, handler] : buttons) {
+      // The program ticks the hidden check box between operations; the next operation clears it.
       FindControlAs<QCheckBox>(dialog, kIdAllCheck)->setChecked(true);
-      (dialog.*handler)();
+      ClickControl(dialog, id);
       EXPECT_TRUE(CommandsAre(true));
       EXPECT_TRUE(AllOptionOff());
     }
   }
+  // An exception cannot travel through the delivery of an input event, so the handlers are
+  // called as the button's signal calls them.
   throw_now = true;
-  for (auto handler : handlers) {
+  for (const auto& [id, handler] : buttons) {
     EXPECT_THROW((dialog.*handler)(), std::runtime_error);
     EXPECT_TRUE(CommandsAre(true));
     EXPECT_TRUE(AllOptionOff());
@@ -139,9 +150,10 @@ TEST_F(MainDialogTest, ClickingAButtonRunsItsOwnOperation) {
   ops.set_head_rank = [&](MainDialog&) { return ran.push_back("rank"), true; };
   ops.firmware_upgrade = [&](MainDialog&) { return ran.push_back("firmware"), true; };
   MainDialog& dialog = Make(ops);
+  ASSERT_TRUE(test::ShowOnScreen(dialog));
   for (int id :
        {kIdSelectPort, kIdGetParameters, kIdPutParameters, kIdSetHeadRank, kIdFirmwareUpgrade}) {
-    FindControlAs<QPushButton>(dialog, id)->click();
+    ClickControl(dialog, id);
   }
   EXPECT_EQ(ran, (std::vector<std::string>{"select", "get", "put", "rank", "firmware"}));
 }
@@ -154,14 +166,23 @@ TEST_F(MainDialogTest, GetReportShowsTheWindowOnlyWhenTheReportArrived) {
     return succeed;
   };
   MainDialog& dialog = Make(ops);
+  ASSERT_TRUE(test::ShowOnScreen(dialog));
 
-  // A failed fetch runs no modal window, so no event loop turns during the handler.
+  // A failed fetch runs no modal window, so no event loop turns from the press of the button to
+  // the end of the dialog's handler (connected before the lambda below that ends the call).
   bool timer_ran_during_call = false;
-  bool in_call = true;
-  QTimer::singleShot(0, [&] { timer_ran_during_call = in_call; });
-  dialog.OnGetReport();
-  in_call = false;
+  bool in_call = false;
+  auto* button = FindControlAs<QPushButton>(dialog, kIdGetReport);
+  QObject::connect(button, &QPushButton::pressed, [&] { in_call = true; });
+  QObject::connect(button, &QPushButton::clicked, [&] { in_call = false; });
+  bool timer_ran = false;
+  QTimer::singleShot(0, [&] {
+    timer_ran = true;
+    timer_ran_during_call = in_call;
+  });
+  ClickControl(dialog, kIdGetReport);
   QCoreApplication::processEvents();
+  EXPECT_TRUE(timer_ran);
   EXPECT_FALSE(timer_ran_during_call);
 
   succeed = true;
@@ -173,9 +194,9 @@ TEST_F(MainDialogTest, GetReportShowsTheWindowOnlyWhenTheReportArrived) {
     EXPECT_EQ(window->report_text(), "HEAD 1 OK\r\n");
     shown = FindControlAs<QPlainTextEdit>(*window, kIdReportText)->toPlainText();
     buttons_disabled_meanwhile = CommandsAre(false);
-    FindControlAs<QPushButton>(*window, kIdOk)->click();
+    ClickControl(*window, kIdOk);
   });
-  dialog.OnGetReport();
+  ClickControl(dialog, kIdGetReport);
   EXPECT_EQ(shown, QString("HEAD 1 OK\n"));
   EXPECT_TRUE(buttons_disabled_meanwhile);
   EXPECT_TRUE(CommandsAre(true));
@@ -194,7 +215,13 @@ TEST_F(MainDialogTest, AboutOpensFromTheContextMenuEntryWithTheVersionLine) {
     caption = modal->windowTitle();
     if (auto* line = FindControlAs<QLabel>(*modal, kIdVersionText)) version_line = line->text();
   });
-  actions[1]->trigger();
+  // A right click beside the buttons opens the menu; a left click on the entry opens the box.
+  ASSERT_TRUE(test::ShowOnScreen(dialog));
+  QTest::mouseClick(dialog.windowHandle(), Qt::RightButton, Qt::NoModifier, QPoint(2, 2));
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_EQ(menu, &dialog.context_menu());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+  test::ClickAt(*menu, menu->actionGeometry(actions[1]).center());
   EXPECT_EQ(caption, QString("Version of Tavi"));
   EXPECT_EQ(version_line, QString("3.0"));
 }
@@ -226,18 +253,47 @@ TEST_F(MainDialogTest, SystemCommandsIgnoreTheLowFourBits) {
 
 TEST_F(MainDialogTest, ExitEscapeAndCloseEndTheRunEvenWhenAskedWhileBusy) {
   for (int way = 0; way < 3; ++way) {
+    bool running = false;
+    bool asked = false;
     bool closed_during_operation = false;
     MainDialog::Operations ops;
+    // The operation keeps the window alive, as a wait on the printer does, until the end has
+    // been asked for.
     ops.get_parameters = [&](MainDialog& d) {
-      if (way == 0) d.done(QDialog::Accepted);
-      if (way == 1) d.reject();
-      if (way == 2) d.close();
+      running = true;
+      EXPECT_TRUE(QTest::qWaitFor([&] { return asked; }, 5000)) << way;
       closed_during_operation = d.isHidden();
+      running = false;
       return true;
     };
     MainDialog& dialog = Make(ops);
-    QTimer::singleShot(0, &dialog, [&dialog] { dialog.OnGetParameters(); });
+    UiScript script;
+    script
+        .Then(
+            "main dialog running modally",
+            [&] { return QApplication::activeModalWidget() == &dialog; },
+            [&] { ClickControl(dialog, kIdGetParameters); })
+        .Then(
+            "operation running", [&] { return running; },
+            [&] {
+              // Exit itself is disabled while busy; the program may still end the run.
+              if (way == 0) dialog.done(QDialog::Accepted);
+              if (way == 1) test::PressKey(Qt::Key_Escape);
+              // The window system's close request, as the title bar's close box sends it.
+              if (way == 2) dialog.windowHandle()->close();
+              asked = true;
+            });
+    script.Start();
+    // A run that does not end fails the test instead of hanging it.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+      ADD_FAILURE() << "the run did not end " << way;
+      dialog.QDialog::done(-1);
+    });
+    guard.start(10000);
     const int result = dialog.exec();
+    EXPECT_TRUE(script.finished()) << script.waiting_for() << " " << way;
     EXPECT_FALSE(closed_during_operation) << way;
     EXPECT_EQ(result, way == 0 ? QDialog::Accepted : QDialog::Rejected) << way;
     EXPECT_TRUE(dialog.isHidden()) << way;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QPushButton>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -24,11 +23,13 @@
 #include "sim/sha256.h"
 #include "sim/virtual_printer.h"
 #include "support/doubles.h"
+#include "ui_script.h"
 
 namespace tavi {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ClickControl;
 using test::WhenModalShown;
 
 std::string ReadAll(const fs::path& path) {
@@ -94,10 +95,14 @@ class OperationsWindowTest : public ::testing::Test {
         DefaultChannelFactory({printer_->lpd_port(), printer_->snmp_port()}));
     dialog_ =
         std::make_unique<MainDialog>(*connection_, chooser_, WireOperations(printer_->snmp_port()));
+    if (!test::ShowOnScreen(*dialog_)) {
+      ADD_FAILURE() << "the main dialog is not on screen";
+      return false;
+    }
     return true;
   }
 
-  void Click(int id) { FindControlAs<QPushButton>(*dialog_, id)->click(); }
+  void Click(int id) { ClickControl(*dialog_, id); }
 
   bool CommandsEnabled() const {
     for (int id : kCommandButtonIds) {
@@ -141,8 +146,8 @@ TEST_F(OperationsWindowTest, GetReportShowsTheReportAndSaveWritesItByteForByte) 
     ASSERT_NE(window, nullptr);
     shown = window->report_text();
     disabled_meanwhile = !FindControl(*dialog_, kIdGetReport)->isEnabled();
-    FindControlAs<QPushButton>(*window, kIdReportSave)->click();
-    FindControlAs<QPushButton>(*window, kIdOk)->click();
+    ClickControl(*window, kIdReportSave);
+    ClickControl(*window, kIdOk);
   });
   Click(kIdGetReport);
   const std::string report = model().ReportText();
@@ -199,8 +204,11 @@ TEST_F(OperationsWindowTest, SetHeadRankSendsTheChosenHeadWithTheDefaultCode) {
   WhenModalShown([](QWidget* modal) {
     auto* window = qobject_cast<SetHeadRankDialog*>(modal);
     ASSERT_NE(window, nullptr);
-    FindControlAs<QComboBox>(*window, kIdHeadNumber)->setCurrentIndex(2);  // head "3"
-    FindControlAs<QPushButton>(*window, kIdOk)->click();
+    // The head list has the keyboard when the window opens; typing a number picks that head.
+    ASSERT_EQ(QApplication::focusWidget(), FindControl(*window, kIdHeadNumber));
+    test::PressKey(Qt::Key_3);
+    ASSERT_EQ(FindControlAs<QComboBox>(*window, kIdHeadNumber)->currentIndex(), 2);
+    ClickControl(*window, kIdOk);
   });
   Click(kIdSetHeadRank);
   const auto ranks = model().HeadRanks();
@@ -238,13 +246,16 @@ TEST_F(OperationsWindowTest, CancelDuringAReportEndsWithoutClosingZeroOrWindow) 
   sim::SimOptions options;
   options.no_header = true;
   ASSERT_TRUE(Start("127.0.0.64", options));
-  QTimer::singleShot(800, &progress_, [this] {
-    ASSERT_TRUE(progress_.isVisible());
-    FindControlAs<QPushButton>(progress_, kIdCancel)->click();
+  test::UiScript script;
+  script.Then("progress window waiting for the header", test::ProgressShownFor(300), [this] {
+    ASSERT_EQ(test::VisibleProgress(), &progress_);
+    ClickControl(progress_, kIdCancel);
   });
   ModalWatcher watcher;
   const auto start = std::chrono::steady_clock::now();
+  script.Start();
   Click(kIdGetReport);
+  EXPECT_TRUE(script.finished()) << script.waiting_for();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
   EXPECT_TRUE(progress_.IsCancelled());
   EXPECT_FALSE(progress_.isVisible());
@@ -259,7 +270,7 @@ TEST_F(OperationsWindowTest, CancelledDialogsSendAndShowNothing) {
   ASSERT_TRUE(Start("127.0.0.65"));
   WhenModalShown([](QWidget* modal) {
     ASSERT_NE(qobject_cast<SetHeadRankDialog*>(modal), nullptr);
-    FindControlAs<QPushButton>(*modal, kIdCancel)->click();
+    ClickControl(*modal, kIdCancel);
   });
   Click(kIdSetHeadRank);
   EXPECT_TRUE(model().Writes().empty());

@@ -2,7 +2,6 @@
 // while it waits.
 #include <gtest/gtest.h>
 
-#include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <chrono>
@@ -11,6 +10,7 @@
 #include "app/pumping_clock.h"
 #include "app/qt_progress_dialog.h"
 #include "qt_env.h"
+#include "ui_script.h"
 
 namespace tavi {
 namespace {
@@ -40,9 +40,10 @@ TEST(ProgressDialog, CancelHidesAndStaysSetUntilTheNextShow) {
   QtProgressDialog dialog;
   dialog.Show(true);
   EXPECT_TRUE(dialog.isVisible());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
   dialog.SetProgressPos(40);
 
-  FindControlAs<QPushButton>(dialog, kIdCancel)->click();
+  test::ClickControl(dialog, kIdCancel);
   EXPECT_TRUE(dialog.IsCancelled());
   EXPECT_TRUE(dialog.isHidden());
 
@@ -71,8 +72,8 @@ TEST(ProgressDialog, CancelHidesAndStaysSetUntilTheNextShow) {
 TEST(ProgressDialog, EscapeCancelsLikeTheButton) {
   QtProgressDialog dialog;
   dialog.Show(true);
-  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-  QCoreApplication::sendEvent(&dialog, &escape);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  test::PressKey(Qt::Key_Escape);
   EXPECT_TRUE(dialog.IsCancelled());
   EXPECT_TRUE(dialog.isHidden());
 }
@@ -103,7 +104,8 @@ TEST(ProgressDialog, SettingThePositionRunsPendingEvents) {
   EXPECT_TRUE(ran);
   // A Cancel click queued while an operation runs is seen at the next pumping moment.
   dialog.Show(true);
-  QTimer::singleShot(0, &dialog, [&] { FindControlAs<QPushButton>(dialog, kIdCancel)->click(); });
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  QTimer::singleShot(0, &dialog, [&] { test::ClickControl(dialog, kIdCancel); });
   EXPECT_FALSE(dialog.IsCancelled());
   dialog.SetProgressRange(100);
   EXPECT_TRUE(dialog.IsCancelled());

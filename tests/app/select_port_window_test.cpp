@@ -17,6 +17,7 @@
 #include "resources/strings.h"
 #include "sim/virtual_printer.h"
 #include "support/doubles.h"
+#include "ui_script.h"
 
 namespace tavi {
 namespace {
@@ -64,7 +65,7 @@ bool HostControlsDisabled(const QWidget& w) {
 }
 
 void Click(const QWidget& w, int id) {
-  FindControlAs<QAbstractButton>(w, id)->click();
+  test::ClickControl(w, id);
 }
 
 class SelectPortWindowTest : public ::testing::Test {
@@ -169,6 +170,7 @@ TEST_F(SelectPortWindowTest, TheMainDialogsButtonChangesTheConnectionsSettings) 
                                clock_, ChannelFactory{});
   MainDialog dialog(connection, chooser, WireOperations());
   bool buttons_disabled = false;
+  ASSERT_TRUE(test::ShowOnScreen(dialog));
   WhenModalShown([&](QWidget* modal) {
     ASSERT_NE(qobject_cast<SelectPortDialog*>(modal), nullptr);
     buttons_disabled = !FindControl(dialog, kIdGetReport)->isEnabled();
@@ -176,7 +178,7 @@ TEST_F(SelectPortWindowTest, TheMainDialogsButtonChangesTheConnectionsSettings) 
     Click(*modal, kIdType1);
     Click(*modal, kIdOk);
   });
-  FindControlAs<QPushButton>(dialog, kIdSelectPort)->click();
+  Click(dialog, kIdSelectPort);
   EXPECT_TRUE(buttons_disabled);
   EXPECT_EQ(connection.settings().port, kPortParallel);
   EXPECT_EQ(connection.FamilyNumber(), 1);

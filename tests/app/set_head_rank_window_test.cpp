@@ -13,6 +13,7 @@
 #include "qt_env.h"
 #include "resources/strings.h"
 #include "support/doubles.h"
+#include "ui_script.h"
 
 namespace tavi {
 namespace {
@@ -73,14 +74,15 @@ TEST_F(SetHeadRankWindowTest, OpensWithHeadOneTheDefaultsAndNoCloseBox) {
 TEST_F(SetHeadRankWindowTest, SetHandsOverTheHeadIndexAndTheFieldsAsTyped) {
   SetHeadRankDialog window(chooser_, messages_);
   WhenModalShown([](QWidget* modal) {
-    FindControlAs<QComboBox>(*modal, kIdHeadNumber)->setCurrentIndex(7);
+    ASSERT_EQ(QApplication::focusWidget(), FindControl(*modal, kIdHeadNumber));
+    test::PressKey(Qt::Key_8);  // the head list has the keyboard: head "8"
     QLineEdit* first = Field(*modal, 1);
     first->selectAll();
     QTest::keyClicks(first, "ab");  // shorter than the field: no filler
     QLineEdit* third = Field(*modal, 3);
     third->selectAll();
     QTest::keyClicks(third, "xyz");  // one character at most
-    FindControlAs<QPushButton>(*modal, kIdOk)->click();
+    test::ClickControl(*modal, kIdOk);
   });
   ASSERT_EQ(window.exec(), QDialog::Accepted);
   EXPECT_EQ(window.head_index(), 7);
@@ -92,9 +94,11 @@ TEST_F(SetHeadRankWindowTest, EscapeAndCancelCloseWithoutSet) {
     SetHeadRankDialog window(chooser_, messages_);
     WhenModalShown([escape](QWidget* modal) {
       if (escape) {
-        QTest::keyClick(Field(*modal, 2), Qt::Key_Escape);
+        test::ClickControl(*modal, kIdRankField1 + 1);  // into the second field
+        EXPECT_EQ(QApplication::focusWidget(), Field(*modal, 2));
+        test::PressKey(Qt::Key_Escape);
       } else {
-        FindControlAs<QPushButton>(*modal, kIdCancel)->click();
+        test::ClickControl(*modal, kIdCancel);
       }
     });
     EXPECT_EQ(window.exec(), QDialog::Rejected) << (escape ? "Escape" : "Cancel");
@@ -113,23 +117,23 @@ TEST_F(SetHeadRankWindowTest, ReferenceLoadsALegalLineAndKeepsTheFieldsOtherwise
   QStringList after_illegal, after_nothing, after_cancel, after_missing, after_legal;
   bool stayed_open = true;
   WhenModalShown([&](QWidget* modal) {
-    FindControlAs<QComboBox>(*modal, kIdHeadNumber)->setCurrentIndex(4);
+    ASSERT_EQ(QApplication::focusWidget(), FindControl(*modal, kIdHeadNumber));
+    test::PressKey(Qt::Key_5);  // head "5"
     QLineEdit* sixth = Field(*modal, 6);
     sixth->selectAll();
     QTest::keyClicks(sixth, "TYPED");
-    auto* reference = FindControlAs<QPushButton>(*modal, kIdReference);
-    reference->click();
+    test::ClickControl(*modal, kIdReference);
     after_illegal = FieldTexts(*modal);
-    reference->click();
+    test::ClickControl(*modal, kIdReference);
     after_nothing = FieldTexts(*modal);
-    reference->click();
+    test::ClickControl(*modal, kIdReference);
     after_cancel = FieldTexts(*modal);
-    reference->click();
+    test::ClickControl(*modal, kIdReference);
     after_missing = FieldTexts(*modal);
-    reference->click();
+    test::ClickControl(*modal, kIdReference);
     after_legal = FieldTexts(*modal);
     stayed_open = QApplication::activeModalWidget() == modal;
-    FindControlAs<QPushButton>(*modal, kIdOk)->click();
+    test::ClickControl(*modal, kIdOk);
   });
   ASSERT_EQ(window.exec(), QDialog::Accepted);
 

@@ -19,6 +19,7 @@
 #include "qt_env.h"
 #include "resources/dialog_templates.h"
 #include "resources/strings.h"
+#include "ui_script.h"
 
 namespace tavi {
 namespace {
@@ -84,9 +85,10 @@ TEST(DialogBuilder, RadioGroupsFollowTheTemplateGroupsAndEditsTheirLimits) {
   auto* usb = FindControlAs<QRadioButton>(port, kIdPortUsb);
   auto* type1 = FindControlAs<QRadioButton>(port, kIdType1);
   ASSERT_TRUE(parallel && usb && type1);
-  parallel->click();
-  type1->click();
-  usb->click();
+  ASSERT_TRUE(test::ShowOnScreen(port));
+  test::ClickControl(port, kIdPortParallel);
+  test::ClickControl(port, kIdType1);
+  test::ClickControl(port, kIdPortUsb);
   // USB replaces Parallel in the port group; the type group is untouched.
   EXPECT_FALSE(parallel->isChecked());
   EXPECT_TRUE(usb->isChecked());

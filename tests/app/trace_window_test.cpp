@@ -27,19 +27,13 @@
 namespace tavi {
 namespace {
 
+using test::ClickAt;
 using test::ClickControl;
 using test::UiScript;
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// A left click at the middle of `rect` in `widget`'s window.
-void ClickAt(QWidget& widget, QPoint point) {
-  QWidget* top = widget.window();
-  ASSERT_NE(top->windowHandle(), nullptr);
-  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, widget.mapTo(top, point));
 }
 
 TEST(TraceWindow, FailureMessageAndContextMenuSaveTheLastOperationsTrace) {

@@ -14,6 +14,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,16 +97,27 @@ class UiScript {
   std::vector<qint64> acted_at_;
 };
 
-// A left click at the middle of control `id` of `window`, as the mouse does it: the press and
-// the release reach the window system's queue of the control's window, so a window that the
-// modal state blocks ignores them as it would ignore the person's.
+// A left click at `point` of `widget`, as the mouse does it: the press and the release reach the
+// window system's queue of the widget's window, so a window that the modal state blocks ignores
+// them as it would ignore the person's.
+inline void ClickAt(const QWidget& widget, QPoint point) {
+  const QWidget* top = widget.window();
+  ASSERT_NE(top->windowHandle(), nullptr);
+  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, widget.mapTo(top, point));
+}
+
+// A left click at the middle of control `id` of `window`.
 inline void ClickControl(const QWidget& window, int id) {
   QWidget* control = FindControl(window, id);
   ASSERT_NE(control, nullptr) << id;
-  QWidget* top = control->window();
-  ASSERT_NE(top->windowHandle(), nullptr) << id;
-  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                    control->mapTo(top, control->rect().center()));
+  ClickAt(*control, control->rect().center());
+}
+
+// Shows `window` and waits until the window system has put it on screen, as it is before a
+// person can reach it.
+[[nodiscard]] inline bool ShowOnScreen(QWidget& window) {
+  window.show();
+  return QTest::qWaitForWindowExposed(&window);
 }
 
 // A key pressed and released on the keyboard: it goes to the window that has the keyboard.
@@ -122,6 +134,16 @@ inline QtProgressDialog* VisibleProgress() {
     if (progress != nullptr && progress->isVisible()) return progress;
   }
   return nullptr;
+}
+
+// True once a progress window has been on screen for `ms` (a wait is under way).
+inline UiScript::Condition ProgressShownFor(int ms) {
+  auto since = std::make_shared<QElapsedTimer>();
+  return [since, ms] {
+    if (VisibleProgress() == nullptr) return false;
+    if (!since->isValid()) since->start();
+    return since->elapsed() >= ms;
+  };
 }
 
 }  // namespace tavi::test
