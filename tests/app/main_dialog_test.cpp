@@ -271,7 +271,7 @@ TEST_F(MainDialogTest, ExitEscapeAndCloseEndTheRunEvenWhenAskedWhileBusy) {
     script
         .Then(
             "main dialog running modally",
-            [&] { return QApplication::activeModalWidget() == &dialog; },
+            [&] { return QApplication::activeModalWidget() == &dialog && dialog.isActiveWindow(); },
             [&] { ClickControl(dialog, kIdGetParameters); })
         .Then(
             "operation running", [&] { return running; },

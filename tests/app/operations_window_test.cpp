@@ -205,7 +205,9 @@ TEST_F(OperationsWindowTest, SetHeadRankSendsTheChosenHeadWithTheDefaultCode) {
     auto* window = qobject_cast<SetHeadRankDialog*>(modal);
     ASSERT_NE(window, nullptr);
     // The head list has the keyboard when the window opens; typing a number picks that head.
-    ASSERT_EQ(QApplication::focusWidget(), FindControl(*window, kIdHeadNumber));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QApplication::focusWidget() == FindControl(*window, kIdHeadNumber); }));
     test::PressKey(Qt::Key_3);
     ASSERT_EQ(FindControlAs<QComboBox>(*window, kIdHeadNumber)->currentIndex(), 2);
     ClickControl(*window, kIdOk);

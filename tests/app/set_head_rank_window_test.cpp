@@ -74,7 +74,9 @@ TEST_F(SetHeadRankWindowTest, OpensWithHeadOneTheDefaultsAndNoCloseBox) {
 TEST_F(SetHeadRankWindowTest, SetHandsOverTheHeadIndexAndTheFieldsAsTyped) {
   SetHeadRankDialog window(chooser_, messages_);
   WhenModalShown([](QWidget* modal) {
-    ASSERT_EQ(QApplication::focusWidget(), FindControl(*modal, kIdHeadNumber));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(modal));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QApplication::focusWidget() == FindControl(*modal, kIdHeadNumber); }));
     test::PressKey(Qt::Key_8);  // the head list has the keyboard: head "8"
     QLineEdit* first = Field(*modal, 1);
     first->selectAll();
@@ -94,6 +96,7 @@ TEST_F(SetHeadRankWindowTest, EscapeAndCancelCloseWithoutSet) {
     SetHeadRankDialog window(chooser_, messages_);
     WhenModalShown([escape](QWidget* modal) {
       if (escape) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(modal));
         test::ClickControl(*modal, kIdRankField1 + 1);  // into the second field
         EXPECT_EQ(QApplication::focusWidget(), Field(*modal, 2));
         test::PressKey(Qt::Key_Escape);
@@ -117,7 +120,9 @@ TEST_F(SetHeadRankWindowTest, ReferenceLoadsALegalLineAndKeepsTheFieldsOtherwise
   QStringList after_illegal, after_nothing, after_cancel, after_missing, after_legal;
   bool stayed_open = true;
   WhenModalShown([&](QWidget* modal) {
-    ASSERT_EQ(QApplication::focusWidget(), FindControl(*modal, kIdHeadNumber));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(modal));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QApplication::focusWidget() == FindControl(*modal, kIdHeadNumber); }));
     test::PressKey(Qt::Key_5);  // head "5"
     QLineEdit* sixth = Field(*modal, 6);
     sixth->selectAll();
