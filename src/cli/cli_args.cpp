@@ -71,6 +71,9 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   CLI::App app{"Maintenance of wide-format inkjet printers over parallel, USB or network.",
                "tavi-cli"};
   app.footer(kFooter);
+  // The same options on every system: "/tmp/x" or "/h" is an argument, never a Windows-style
+  // option (CLI11's default on Windows), so paths that start with a slash reach the commands.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", "tavi-cli " + std::string(ProductVersion()));
   app.require_subcommand(1);
   app.fallthrough();

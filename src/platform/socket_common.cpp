@@ -7,6 +7,8 @@
 
 #include "platform/socket.h"
 
+#include <chrono>
+
 namespace tavi {
 namespace {
 
@@ -108,6 +110,12 @@ std::string ResolveFailureText(std::string_view host, int wsa_error) {
     default:
       return text + " could not be looked up (error " + std::to_string(wsa_error) + ")";
   }
+}
+
+std::int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 Socket::Socket(Kind kind) : kind_(kind) {}

@@ -11,10 +11,14 @@ bool StderrIsTerminal();
 bool StdoutIsTerminal();
 bool StdinIsTerminal();
 
-// For its lifetime, the first SIGINT only sets a flag (read with Interrupted()); a second SIGINT
-// ends the program the default way. SIGPIPE is ignored, so a closed output pipe shows up as a
-// failed write instead of killing the program. Both handlers are restored on destruction.
-// At most one object exists at a time.
+// Standard input, output and error carry bytes unchanged: no line-end translation where the
+// system has one. Called once, before anything is read or written.
+void UseBinaryStandardStreams();
+
+// For its lifetime, the first SIGINT (on Windows: Ctrl-C or Ctrl-Break) only sets a flag (read with
+// Interrupted()); a second SIGINT ends the program the default way. SIGPIPE is ignored, so a closed
+// output pipe shows up as a failed write instead of killing the program. Both handlers are restored
+// on destruction. At most one object exists at a time.
 class InterruptCatcher {
  public:
   InterruptCatcher();

@@ -63,13 +63,21 @@ inline std::string CliBinary() {
   return std::string(dir != nullptr ? dir : ".") + "/tavi-cli";
 }
 
+// The tavi-cli to run, as a shell command: $TAVI_CLI_COMMAND when set (a command line used as it
+// stands, e.g. a Windows build's tavi-cli.exe behind its emulator), else $TAVI_BIN_DIR/tavi-cli.
+inline std::string CliCommand() {
+  const char* command = std::getenv("TAVI_CLI_COMMAND");
+  if (command != nullptr && *command != '\0') return command;
+  return Quote(CliBinary());
+}
+
 // Runs `tavi-cli <args>` (args already quoted for the shell). With `interrupt_after` > 0 the
 // program runs in the background and gets one SIGINT after that many seconds.
 inline CliRun RunCli(const TempDir& dir, const std::string& args, double interrupt_after = 0) {
   const std::string out = dir / "cli.out";
   const std::string err = dir / "cli.err";
   const std::string rc = dir / "cli.rc";
-  const std::string run = Quote(CliBinary()) + " " + args + " >" + Quote(out) + " 2>" + Quote(err);
+  const std::string run = CliCommand() + " " + args + " >" + Quote(out) + " 2>" + Quote(err);
   std::string script;
   if (interrupt_after > 0) {
     script = run + " & p=$!; sleep " + std::to_string(interrupt_after) +

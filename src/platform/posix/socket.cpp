@@ -197,12 +197,6 @@ std::uint16_t ServicePort(const char* service, const char* protocol, std::uint16
   return ntohs(static_cast<std::uint16_t>(found->s_port));
 }
 
-std::int64_t SteadyMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 std::uint32_t CurrentProcessId() {
   return static_cast<std::uint32_t>(::getpid());
 }

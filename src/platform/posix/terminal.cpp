@@ -31,6 +31,10 @@ bool StdinIsTerminal() {
   return ::isatty(STDIN_FILENO) == 1;
 }
 
+void UseBinaryStandardStreams() {
+  // POSIX streams never translate line ends.
+}
+
 struct InterruptCatcher::Saved {
   struct sigaction interrupt {};
   struct sigaction pipe {};
