@@ -220,7 +220,7 @@ std::int32_t EncodeOid(std::string_view text, std::span<std::byte> out) {
 
 namespace {
 
-struct BindingSpec {
+struct BindingRequest {
   std::string_view oid_text;
   ValueDescriptor value;
 };
@@ -235,33 +235,33 @@ struct EncodedBinding {
   std::size_t Size() const { return kHeaderOctets + oid_length + kHeaderOctets + content.size(); }
 };
 
-bool EncodeBinding(const BindingSpec& spec, EncodedBinding& e) {
-  const std::int32_t oid_count = EncodeOid(spec.oid_text, e.oid);
+bool EncodeBinding(const BindingRequest& binding, EncodedBinding& e) {
+  const std::int32_t oid_count = EncodeOid(binding.oid_text, e.oid);
   if (oid_count < 0) return false;
   e.oid_length = static_cast<std::size_t>(oid_count);
-  e.tag = static_cast<std::uint8_t>(spec.value.kind);
-  if (spec.value.kind == kTagInteger) {
-    e.content =
-        std::span<const std::byte>(e.integer).first(IntegerContent(spec.value.number, e.integer));
-  } else if (spec.value.kind == kTagOctetString) {
-    if (spec.value.number < 0 ||
-        static_cast<std::size_t>(spec.value.number) > spec.value.octets.size()) {
+  e.tag = static_cast<std::uint8_t>(binding.value.kind);
+  if (binding.value.kind == kTagInteger) {
+    e.content = std::span<const std::byte>(e.integer).first(
+        IntegerContent(binding.value.number, e.integer));
+  } else if (binding.value.kind == kTagOctetString) {
+    if (binding.value.number < 0 ||
+        static_cast<std::size_t>(binding.value.number) > binding.value.octets.size()) {
       return false;
     }
-    e.content = spec.value.octets.first(static_cast<std::size_t>(spec.value.number));
+    e.content = binding.value.octets.first(static_cast<std::size_t>(binding.value.number));
   }
   return e.oid_length <= kMaxShortLength && e.content.size() <= kMaxShortLength &&
          e.Size() <= kMaxShortLength;
 }
 
-std::int32_t BuildMessage(std::span<const BindingSpec> specs, std::uint8_t pdu_type,
+std::int32_t BuildMessage(std::span<const BindingRequest> bindings, std::uint8_t pdu_type,
                           std::uint32_t request_id, std::span<std::byte> out) {
-  if (specs.size() > kMaxBindings) return -1;
+  if (bindings.size() > kMaxBindings) return -1;
   std::array<EncodedBinding, kMaxBindings> encoded;
   // Every length is known up front, so the message is written front to back.
   std::size_t list = kHeaderOctets;
-  for (std::size_t i = 0; i < specs.size(); ++i) {
-    if (!EncodeBinding(specs[i], encoded[i])) return -1;
+  for (std::size_t i = 0; i < bindings.size(); ++i) {
+    if (!EncodeBinding(bindings[i], encoded[i])) return -1;
     list += kHeaderOctets + encoded[i].Size();
   }
   const std::size_t pdu = kPduFieldOctets + list;
@@ -287,7 +287,7 @@ std::int32_t BuildMessage(std::span<const BindingSpec> specs, std::uint8_t pdu_t
     w.Put(0);
   }
   w.Header(kTagSequence, list - kHeaderOctets);
-  for (std::size_t i = 0; i < specs.size(); ++i) {
+  for (std::size_t i = 0; i < bindings.size(); ++i) {
     const EncodedBinding& e = encoded[i];
     w.Header(kTagSequence, e.Size());
     w.Header(kTagObjectId, e.oid_length);
@@ -358,16 +358,16 @@ bool DecodeStrict(std::span<const std::byte> datagram, DecodedPdu& d) {
 std::int32_t BuildRequest(std::string_view oid_text, std::uint8_t pdu_type,
                           const ValueDescriptor& value, std::uint32_t request_id,
                           std::span<std::byte> out) {
-  const BindingSpec spec{oid_text, value};
-  return BuildMessage(std::span(&spec, 1), pdu_type, request_id, out);
+  const BindingRequest binding{oid_text, value};
+  return BuildMessage(std::span(&binding, 1), pdu_type, request_id, out);
 }
 
 std::int32_t BuildGetRequest(std::span<const std::string_view> oids, std::uint32_t request_id,
                              std::span<std::byte> out) {
   if (oids.size() > kMaxBindings) return -1;
-  std::array<BindingSpec, kMaxBindings> specs;
-  for (std::size_t i = 0; i < oids.size(); ++i) specs[i] = {oids[i], ValueDescriptor{}};
-  return BuildMessage(std::span(specs).first(oids.size()), kPduGetRequest, request_id, out);
+  std::array<BindingRequest, kMaxBindings> bindings;
+  for (std::size_t i = 0; i < oids.size(); ++i) bindings[i] = {oids[i], ValueDescriptor{}};
+  return BuildMessage(std::span(bindings).first(oids.size()), kPduGetRequest, request_id, out);
 }
 
 bool DecodeMessage(std::span<const std::byte> datagram, DecodedPdu& out) {

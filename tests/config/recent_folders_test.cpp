@@ -4,34 +4,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "config/save_at_exit.h"
 #include "config/settings_store.h"
 #include "support/doubles.h"
+#include "support/peers.h"
 
 namespace tavi {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class RecentFoldersTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tavi-folders-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
+  test::TempDir temp_;
+  const fs::path dir_{temp_.path()};
 };
 
 TEST_F(RecentFoldersTest, EachKindKeepsItsFolderAcrossRunsBesideThePortSettings) {
@@ -51,7 +40,7 @@ TEST_F(RecentFoldersTest, EachKindKeepsItsFolderAcrossRunsBesideThePortSettings)
   ASSERT_TRUE(SaveAtExit(ini, settings, first, messages));
   EXPECT_TRUE(messages.shown.empty());
 
-  const std::string text = ReadAll(ini);
+  const std::string text = test::ReadFileText(ini);
   // The port section keeps its lines and gets its values; the folders sit in their own section.
   EXPECT_EQ(text.rfind("; mine\r\n[Port]\r\nPort=1\r\n", 0), 0u) << text;
   EXPECT_NE(text.find("MachineType=0\r\n"), std::string::npos) << text;

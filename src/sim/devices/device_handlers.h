@@ -83,7 +83,7 @@ class UsbPrinterDevice {
     std::int64_t bytes = 0;  // bulk OUT bytes of this open
   };
   static gboolean OnIoctl(UMockdevIoctlBase* base, UMockdevIoctlClient* client, gpointer self);
-  static void OnDisconnect(GObject* client, GParamSpec* spec, gpointer self);
+  static void OnDisconnect(GObject* client, GParamSpec* property, gpointer self);
   void Handle(UMockdevIoctlClient* client);
   // Interface 0 taken by `client`: a new model session, as a device channel's open.
   void Claim(UMockdevIoctlClient* client, Client& state);
@@ -126,7 +126,7 @@ class ParallelPortDevice {
   static gboolean OnIoctl(UMockdevIoctlBase* base, UMockdevIoctlClient* client, gpointer self);
   static gboolean OnRead(UMockdevIoctlBase* base, UMockdevIoctlClient* client, gpointer self);
   static gboolean OnWrite(UMockdevIoctlBase* base, UMockdevIoctlClient* client, gpointer self);
-  static void OnDisconnect(GObject* client, GParamSpec* spec, gpointer self);
+  static void OnDisconnect(GObject* client, GParamSpec* property, gpointer self);
   Client& StateOf(UMockdevIoctlClient* client);
   void HandleIoctl(UMockdevIoctlClient* client);
   void HandleRead(UMockdevIoctlClient* client);
