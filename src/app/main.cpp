@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "app/app_icon.h"
@@ -47,26 +48,53 @@ class CommandLine {
   CommandLine() {
     parser_.setApplicationDescription("Maintenance utility for wide-format inkjet printers.");
     parser_.addHelpOption();
+    // "-platform xcb" is one of the window system's options, not seven short ones.
+    parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const QCommandLineOption* option :
          {&version_, &settings_, &lpd_port_, &snmp_port_, &screenshot_, &exit_after_show_}) {
       parser_.addOption(*option);
     }
   }
 
-  // Looks for --help and --version only (the window system's own options are taken out by
-  // QApplication later). Returns an exit status when the program is to end here, else -1.
+  // Answers --help and --version, and refuses an option that neither the program nor the
+  // window system knows, before the window system starts (the window system's own options are
+  // taken out by QApplication later). Returns an exit status when the program is to end here,
+  // else -1.
   int Early(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     (void)parser_.parse(arguments);
     if (parser_.isSet("help")) {
-      std::fputs(parser_.helpText().toLocal8Bit().constData(), stdout);
+      // Without an application object the parser cannot name the program.
+      QString help = parser_.helpText();
+      help.replace(QLatin1String("<executable_name>"), QLatin1String("tavi"));
+      std::fputs(help.toLocal8Bit().constData(), stdout);
       return 0;
     }
     if (parser_.isSet(version_)) {
       const std::string_view version = tavi::ProductVersion();
       std::printf("tavi %.*s\n", static_cast<int>(version.size()), version.data());
       return 0;
+    }
+    bool platform_given = false;
+    for (const QString& name : parser_.unknownOptionNames()) {
+      if (!IsWindowSystemOption(name)) {
+        Fail("unknown option '" + name + "'");
+        return 2;
+      }
+      platform_given = platform_given || name == QLatin1String("platform");
+    }
+    // Without a display the window system would end the program with an abort.
+    const auto set = [](const char* name) {
+      const char* value = std::getenv(name);
+      return value != nullptr && *value != '\0';
+    };
+    if (!platform_given && !set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM")) {
+      std::fputs(
+          "tavi: there is no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
+          "is set); tavi-cli does the same operations in a terminal\n",
+          stderr);
+      return 1;
     }
     return -1;
   }
@@ -87,6 +115,32 @@ class CommandLine {
   }
 
  private:
+  // The options QApplication takes for itself (Qt's platform and widget options).
+  static bool IsWindowSystemOption(const QString& name) {
+    static constexpr const char* kNames[] = {"platform",      "platformpluginpath",
+                                             "platformtheme", "plugin",
+                                             "qmljsdebugger", "qwindowgeometry",
+                                             "qwindowicon",   "qwindowtitle",
+                                             "reverse",       "session",
+                                             "display",       "geometry",
+                                             "style",         "stylesheet",
+                                             "widgetcount",   "nograb",
+                                             "dograb",        "sync",
+                                             "name",          "title",
+                                             "visual",        "ncols",
+                                             "cmap",          "fn",
+                                             "font",          "bg",
+                                             "background",    "fg",
+                                             "foreground",    "btn",
+                                             "button",        "im",
+                                             "inputstyle",    "graphicssystem",
+                                             "testability"};
+    for (const char* known : kNames) {
+      if (name == QLatin1String(known)) return true;
+    }
+    return false;
+  }
+
   static bool Fail(const QString& why) {
     std::fprintf(stderr, "tavi: %s (see tavi --help)\n", why.toLocal8Bit().constData());
     return false;

@@ -13,6 +13,7 @@
 #include "app/dialog_builder.h"
 #include "app/get_report_dialog.h"
 #include "app/qt_messages.h"
+#include "config/port_settings.h"
 #include "connection/printer_connection.h"
 #include "platform/file_io.h"
 #include "resources/constants.h"
@@ -78,7 +79,6 @@ MainDialog::MainDialog(PrinterConnection& connection, FileChooser& chooser, Oper
 
   version_text_ = std::string(ProductVersion());
   setWindowTitle(ToQString(kAppName) + QLatin1Char(' ') + ToQString(version_text_));
-  development_text_.clear();
   EnableCommands(true);
 }
 
@@ -95,8 +95,13 @@ void MainDialog::EnableCommands(bool enable) {
   }
   all_option_ = 0;
   if (all != nullptr) all->setChecked(all_option_ != 0);
+  // The top line says which printer the buttons talk to (the template keeps it empty).
   if (auto* label = FindControlAs<QLabel>(*this, kIdDevelopmentLabel)) {
-    label->setText(ToQString(development_text_));
+    const PortSettings& settings = connection_.settings();
+    const QString brief = ToQString(PrinterBrief(settings));
+    label->setText(label->fontMetrics().elidedText(brief, Qt::ElideMiddle, label->width()));
+    label->setToolTip(ToQString(PrinterSummary(settings)));
+    label->setAccessibleName(label->toolTip());
   }
 }
 
@@ -165,12 +170,14 @@ bool MainDialog::OnSysCommand(unsigned id) {
 }
 
 void MainDialog::RebuildContextMenu(std::string_view about_text) {
-  about_text_ = std::string(about_text);
+  // `about_text` may view about_text_ itself: copy it first, then read only the member.
+  std::string text(about_text);
+  about_text_ = std::move(text);
   context_menu_->clear();
   save_trace_ = nullptr;
-  if (!about_text.empty()) {
+  if (!about_text_.empty()) {
     context_menu_->addSeparator();
-    QAction* about = context_menu_->addAction(ToQString(about_text));
+    QAction* about = context_menu_->addAction(ToQString(about_text_));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); });
   }
   if (trace_memory_ != nullptr) {

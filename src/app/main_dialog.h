@@ -47,7 +47,8 @@ class MainDialog : public QDialog {
   int all_option() const { return all_option_; }
 
   // Enables or disables the command buttons 1000..1005 and Exit; check box 1015 stays disabled
-  // and hidden, the all option becomes 0 and label 1021 shows the (empty) development text.
+  // and hidden, the all option becomes 0 and label 1021 names the printer the operations talk to
+  // (port, host, family; the whole sentence as its tool tip).
   void EnableCommands(bool enable);
 
   void OnSelectPort();
@@ -93,7 +94,6 @@ class MainDialog : public QDialog {
   TraceMemory* trace_memory_ = nullptr;
   QAction* save_trace_ = nullptr;
   int all_option_ = 0;
-  std::string development_text_;
   std::string version_text_;
   PrinterConnection& connection_;
   FileChooser& chooser_;

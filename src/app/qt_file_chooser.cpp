@@ -29,4 +29,8 @@ std::string QtFileChooser::AskSaveFile(FileKind kind) {
   return Ask(kind, true);
 }
 
+void QtFileChooser::SaveFailed(FileKind kind) {
+  if (folders_ != nullptr) folders_->ForgetLast(kind);
+}
+
 }  // namespace tavi

@@ -21,6 +21,7 @@ class QtFileChooser : public FileChooser {
   std::string AskOpenFile(FileKind kind = FileKind::kOther) override;
   // Asks before replacing an existing file.
   std::string AskSaveFile(FileKind kind = FileKind::kOther) override;
+  void SaveFailed(FileKind kind) override;
 
  private:
   std::string Ask(FileKind kind, bool save);

@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <array>
 
@@ -11,6 +12,7 @@
 #include "app/found_printers_dialog.h"
 #include "app/qt_progress_dialog.h"
 #include "config/restart.h"
+#include "discovery/discover.h"
 #include "discovery/targets.h"
 #include "platform/seams.h"
 
@@ -195,9 +197,17 @@ void SelectPortDialog::OnFind() {
   if (!cancelled && held_result_ < 0) {
     FoundPrintersDialog pick(std::move(hosts), this);
     if (pick.exec() == QDialog::Accepted && pick.picked() != nullptr) {
-      rules_.PickFoundHost(discovery::AddressText(pick.picked()->address));
+      const discovery::FoundHost& found = *pick.picked();
+      const bool family_told = rules_.PickFoundHost(discovery::AddressText(found.address),
+                                                    discovery::MachineTypeOf(found));
       MirrorCombo();
       Mirror();
+      if (!family_told) {
+        const std::string_view text = discovery::kTextFamilyUnknown;
+        QMessageBox::information(
+            this, windowTitle(),
+            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+      }
     }
   }
   EndBusy(kIdFind);

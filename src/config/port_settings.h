@@ -7,7 +7,8 @@
 
 namespace tavi {
 
-// Port kinds: any other value makes every printer connection operation succeed without I/O.
+// Port kinds. Any other value (only a hand-edited settings file holds one) fails every
+// printer operation at its open.
 inline constexpr std::int32_t kPortParallel = 0;
 inline constexpr std::int32_t kPortNetwork = 1;
 inline constexpr std::int32_t kPortUsb = 2;
@@ -30,5 +31,16 @@ struct PortSettings {
 
   std::int32_t FamilyNumber() const { return machine_type + 1; }
 };
+
+// The family in the technician's words: "Type1", "Type2", or the family number of any other
+// machine type.
+std::string FamilyWords(std::int32_t machine_type);
+
+// The printer the operations will talk to, in one line for the main window, e.g.
+// "Printer: network, host 192.0.2.7, Type2".
+std::string PrinterSummary(const PortSettings& settings);
+// The same in a few words, for the main window's narrow top line: "192.0.2.7, Type2",
+// "USB, Type1", "Parallel, Type2", "Port 5?, Type2".
+std::string PrinterBrief(const PortSettings& settings);
 
 }  // namespace tavi

@@ -35,9 +35,15 @@ const std::string& RecentFolders::Folder(FileKind kind) const {
 void RecentFolders::Remember(FileKind kind, const std::string& chosen_path) {
   if (kind == FileKind::kOther || chosen_path.empty()) return;
   const std::string folder = std::filesystem::path(chosen_path).parent_path().string();
+  before_last_[Index(kind)] = folders_[Index(kind)];
   if (folder.empty() || folder == folders_[Index(kind)]) return;
   folders_[Index(kind)] = folder;
   changed_ = true;
+}
+
+void RecentFolders::ForgetLast(FileKind kind) {
+  if (kind == FileKind::kOther) return;
+  folders_[Index(kind)] = before_last_[Index(kind)];
 }
 
 bool RecentFolders::Save(const std::string& settings_path, FileError& error) const {

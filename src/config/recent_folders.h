@@ -21,6 +21,8 @@ class RecentFolders {
   const std::string& Folder(FileKind kind) const;
   // Remembers the folder that holds `chosen_path` (a full path from a file dialog).
   void Remember(FileKind kind, const std::string& chosen_path);
+  // Takes back the last Remember of `kind` (a save there failed): the folder before it returns.
+  void ForgetLast(FileKind kind);
 
   bool changed() const { return changed_; }
   // Writes the section into the settings file, keeping every other line of it. Nothing is
@@ -31,6 +33,7 @@ class RecentFolders {
  private:
   static constexpr std::size_t kKinds = 5;
   std::array<std::string, kKinds> folders_;
+  std::array<std::string, kKinds> before_last_;  // each kind's folder before its last Remember
   bool changed_ = false;
 };
 

@@ -82,11 +82,14 @@ void SelectPortRules::DeleteHost() {
   combo_.Select(s);
 }
 
-void SelectPortRules::PickFoundHost(const std::string& host) {
+bool SelectPortRules::PickFoundHost(const std::string& host, std::int32_t machine_type) {
   std::erase(combo_.entries, host);
   combo_.entries.insert(combo_.entries.begin(), host);
   combo_.Select(0);
   ClickPortRadio(kPortNetwork);
+  if (machine_type < 0 || machine_type >= kTypeRadioCount) return false;
+  ClickTypeRadio(machine_type);
+  return true;
 }
 
 void SelectPortRules::Ok() {

@@ -57,9 +57,11 @@ class SelectPortRules {
   void DeleteHost();
 
   // A printer that discovery found and the user picked: it enters the list as a typed host does
-  // on OK (at the front, selected) at once, an equal entry further down goes, and the port
-  // becomes the network, as a click on "via Network" makes it.
-  void PickFoundHost(const std::string& host);
+  // on OK (at the front, selected) at once, an equal entry further down goes, the port becomes
+  // the network, as a click on "via Network" makes it, and a `machine_type` of 0 or 1 (the
+  // family the printer told) marks its type radio. Returns false when the family could not be
+  // told (any other `machine_type`): the marked type then stays as the person chose it.
+  [[nodiscard]] bool PickFoundHost(const std::string& host, std::int32_t machine_type);
 
   // OK: the new host list (a typed name first and selected, then every entry) and the values read
   // back from the radio marks (-1 where none is marked).

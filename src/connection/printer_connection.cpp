@@ -35,12 +35,12 @@ Channel* PrinterConnection::ChannelFor(std::int32_t kind) {
 }
 
 void PrinterConnection::Report(const ChannelFailure& failure) {
-  if (trace_.on()) {
-    trace_.Event("conn", "message " + std::to_string(failure.message_id) + " \"" +
-                             std::string(LoadString(failure.message_id)) +
-                             "\": " + failure.details);
-  }
-  messages_.ShowMessage(failure.message_id, failure.details);
+  traced_messages_.ShowMessage(failure.message_id, failure.details);
+}
+
+std::string UnknownPortKindDetails(std::int32_t kind) {
+  return "The port kind in the settings is " + std::to_string(kind) +
+         "; it must be 0 (parallel port), 1 (network) or 2 (USB). Choose the port in Select Port.";
 }
 
 std::string PrinterConnection::PortWords(const Channel* channel) const {
@@ -50,7 +50,7 @@ std::string PrinterConnection::PortWords(const Channel* channel) const {
 }
 
 int PrinterConnection::NotOpenFailureId(int (Channel::*id)() const, int fallback) {
-  const Channel* channel = ChannelFor(settings_.port);
+  const Channel* channel = IsPortKind(settings_.port) ? ChannelFor(settings_.port) : nullptr;
   return channel != nullptr ? (channel->*id)() : fallback;
 }
 
@@ -62,7 +62,10 @@ bool PrinterConnection::Open() {
                              std::to_string(FamilyNumber()) + " (access code " +
                              (FamilyNumber() == 1 ? "A" : "B") + ")");
   }
-  if (!IsPortKind(kind)) return true;
+  if (!IsPortKind(kind)) {
+    Report({kIdsFailedToOpenPort, UnknownPortKindDetails(kind)});
+    return false;
+  }
   if (channel == nullptr) {
     Report({kIdsFailedToOpenPort, "No channel for this port kind is built into this program."});
     return false;
@@ -85,7 +88,6 @@ bool PrinterConnection::Write(std::span<const std::byte> bytes, Payload payload)
     return false;
   }
   if (trace_.on()) trace_.Event("conn", "write " + DescribePayload(bytes, payload));
-  if (!IsPortKind(settings_.port)) return true;
   if (open_channel_ == nullptr) {
     Report({NotOpenFailureId(&Channel::WriteFailureId, kIdsFailedToWrite),
             "The printer connection is not open."});
@@ -109,7 +111,6 @@ bool PrinterConnection::ReadReply(std::string& out) {
     trace_.Event("conn", "cancelled: no more replies are read");
     return false;
   }
-  if (!IsPortKind(settings_.port)) return true;
   if (open_channel_ == nullptr) {
     Report({NotOpenFailureId(&Channel::ReadFailureId, kIdsFailedToRead),
             "The printer connection is not open."});
@@ -137,8 +138,7 @@ bool PrinterConnection::Close() {
 
 bool PrinterConnection::ReopenAfterReset() {
   const std::int32_t kind = settings_.port;
-  if (!IsPortKind(kind)) return true;
-  const Channel* channel = ChannelFor(kind);
+  const Channel* channel = IsPortKind(kind) ? ChannelFor(kind) : nullptr;
   if (channel != nullptr && channel->AfterReset() == ResetPolicy::kWait) {
     traced_clock_.Sleep(kWaitResetMs);
     return true;

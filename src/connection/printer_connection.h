@@ -12,12 +12,16 @@
 #include "config/port_settings.h"
 #include "connection/channel.h"
 #include "trace/trace.h"
+#include "trace/traced_messages.h"
 
 namespace tavi {
 
 class Clock;
 class Messages;
 class ProgressDialog;
+
+// The details of "Failed to open port." for a port kind outside 0..2.
+std::string UnknownPortKindDetails(std::int32_t kind);
 
 class PrinterConnection {
  public:
@@ -30,7 +34,8 @@ class PrinterConnection {
   PrinterConnection(const PrinterConnection&) = delete;
   PrinterConnection& operator=(const PrinterConnection&) = delete;
 
-  // Opens the channel of the current port kind. Shows its message (104 or 107) on failure.
+  // Opens the channel of the current port kind. Shows its message (104 or 107) on failure; a
+  // port kind outside 0..2 (a hand-edited settings file) fails with 107 and says so.
   bool Open();
   // Fails at once without a message when the progress dialog was cancelled.
   // Otherwise sends the bytes; shows 105 or 108 on failure.
@@ -39,7 +44,7 @@ class PrinterConnection {
   bool Write(std::span<const std::byte> bytes, Payload payload = Payload::kBytes);
   bool Write(std::string_view text);
   // Fails at once without a message when cancelled. Otherwise fetches one reply text into
-  // `out` (left unchanged for a port kind outside 0..2); shows 104/105/106 or 109 on failure.
+  // `out`; shows 104/105/106 or 109 on failure.
   bool ReadReply(std::string& out);
   // Always true.
   bool Close();
@@ -56,7 +61,8 @@ class PrinterConnection {
   PortSettings& settings() { return settings_; }
   const PortSettings& settings() const { return settings_; }
   ProgressDialog& progress() { return progress_; }
-  Messages& messages() { return messages_; }
+  // Every message shown through here is also written to the trace.
+  Messages& messages() { return traced_messages_; }
   // The clock of every fixed wait; it writes each wait to the trace.
   Clock& clock() { return traced_clock_; }
 
@@ -78,6 +84,7 @@ class PrinterConnection {
   Clock& clock_;
   Trace trace_;
   TracedClock traced_clock_{clock_, trace_};
+  TracedMessages traced_messages_{messages_, trace_};
   ChannelFactory factory_;
   std::map<std::int32_t, std::unique_ptr<Channel>> channels_;
   Channel* open_channel_ = nullptr;

@@ -40,6 +40,15 @@ std::vector<FoundHost> Listed(const std::vector<FoundHost>& hosts, bool all) {
   return out;
 }
 
+std::int32_t MachineTypeOf(const FoundHost& host) {
+  for (std::size_t i = 0; i < std::size(kFamilyNames); ++i) {
+    if (!host.family_name.empty() && host.family_name == kFamilyNames[i]) {
+      return static_cast<std::int32_t>(i);
+    }
+  }
+  return -1;
+}
+
 std::string KindText(const FoundHost& host) {
   if (!host.family_name.empty()) return host.family_name;
   return host.family ? "family" : "other";

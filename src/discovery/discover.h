@@ -39,6 +39,14 @@ Discovered Discover(const DiscoverRequest& request, Clock& clock, ProgressDialog
 // The hosts to show: the family's printers, or every host with `all`.
 std::vector<FoundHost> Listed(const std::vector<FoundHost>& hosts, bool all);
 
+// Said when the printer picked from Find... did not tell its family.
+inline constexpr std::string_view kTextFamilyUnknown =
+    "The printer did not tell its family (Type1 or Type2); the family stays as chosen. Check it "
+    "before the next operation: a printer refuses the other family's access code.";
+
+// The machine type (0 for "Type1", 1 for "Type2") of a host whose family can be told, else -1.
+std::int32_t MachineTypeOf(const FoundHost& host);
+
 // What a host is, in a word: its family's name, "family" when that cannot be told, or "other".
 std::string KindText(const FoundHost& host);
 // One line: address, kind, sysName ("-" when empty) and sysDescr, separated by tabs.

@@ -81,6 +81,7 @@ FlowOutcome SaveBytes(std::span<const std::byte> bytes, FileKind kind, FileChoos
   if (path.empty()) return FlowOutcome::kCancelled;
   FileError error;
   if (!WriteFileAtomically(path, bytes, error)) {
+    chooser.SaveFailed(kind);
     messages.ShowFileError(error);
     return FlowOutcome::kFileWriteError;
   }
@@ -135,6 +136,7 @@ FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
 FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all) {
   const std::string path = chooser.AskOpenFile(FileKind::kParameterFile);
   if (path.empty()) return FlowOutcome::kCancelled;
+  connection.trace().Event("file", "parameter file " + PrintableText(path));
   std::vector<std::uint8_t> image;
   const FlowOutcome loaded = LoadParameterImage(path, connection.messages(), image,
                                                 &connection.progress(), &connection.clock());
@@ -165,6 +167,7 @@ FlowOutcome LoadFirmwareImage(const std::string& path, Messages& messages,
 FlowOutcome FirmwareUpgradeFlow(PrinterConnection& connection, FileChooser& chooser) {
   const std::string path = chooser.AskOpenFile(FileKind::kFirmwareImage);
   if (path.empty()) return FlowOutcome::kCancelled;
+  connection.trace().Event("file", "firmware file " + PrintableText(path));
   std::vector<std::uint8_t> image;
   const FlowOutcome loaded = LoadFirmwareImage(path, connection.messages(), image,
                                                &connection.progress(), &connection.clock());

@@ -80,6 +80,9 @@ class FileChooser {
   virtual std::string AskOpenFile(FileKind kind = FileKind::kOther) = 0;
   // The save form asks before it overwrites an existing file.
   virtual std::string AskSaveFile(FileKind kind = FileKind::kOther) = 0;
+  // The file just chosen to save a `kind` could not be written: a chooser that remembers folders
+  // goes back to the one it had before, so the next dialog does not start where saving fails.
+  virtual void SaveFailed(FileKind kind) { (void)kind; }
 };
 
 }  // namespace tavi

@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -19,9 +20,11 @@
 #include "app/found_printers_dialog.h"
 #include "app/qt_progress_dialog.h"
 #include "app/select_port_dialog.h"
+#include "discovery/discover.h"
 #include "discovery/targets.h"
 #include "e2e/e2e_support.h"
 #include "qt_env.h"
+#include "resources/constants.h"
 #include "sim/virtual_printer.h"
 #include "support/doubles.h"
 #include "ui_script.h"
@@ -68,6 +71,7 @@ PortSettings Settings() {
   s.port = kPortParallel;
   s.hosts = {"a", "b"};
   s.host_sel = 1;
+  s.machine_type = kMachineType1;
   return s;
 }
 
@@ -88,6 +92,7 @@ TEST(FindPrintersWindow, PickedPrinterEntersTheHostListAtTheFrontSelected) {
   QStringList after_pick;
   QString current_after_pick;
   bool network_marked = false;
+  bool type2_marked = false;
   // The list, once it runs: read it, click the first line, then OK.
   Poll([&] {
     auto* pick = qobject_cast<FoundPrintersDialog*>(QApplication::activeModalWidget());
@@ -106,10 +111,14 @@ TEST(FindPrintersWindow, PickedPrinterEntersTheHostListAtTheFrontSelected) {
     after_pick = Entries(window);
     current_after_pick = FindControlAs<QComboBox>(window, kIdHostCombo)->currentText();
     network_marked = FindControlAs<QAbstractButton>(window, kIdPortNetwork)->isChecked();
+    type2_marked = FindControlAs<QAbstractButton>(window, kIdType2)->isChecked();
     Press(FindControl(window, kIdOk));
   });
   ASSERT_EQ(window.exec(), QDialog::Accepted);
 
+  // Type1 was chosen; the printer picked is a Type2 and says so: its family is taken.
+  EXPECT_TRUE(type2_marked);
+  EXPECT_EQ(window.rules().machine_type_value(), kMachineType2);
   ASSERT_EQ(listed.size(), 1) << listed.join("|").toStdString();
   EXPECT_TRUE(listed[0].startsWith("127.0.0.235")) << listed[0].toStdString();
   EXPECT_TRUE(listed[0].contains("found-235"));
@@ -120,6 +129,44 @@ TEST(FindPrintersWindow, PickedPrinterEntersTheHostListAtTheFrontSelected) {
   EXPECT_EQ(window.rules().selected_index(), 0);
   EXPECT_EQ(window.rules().port_value(), kPortNetwork);
   EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(FindPrintersWindow, APrinterThatDoesNotTellItsFamilyKeepsTheChoiceAndSaysSo) {
+  sim::SimOptions untold;
+  untold.sys_object_id = std::string(kFamilyEnterpriseOid) + ".9.9";
+  auto printer = test::StartSnmpPrinter("127.0.0.239", kPort, untold);
+
+  test::RecordingMessages messages;
+  test::FakeClock clock;
+  SelectPortDialog window(Settings(), messages, clock, kPort);
+  window.SetDiscoveryRequest({{Addr("127.0.0.239")}, kPort, 0});
+
+  QString said;
+  bool picked = false;
+  Poll([&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* pick = qobject_cast<FoundPrintersDialog*>(modal); pick != nullptr && !picked) {
+      picked = true;
+      Press(pick->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok));
+      return false;
+    }
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      said = box->text();
+      Press(box->buttons().value(0));
+      return true;
+    }
+    return false;
+  });
+  QString host_after;
+  QTimer::singleShot(0, [&] {
+    Press(FindControl(window, kIdFind));
+    host_after = FindControlAs<QComboBox>(window, kIdHostCombo)->currentText();
+    Press(FindControl(window, kIdOk));
+  });
+  ASSERT_EQ(window.exec(), QDialog::Accepted);
+  EXPECT_EQ(host_after, QString("127.0.0.239"));
+  EXPECT_EQ(said.toStdString(), discovery::kTextFamilyUnknown);
+  EXPECT_EQ(window.rules().machine_type_value(), kMachineType1);
 }
 
 TEST(FindPrintersWindow, CancelInTheProgressWindowEndsTheSweepWithoutAList) {

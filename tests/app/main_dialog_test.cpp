@@ -56,15 +56,29 @@ class MainDialogTest : public ::testing::Test {
   std::unique_ptr<MainDialog> dialog_;
 };
 
-TEST_F(MainDialogTest, StartsIdleWithVersionTitleAndEmptyDevelopmentLabel) {
-  MainDialog& dialog = Make();
+TEST_F(MainDialogTest, StartsIdleWithVersionTitleAndNamesThePrinterUntilSelectPortChangesIt) {
+  MainDialog::Operations ops;
+  ops.select_port = [](MainDialog& d) {
+    PortSettings& settings = d.connection().settings();
+    settings.port = kPortNetwork;
+    settings.hosts = {"127.0.0.5", "127.0.0.6"};
+    settings.host_sel = 1;
+    settings.machine_type = kMachineType1;
+    return true;
+  };
+  MainDialog& dialog = Make(ops);
   EXPECT_EQ(dialog.windowTitle(), QString("Tavi 3.0"));
   EXPECT_EQ(dialog.version_text(), "3.0");
   EXPECT_TRUE(CommandsAre(true));
   EXPECT_TRUE(AllOptionOff());
   auto* label = FindControlAs<QLabel>(dialog, kIdDevelopmentLabel);
   ASSERT_NE(label, nullptr);
-  EXPECT_TRUE(label->text().isEmpty());
+  EXPECT_EQ(label->text(), QString("Parallel, Type2"));
+  EXPECT_EQ(label->toolTip(), QString("Printer: parallel port, Type2"));
+  ASSERT_TRUE(test::ShowOnScreen(dialog));
+  ClickControl(dialog, kIdSelectPort);
+  EXPECT_EQ(label->text(), QString("127.0.0.6, Type1"));
+  EXPECT_EQ(label->toolTip(), QString("Printer: network, host 127.0.0.6, Type1"));
   // No minimise or maximise box.
   EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);

@@ -210,12 +210,18 @@ TEST(Program, VersionAndHelpNeedNoDisplayAndBadPortsAreRefused) {
   EXPECT_EQ(RunWithoutDisplay("--version", out), 0);
   EXPECT_EQ(out, "tavi 3.0\n");
   EXPECT_EQ(RunWithoutDisplay("--help", out), 0);
+  EXPECT_EQ(out.rfind("Usage: tavi [options]", 0), 0u) << out;
   for (const char* option : {"--settings", "--lpd-port", "--snmp-port", "--version"}) {
     EXPECT_NE(out.find(option), std::string::npos) << option << " in\n" << out;
   }
   EXPECT_EQ(RunWithoutDisplay("-platform offscreen --lpd-port 70000", out), 2);
   EXPECT_NE(out.find("--lpd-port needs a port from 1 to 65535"), std::string::npos) << out;
   EXPECT_EQ(RunWithoutDisplay("-platform offscreen --no-such-option", out), 2);
+  // Without a display: a wrong option and a plain start end with a reason, not an abort.
+  EXPECT_EQ(RunWithoutDisplay("--bogus", out), 2);
+  EXPECT_NE(out.find("unknown option 'bogus'"), std::string::npos) << out;
+  EXPECT_EQ(RunWithoutDisplay("", out), 1);
+  EXPECT_NE(out.find("no display"), std::string::npos) << out;
 }
 
 }  // namespace

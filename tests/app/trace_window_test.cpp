@@ -3,6 +3,7 @@
 // context menu entry is chosen with the mouse; both files hold the failed operation's trace.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -60,6 +61,9 @@ TEST(TraceWindow, FailureMessageAndContextMenuSaveTheLastOperationsTrace) {
 
   QMessageBox* seen_box = nullptr;
   QString box_details;
+  QStringList menu_texts;
+  QString about_caption;
+  QString version_line;
   UiScript script;
   script
       .Then(
@@ -95,6 +99,7 @@ TEST(TraceWindow, FailureMessageAndContextMenuSaveTheLastOperationsTrace) {
           [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             for (QAction* action : menu->actions()) {
+              menu_texts.push_back(action->text());
               if (action->text() == QString::fromUtf8(kSaveTraceText.data())) {
                 EXPECT_TRUE(action->isEnabled());
                 ClickAt(*menu, menu->actionGeometry(action).center());
@@ -103,11 +108,45 @@ TEST(TraceWindow, FailureMessageAndContextMenuSaveTheLastOperationsTrace) {
           })
       .Then(
           "the trace saved from the menu", [&] { return std::filesystem::exists(from_menu); },
+          [&] {
+            QTest::mouseClick(dialog.windowHandle(), Qt::RightButton, Qt::NoModifier,
+                              QPoint(20, 20));
+          })
+      .Then(
+          "the context menu again",
+          [&] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; },
+          [&] {
+            // The About entry, rebuilt when the trace was attached, after an operation ran.
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAction* action : menu->actions()) {
+              if (action->text() == QString::fromUtf8(LoadString(kIdsAboutMenu).data())) {
+                ClickAt(*menu, menu->actionGeometry(action).center());
+              }
+            }
+          })
+      .Then(
+          "the About box", [&] { return QApplication::activeModalWidget() != &dialog; },
+          [&] {
+            QWidget* about = QApplication::activeModalWidget();
+            about_caption = about->windowTitle();
+            if (auto* line = FindControlAs<QLabel>(*about, kIdVersionText)) {
+              version_line = line->text();
+            }
+            ClickControl(*about, kIdOk);
+          })
+      .Then(
+          "the main dialog after About",
+          [&] { return QApplication::activeModalWidget() == &dialog; },
           [&] { ClickControl(dialog, kIdOk); });
   script.Start();
   dialog.exec();
   EXPECT_TRUE(script.finished()) << script.waiting_for();
 
+  // The menu offers About under its own words, and the box it opens shows the version.
+  EXPECT_TRUE(menu_texts.contains(QString::fromUtf8(LoadString(kIdsAboutMenu).data())))
+      << menu_texts.join('|').toStdString();
+  EXPECT_EQ(about_caption, QString("Version of Tavi"));
+  EXPECT_EQ(version_line, QString("3.0"));
   const std::string refused = "connect to 127.0.0.197 port 5515 (LPD): Connection refused";
   EXPECT_EQ(box_details.toStdString(), refused);
   const std::string first = ReadAll(from_message);
@@ -115,7 +154,7 @@ TEST(TraceWindow, FailureMessageAndContextMenuSaveTheLastOperationsTrace) {
   test::ExpectInOrder(first,
                       {"run   Tavi ", "Get Report", "conn  open: network, host '127.0.0.197'",
                        "lpd   connect to 127.0.0.197 port 5515 (LPD)", "lpd   failed: " + refused,
-                       "conn  message 104 \"Failed to connect.\""});
+                       "msg   message 104 \"Failed to connect.\""});
   // The menu's copy is the whole operation: the same start, then its end.
   EXPECT_TRUE(second.starts_with(first)) << second;
   test::ExpectInOrder(second, {"conn  close", "end   outcome: "});

@@ -157,6 +157,18 @@ TEST_F(CliPrinter, FirmwareOfAQuarterMegabyteArrivesWhole) {
   EXPECT_EQ(model().FirmwareSha256() + "\n", test::ReadAll(dir_ / "fw.sha"));
 }
 
+TEST_F(CliPrinter, HandEditedPortKindFailsEveryOperationInsteadOfClaimingSuccess) {
+  test::WriteAll(dir_ / "port5.ini", "[Port]\r\nPort=5\r\n");
+  test::WriteAll(dir_ / "fw.bin", "image");
+  for (const std::string& command : {"firmware " + Quote(dir_ / "fw.bin"), std::string("report")}) {
+    const CliRun run = RunCli(dir_, "--settings " + Quote(dir_ / "port5.ini") + " " + command);
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_EQ(run.out, "") << command;
+    EXPECT_THAT(run.err, ::testing::HasSubstr("Failed to open port.")) << command;
+    EXPECT_THAT(run.err, ::testing::HasSubstr("port kind in the settings is 5")) << command;
+  }
+}
+
 TEST_F(CliPrinter, TimeoutAgainstASilentAgentSaysTimedOutAndWhatWasWaiting) {
   sim::SnmpFaults silent;
   silent.silent = true;

@@ -9,6 +9,7 @@
 
 #include "config/save_at_exit.h"
 #include "config/settings_store.h"
+#include "files/maintenance_flows.h"
 #include "support/doubles.h"
 #include "support/peers.h"
 
@@ -57,6 +58,38 @@ TEST_F(RecentFoldersTest, EachKindKeepsItsFolderAcrossRunsBesideThePortSettings)
   // The same folder again is no change, so nothing is written.
   second.Remember(FileKind::kReport, "/home/tech/reports/other.txt");
   EXPECT_FALSE(second.changed());
+}
+
+// A chooser that remembers folders the way the windows' choosers do.
+class RememberingChooser : public test::ScriptedFileChooser {
+ public:
+  explicit RememberingChooser(RecentFolders& folders) : folders_(folders) {}
+  std::string AskSaveFile(FileKind kind) override {
+    std::string path = ScriptedFileChooser::AskSaveFile(kind);
+    folders_.Remember(kind, path);
+    return path;
+  }
+  void SaveFailed(FileKind kind) override { folders_.ForgetLast(kind); }
+
+ private:
+  RecentFolders& folders_;
+};
+
+TEST_F(RecentFoldersTest, AFolderWhereTheSaveFailedIsNotTheNextStart) {
+  RecentFolders folders;
+  folders.Remember(FileKind::kReport, (dir_ / "reports" / "old.txt").string());
+  RememberingChooser chooser(folders);
+  test::RecordingMessages messages;
+  // No file can be made under /proc: the report's save fails there, twice in a row.
+  chooser.save_answers = {"/proc/tavi-report.txt", "/proc/tavi-report-2.txt",
+                          (dir_ / "today.txt").string()};
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(SaveReportFlow("REPORT", chooser, messages), FlowOutcome::kFileWriteError);
+    EXPECT_EQ(folders.Folder(FileKind::kReport), (dir_ / "reports").string());
+  }
+  EXPECT_EQ(SaveReportFlow("REPORT", chooser, messages), FlowOutcome::kSuccess);
+  EXPECT_EQ(folders.Folder(FileKind::kReport), dir_.string());
+  EXPECT_EQ(messages.shown.size(), 2u);
 }
 
 TEST_F(RecentFoldersTest, ASaveThatFailsNamesTheFileAndTheCause) {

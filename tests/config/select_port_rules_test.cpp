@@ -160,7 +160,9 @@ TEST(SelectPortRulesTest, AFoundPrinterGoesToTheFrontSelectedOnceAndTheNetworkIs
   const PortSettings after =
       RunOk(Settings(kPortUsb, {"a", "10.0.0.7", "b"}, 2, 1), [](SelectPortRules& rules) {
         rules.combo().Type("typed");
-        rules.PickFoundHost("10.0.0.7");
+        // A family that cannot be told leaves the marked type alone.
+        EXPECT_FALSE(rules.PickFoundHost("10.0.0.7", -1));
+        EXPECT_EQ(rules.checked_type_radio(), 1);
         EXPECT_TRUE(rules.enables().host_combo);
         EXPECT_EQ(rules.combo().edit_text, "10.0.0.7");
       });

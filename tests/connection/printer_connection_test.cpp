@@ -37,18 +37,20 @@ struct Rig {
   std::unique_ptr<PrinterConnection> connection;
 };
 
-TEST(PrinterConnection, UnknownPortKindSucceedsWithoutAnyIo) {
+TEST(PrinterConnection, UnknownPortKindFailsAtOpenNamingTheValue) {
   Rig rig(5);
   std::string reply = "unchanged";
-  EXPECT_TRUE(rig.connection->Open());
-  EXPECT_TRUE(rig.connection->Write("GET REPORT"));
-  EXPECT_TRUE(rig.connection->ReadReply(reply));
+  EXPECT_FALSE(rig.connection->Open());
+  ASSERT_EQ(rig.messages.shown.size(), 1u);
+  EXPECT_EQ(rig.messages.shown[0].id, kIdsFailedToOpenPort);
+  EXPECT_NE(rig.messages.shown[0].details.find("port kind in the settings is 5"),
+            std::string::npos);
+  // Nothing claims to have reached a printer afterwards either.
+  EXPECT_FALSE(rig.connection->Write("GET REPORT"));
+  EXPECT_FALSE(rig.connection->ReadReply(reply));
   EXPECT_EQ(reply, "unchanged");
-  EXPECT_TRUE(rig.connection->ReopenAfterReset());
   EXPECT_TRUE(rig.connection->Close());
   EXPECT_EQ(rig.made, 0);
-  EXPECT_TRUE(rig.clock.sleeps.empty());
-  EXPECT_TRUE(rig.messages.shown.empty());
 }
 
 TEST(PrinterConnection, CancelledWriteAndReadFailSilentlyWithoutIo) {

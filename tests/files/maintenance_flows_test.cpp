@@ -13,6 +13,7 @@
 #include "resources/constants.h"
 #include "resources/strings.h"
 #include "support/doubles.h"
+#include "trace/trace_sinks.h"
 
 namespace tavi {
 namespace {
@@ -142,15 +143,23 @@ TEST_F(FlowTest, CorruptParameterFilesAreRefusedBeforeAnythingIsSent) {
   std::string flipped = good;
   flipped[0] = static_cast<char>(flipped[0] ^ 0x01);
   int case_number = 0;
+  TraceMemory trace;
+  connection_->set_trace(Trace(trace, clock_));
   for (const std::string& content : {std::string(), std::string("\x05", 1), flipped}) {
     const fs::path file = dir_ / ("bad" + std::to_string(case_number++));
     WriteAll(file, content);
     chooser_.open_answers = {file.string()};
     messages_.shown.clear();
+    trace.Clear();
     EXPECT_EQ(PutParametersFlow(*connection_, chooser_, false), FlowOutcome::kIllegalInput)
         << case_number;
     EXPECT_EQ(messages_.Ids(), std::vector<int>{kIdsIllegalParameterFile});
     EXPECT_EQ(channel_, nullptr) << "nothing may reach the printer";
+    // The trace says which file was refused, and with which message.
+    const std::string text = trace.Text();
+    EXPECT_NE(text.find("file  parameter file " + file.string()), std::string::npos) << text;
+    EXPECT_NE(text.find("msg   message 110 \"Illegal Parameter File.\""), std::string::npos)
+        << text;
   }
 }
 

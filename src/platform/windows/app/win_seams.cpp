@@ -54,4 +54,8 @@ std::string WinFileChooser::AskSaveFile(FileKind kind) {
   return Ask(kind, true);
 }
 
+void WinFileChooser::SaveFailed(FileKind kind) {
+  if (folders_ != nullptr) folders_->ForgetLast(kind);
+}
+
 }  // namespace tavi::win

@@ -28,6 +28,7 @@ class WinFileChooser final : public FileChooser {
 
   std::string AskOpenFile(FileKind kind = FileKind::kOther) override;
   std::string AskSaveFile(FileKind kind = FileKind::kOther) override;
+  void SaveFailed(FileKind kind) override;
 
  private:
   std::string Ask(FileKind kind, bool save);
