@@ -1,5 +1,6 @@
 #include "platform/windows/app/main_window.h"
 
+#include "config/port_settings.h"
 #include "connection/printer_connection.h"
 #include "files/head_rank.h"
 #include "files/maintenance_flows.h"
@@ -43,7 +44,8 @@ void MainWindow::EnableCommands(bool enable) {
   }
   all_option_ = 0;
   CheckDlgButton(hwnd(), kIdAllCheck, all_option_ != 0 ? BST_CHECKED : BST_UNCHECKED);
-  SetItemText(kIdDevelopmentLabel, development_text_);
+  // The top line names the printer the buttons talk to.
+  SetItemText(kIdDevelopmentLabel, PrinterBrief(connection_.settings()));
 }
 
 bool MainWindow::OnCommand(int id, int notification) {

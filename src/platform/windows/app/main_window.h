@@ -45,7 +45,6 @@ class MainWindow final : public NativeDialog {
   FileChooser& chooser_;
   std::uint16_t restart_snmp_port_;
   std::string version_text_;
-  std::string development_text_;
   int all_option_ = 0;
   bool busy_ = false;
   int held_result_ = -1;  // a close asked for while busy; -1 for none
