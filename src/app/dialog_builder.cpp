@@ -13,7 +13,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRect>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace tavi {
@@ -89,6 +91,56 @@ Qt::WindowFlags FrameFlags(const DialogTemplate& t) {
   return flags;
 }
 
+// Controls that Tab visits as one run: one control, the radio buttons of one group, or what a
+// group box frames. `area` is where the run sits on screen.
+struct TabUnit {
+  QRect area;
+  std::vector<QWidget*> members;  // in Tab order
+};
+
+// Rows from top to bottom, each row from left to right; a row holds the units whose top lies
+// above the middle of the row's first unit.
+std::vector<QWidget*> InScreenOrder(std::vector<TabUnit> units) {
+  std::stable_sort(units.begin(), units.end(),
+                   [](const TabUnit& a, const TabUnit& b) { return a.area.y() < b.area.y(); });
+  for (auto row = units.begin(); row != units.end();) {
+    const int middle = row->area.y() + row->area.height() / 2;
+    auto end =
+        std::find_if(row, units.end(), [middle](const TabUnit& u) { return u.area.y() >= middle; });
+    std::stable_sort(row, end,
+                     [](const TabUnit& a, const TabUnit& b) { return a.area.x() < b.area.x(); });
+    row = end;
+  }
+  std::vector<QWidget*> order;
+  for (const TabUnit& unit : units)
+    order.insert(order.end(), unit.members.begin(), unit.members.end());
+  return order;
+}
+
+// One unit per control, except that the radio buttons of one group make one unit together.
+std::vector<TabUnit> UnitsOf(const std::vector<QWidget*>& controls) {
+  std::vector<TabUnit> units;
+  std::vector<std::pair<const QButtonGroup*, std::vector<TabUnit>>> radio_groups;
+  for (QWidget* w : controls) {
+    const auto* radio = qobject_cast<QRadioButton*>(w);
+    const QButtonGroup* group = radio != nullptr ? radio->group() : nullptr;
+    if (group == nullptr) {
+      units.push_back(TabUnit{w->geometry(), {w}});
+      continue;
+    }
+    auto it = std::find_if(radio_groups.begin(), radio_groups.end(),
+                           [group](const auto& g) { return g.first == group; });
+    if (it == radio_groups.end()) it = radio_groups.insert(radio_groups.end(), {group, {}});
+    it->second.push_back(TabUnit{w->geometry(), {w}});
+  }
+  for (auto& [group, buttons] : radio_groups) {
+    QRect area;
+    for (const TabUnit& b : buttons) area = area.united(b.area);
+    units.push_back(TabUnit{area, InScreenOrder(std::move(buttons))});
+  }
+  return units;
+}
+
 }  // namespace
 
 QFont DialogFont(const DialogTemplate& t) {
@@ -153,18 +205,21 @@ void OrderTabsByPosition(QWidget& dialog) {
   for (QWidget* w : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     if ((w->focusPolicy() & Qt::TabFocus) != 0) controls.push_back(w);
   }
-  std::stable_sort(controls.begin(), controls.end(),
-                   [](const QWidget* a, const QWidget* b) { return a->y() < b->y(); });
-  // A row: the controls whose top lies above the middle of the row's first control.
-  for (auto row = controls.begin(); row != controls.end();) {
-    const int middle = (*row)->y() + (*row)->height() / 2;
-    auto end =
-        std::find_if(row, controls.end(), [middle](const QWidget* w) { return w->y() >= middle; });
-    std::stable_sort(row, end, [](const QWidget* a, const QWidget* b) { return a->x() < b->x(); });
-    row = end;
+  // The controls a group box frames are one sequence, placed where the box is.
+  std::vector<TabUnit> units;
+  for (QGroupBox* box : dialog.findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly)) {
+    std::vector<QWidget*> framed;
+    std::erase_if(controls, [&](QWidget* w) {
+      if (!box->geometry().contains(w->geometry().topLeft())) return false;
+      framed.push_back(w);
+      return true;
+    });
+    if (!framed.empty()) units.push_back(TabUnit{box->geometry(), InScreenOrder(UnitsOf(framed))});
   }
-  for (std::size_t i = 1; i < controls.size(); ++i) {
-    QWidget::setTabOrder(controls[i - 1], controls[i]);
+  for (TabUnit& unit : UnitsOf(controls)) units.push_back(std::move(unit));
+  const std::vector<QWidget*> order = InScreenOrder(std::move(units));
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    QWidget::setTabOrder(order[i - 1], order[i]);
   }
 }
 

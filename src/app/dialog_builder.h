@@ -26,7 +26,8 @@ BaseUnits BaseUnitsOf(const QFont& font);
 BaseUnits BuildDialog(QDialog& dialog, const DialogTemplate& t);
 
 // Tab order of the dialog's controls as they appear on screen: rows from top to bottom, each
-// row from left to right. BuildDialog applies it.
+// row from left to right. What a group box frames is one run, in the same order inside, taken
+// where the box stands; so are the radio buttons of one group. BuildDialog applies it.
 void OrderTabsByPosition(QWidget& dialog);
 
 // The object name of a template's icon area.

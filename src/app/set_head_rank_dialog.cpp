@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 #include <cstddef>
 
 #include "app/dialog_builder.h"
@@ -10,6 +11,22 @@
 
 namespace tavi {
 namespace {
+
+// A rank field takes rank characters only: a key or a pasted text with anything else is refused
+// as it is typed.
+class RankCharacterValidator final : public QValidator {
+ public:
+  using QValidator::QValidator;
+
+  State validate(QString& input, int& /*pos*/) const override {
+    for (const QChar c : input) {
+      if (c.unicode() >= 0x80 || !IsRankCharacter(static_cast<char>(c.unicode()))) {
+        return Invalid;
+      }
+    }
+    return Acceptable;
+  }
+};
 
 QLineEdit* RankEdit(const QWidget& dialog, std::size_t field) {
   return FindControlAs<QLineEdit>(dialog, kIdRankField1 + static_cast<int>(field));
@@ -26,6 +43,9 @@ SetHeadRankDialog::SetHeadRankDialog(FileChooser& chooser, Messages& messages, Q
     heads->setCurrentIndex(0);
     // The template's height includes the dropped-down list; the closed box is one line high.
     heads->resize(heads->width(), heads->sizeHint().height());
+  }
+  for (std::size_t i = 0; i < kHeadRankFieldCount; ++i) {
+    if (QLineEdit* edit = RankEdit(*this, i)) edit->setValidator(new RankCharacterValidator(edit));
   }
   ShowFields();
   if (auto* reference = FindControlAs<QPushButton>(*this, kIdReference)) {

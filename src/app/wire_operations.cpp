@@ -6,7 +6,6 @@
 #include "app/select_port_dialog.h"
 #include "app/set_head_rank_dialog.h"
 #include "connection/printer_connection.h"
-#include "files/head_rank.h"
 #include "files/maintenance_flows.h"
 #include "protocol/operations.h"
 
@@ -32,7 +31,8 @@ MainDialog::Operations WireOperations(std::uint16_t restart_snmp_port) {
     // A new window each time, so every opening starts from the defaults and head "1".
     SetHeadRankDialog window(d.file_chooser(), d.connection().messages(), &d);
     if (window.exec() != QDialog::Accepted) return false;
-    return SetHeadRank(d.connection(), window.head_index(), BuildHeadRankString(window.fields()));
+    return SetTypedHeadRankFlow(d.connection(), window.head_index(), window.fields()) ==
+           FlowOutcome::kSuccess;
   };
   operations.firmware_upgrade = [](MainDialog& d) {
     return FirmwareUpgradeFlow(d.connection(), d.file_chooser()) == FlowOutcome::kSuccess;

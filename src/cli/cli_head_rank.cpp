@@ -1,6 +1,8 @@
 // set-head-rank: the rank from the command line or a head rank file, checked before anything is
 // sent.
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "cli/cli_commands.h"
 #include "cli/cli_outcome.h"
@@ -25,7 +27,13 @@ int LoadHeadRank(const Invocation& invocation, CliMessages& messages, std::strin
     messages.ShowMessage(kIdsIllegalHeadRankFile);
     return kExitUsage;
   }
-  head_rank = BuildHeadRankString(fields);
+  // Whichever way the fields came, only a rank that passes as a head rank line is sent.
+  std::optional<std::string> checked = TypedHeadRankString(fields);
+  if (!checked) {
+    messages.ShowMessage(kIdsIllegalHeadRankFile);
+    return kExitUsage;
+  }
+  head_rank = std::move(*checked);
   return kExitSuccess;
 }
 

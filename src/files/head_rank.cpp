@@ -90,4 +90,10 @@ std::string BuildHeadRankString(const HeadRankFields& fields) {
          fields.f[5];
 }
 
+std::optional<std::string> TypedHeadRankString(const HeadRankFields& fields) {
+  std::string head_rank = BuildHeadRankString(fields);
+  if (!IsValidHeadRankLine(head_rank, /*spaced=*/true)) return std::nullopt;
+  return head_rank;
+}
+
 }  // namespace tavi

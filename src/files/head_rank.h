@@ -62,4 +62,9 @@ HeadRankLoad LoadHeadRankText(std::string_view file_text, HeadRankFields& fields
 // F1 + F2 + F3 + " " + F4 + F5 + " " + F6, each field exactly as it is (no filler, no escaping).
 std::string BuildHeadRankString(const HeadRankFields& fields);
 
+// The head rank string of fields typed by hand, when it would pass as a spaced head rank line
+// (within the fields' limits: every field full and of rank characters only). nullopt otherwise;
+// such a rank is refused with "Illegal Head Rank File." and nothing reaches the printer.
+[[nodiscard]] std::optional<std::string> TypedHeadRankString(const HeadRankFields& fields);
+
 }  // namespace tavi

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "connection/printer_connection.h"
@@ -203,6 +205,17 @@ FlowOutcome ReferenceHeadRankFlow(HeadRankFields& fields, FileChooser& chooser, 
   }
   messages.ShowMessage(kIdsIllegalHeadRankFile);
   return FlowOutcome::kIllegalInput;
+}
+
+FlowOutcome SetTypedHeadRankFlow(PrinterConnection& connection, int head_index,
+                                 const HeadRankFields& fields) {
+  const std::optional<std::string> head_rank = TypedHeadRankString(fields);
+  if (!head_rank) {
+    connection.messages().ShowMessage(kIdsIllegalHeadRankFile);
+    return FlowOutcome::kIllegalInput;
+  }
+  return SetHeadRank(connection, head_index, *head_rank) ? FlowOutcome::kSuccess
+                                                         : FlowOutcome::kFailed;
 }
 
 }  // namespace tavi

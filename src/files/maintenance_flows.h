@@ -57,6 +57,11 @@ FlowOutcome SaveReportFlow(std::string_view report, FileChooser& chooser, Messag
 // a FIFO may be read: the progress window's Cancel ends its wait; without, it is refused.
 FlowOutcome ReferenceHeadRankFlow(HeadRankFields& fields, FileChooser& chooser, Messages& messages,
                                   ProgressDialog* progress = nullptr);
+// Set: sends the six fields typed in the Set Head Rank window for the head at `head_index`.
+// A rank that would not pass as a head rank line is refused with "Illegal Head Rank File."
+// before the printer is contacted (kIllegalInput).
+FlowOutcome SetTypedHeadRankFlow(PrinterConnection& connection, int head_index,
+                                 const HeadRankFields& fields);
 
 // Inputs are read under watch: a source that keeps the read waiting, or a read that takes
 // longer than this, shows the progress window, whose Cancel then ends the read.

@@ -83,7 +83,7 @@ TEST_F(KeyboardTest, MainDialogTabsTopToBottomAndReturnPressesTheFocusedButton) 
   EXPECT_TRUE(dialog.isHidden());
 }
 
-TEST_F(KeyboardTest, SelectPortTabsRowByRowAndTheFamilyIsChosenByKeyboard) {
+TEST_F(KeyboardTest, SelectPortTabsInScreenOrderAndTheFamilyIsChosenByKeyboard) {
   PortSettings settings;
   settings.port = kPortNetwork;
   settings.hosts = {"a", "b"};
@@ -103,7 +103,8 @@ TEST_F(KeyboardTest, SelectPortTabsRowByRowAndTheFamilyIsChosenByKeyboard) {
         EXPECT_EQ(Focused(), QString::number(kIdType2));
         PressKey(Qt::Key_Up);
         EXPECT_EQ(Focused(), QString::number(kIdType1));
-        TabThrough(2);  // Find... sits above the port group's stop
+        // The family, then the port group: its radio buttons are one stop, whichever is marked.
+        TabThrough(1);
         EXPECT_EQ(Focused(), QString::number(kIdPortNetwork));
         PressKey(Qt::Key_Up);
         EXPECT_EQ(Focused(), QString::number(kIdPortParallel));
@@ -115,7 +116,9 @@ TEST_F(KeyboardTest, SelectPortTabsRowByRowAndTheFamilyIsChosenByKeyboard) {
   script.Start();
   EXPECT_EQ(window.exec(), QDialog::Accepted);
   EXPECT_TRUE(script.finished()) << script.waiting_for();
-  EXPECT_EQ(order, (QStringList{"2", "1017", "1010", "1005", "1006", "1007", "1008", "1", "2"}));
+  // On screen: the family, the port group, "Find..." beside its first button, the host row
+  // left to right, then OK and Cancel.
+  EXPECT_EQ(order, (QStringList{"2", "1017", "1005", "1010", "1006", "1007", "1008", "1", "2"}));
   PortSettings result = settings;
   window.rules().ApplyTo(result);
   EXPECT_EQ(result.machine_type, kMachineType1);

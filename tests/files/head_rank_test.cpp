@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace tavi {
 namespace {
@@ -139,6 +141,28 @@ TEST(HeadRankString, JoinsFieldsWithoutFiller) {
   EXPECT_EQ(BuildHeadRankString(short_fields), "a bc ");
   for (std::size_t i = 0; i < kHeadRankFieldCount; ++i) {
     EXPECT_EQ(kHeadRankDefaults[i].size(), kHeadRankMaxLengths[i]) << i;
+  }
+}
+
+TEST(HeadRankString, TypedFieldsPassOnlyAsALegalSpacedLine) {
+  EXPECT_EQ(TypedHeadRankString(HeadRankFields{}), std::optional<std::string>(kSpaced));
+  HeadRankFields lower;
+  lower.f = {"abcdefg", "HIJKLMN", "q", "12345", "%*+-.::", "0a0b0c"};
+  EXPECT_EQ(TypedHeadRankString(lower),
+            std::optional<std::string>("abcdefgHIJKLMNq 12345%*+-.:: 0a0b0c"));
+  // What a typed rank must not be: anything a head rank file line could not hold.
+  const std::pair<std::size_t, std::string> refused[] = {
+      {0, "7BZ3E3"},           // one character short
+      {5, ""},                 // an empty field
+      {3, "2100YY"},           // one too many: the spaces move
+      {0, "A\"B_\xC3\xA9x"},  // a quote, an underscore and UTF-8 in 7 bytes
+      {4, "012VTT\t"},         // a tab
+      {2, " "},                // a space where a rank character belongs
+  };
+  for (const auto& [field, text] : refused) {
+    HeadRankFields typed;
+    typed.f[field] = text;
+    EXPECT_EQ(TypedHeadRankString(typed), std::nullopt) << field << ": " << text;
   }
 }
 

@@ -3,6 +3,8 @@
 #include <richedit.h>
 
 #include <array>
+#include <cstddef>
+#include <string>
 
 #include "config/restart.h"
 #include "files/maintenance_flows.h"
@@ -16,6 +18,28 @@ namespace {
 constexpr std::array<int, kPortRadioCount> kPortRadioIds = {kIdPortParallel, kIdPortNetwork,
                                                             kIdPortUsb};
 constexpr std::array<int, kTypeRadioCount> kTypeRadioIds = {kIdType1, kIdType2};
+
+// Typing into a rank field keeps only rank characters (a pasted text too): whatever else came
+// in is taken out again at once, and the caret stays where the typing was. Setting the text
+// notifies once more, and then nothing is left to take out.
+void KeepRankCharacters(HWND edit) {
+  const int length = GetWindowTextLengthW(edit);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), length + 1)));
+  DWORD caret = 0;
+  SendMessageW(edit, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+  std::wstring kept;
+  DWORD kept_caret = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (c >= 0x80 || !IsRankCharacter(static_cast<char>(c))) continue;
+    kept.push_back(c);
+    if (i < caret) ++kept_caret;
+  }
+  if (kept.size() == text.size()) return;
+  SetWindowTextW(edit, kept.c_str());
+  SendMessageW(edit, EM_SETSEL, kept_caret, kept_caret);
+}
 
 template <std::size_t N>
 void MarkRadios(HWND dialog, const std::array<int, N>& ids, int index, bool enable) {
@@ -199,6 +223,10 @@ void SetHeadRankWindow::ShowFields() const {
 }
 
 bool SetHeadRankWindow::OnCommand(int id, int notification) {
+  if (id >= kIdRankField1 && id <= kIdRankField6 && notification == EN_CHANGE) {
+    KeepRankCharacters(Item(id));
+    return true;
+  }
   if (id == kIdReference && notification == BN_CLICKED) {
     ReadFields();
     // The flow leaves the fields untouched unless the file's head rank line was legal.

@@ -111,7 +111,8 @@ void MainWindow::RunOperation(int id) {
       // A new window each time, so every opening starts from the defaults and head "1".
       SetHeadRankWindow window(chooser_, c.messages());
       if (window.RunModal(hwnd()) != IDOK) return;
-      (void)SetHeadRank(c, window.head_index(), BuildHeadRankString(window.fields()));
+      // A rank that would not pass as a head rank line is refused before the printer is reached.
+      (void)SetTypedHeadRankFlow(c, window.head_index(), window.fields());
       return;
     }
     case kIdFirmwareUpgrade:
