@@ -62,6 +62,8 @@ class HostMessages final : public Messages {
  public:
   void ShowMessage(int id, std::string_view details = {}) override;
   void ShowFileError(const FileError& error) override;
+  // A step the time-out ended: its details say what was waiting.
+  void NoteCancelled(int id, std::string_view details) override { ShowMessage(id, details); }
   bool failed() const { return failed_; }
   bool done() const { return done_; }
   // Moves the failure into `result`.
