@@ -74,12 +74,14 @@ void WinProgressDialog::DrawStatus() {
   SetWindowTextW(status_, status_text_.c_str());
   const bool has_text = !status_text_.empty();
   if (has_text == had_text) return;
-  // The window grows to hold the label, and shrinks back when it says nothing.
+  // The window grows to hold the label, and shrinks back when it says nothing; it stays centred
+  // over the window that started the operation: half the change goes up.
   RECT frame{};
   GetWindowRect(hwnd(), &frame);
   const int height = template_height_ + (has_text ? status_height_ : 0);
-  SetWindowPos(hwnd(), nullptr, 0, 0, frame.right - frame.left, height,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int change = height - (frame.bottom - frame.top);
+  SetWindowPos(hwnd(), nullptr, frame.left, frame.top - change / 2, frame.right - frame.left,
+               height, SWP_NOZORDER | SWP_NOACTIVATE);
   ShowWindow(status_, has_text ? SW_SHOWNA : SW_HIDE);
 }
 
