@@ -105,10 +105,12 @@ void CliProgress::Draw() {
     std::fprintf(bar_, "%s\n", quiet.c_str());
   }
   // While nothing is known yet the bar says so instead of standing at 0 %.
+  const std::string status = state_.StatusText();
   std::string line = "[";
   if (state_.waiting()) {
     line.append(static_cast<std::size_t>(kBarWidth), ' ');
-    line += "] waiting";
+    line += ']';
+    if (status.empty()) line += " waiting";
   } else {
     const int permille = state_.permille();
     const int filled = permille * kBarWidth / 1000;
@@ -118,7 +120,6 @@ void CliProgress::Draw() {
     line += std::to_string(permille / 10);
     line += '%';
   }
-  const std::string status = state_.StatusText();
   if (!status.empty()) {
     line += ' ';
     line += status;
