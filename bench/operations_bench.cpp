@@ -36,6 +36,8 @@ class NullProgress : public tavi::ProgressDialog {
   void SetProgressPos(std::int32_t) override {}
   bool IsCancelled() const override { return false; }
   void PumpMessages(bool) override {}
+  void SetPrinter(std::string_view) override {}
+  void SetStep(const tavi::ProgressStep&) override {}
 };
 
 class QuietMessages : public tavi::Messages {

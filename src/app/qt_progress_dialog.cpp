@@ -1,6 +1,7 @@
 #include "app/qt_progress_dialog.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <cstdint>
@@ -10,13 +11,73 @@
 
 namespace tavi {
 
+namespace {
+
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// How often the status label is brought up to date while nothing else moves.
+constexpr int kTickMs = 250;
+
+}  // namespace
+
 QtProgressDialog::QtProgressDialog(QWidget* parent) : QDialog(parent) {
-  BuildDialog(*this, *FindDialogTemplate(kDlgProgress));
+  const DialogTemplate& t = *FindDialogTemplate(kDlgProgress);
+  const BaseUnits base = BuildDialog(*this, t);
   setModal(false);
   if (auto* cancel = FindControlAs<QPushButton>(*this, kIdCancel)) {
     connect(cancel, &QPushButton::clicked, this, &QtProgressDialog::reject);
   }
+  // The status label spans the bar's width, below the Cancel button.
+  template_height_ = height();
+  const ControlTemplate* bar = t.Find(kIdProgressBar);
+  const PixelRect r = bar != nullptr ? DialogUnitsToPixels(*bar, base) : PixelRect{};
+  status_ = new QLabel(this);
+  status_->setObjectName(kProgressStatusName);
+  status_->setWordWrap(true);
+  status_->setGeometry(r.x, template_height_, r.width, 0);
+  status_->hide();
+  ticker_.setInterval(kTickMs);
+  connect(&ticker_, &QTimer::timeout, this, [this] { DrawStatus(); });
   Draw();
+}
+
+void QtProgressDialog::SetPrinter(std::string_view words) {
+  state_.SetPrinter(words);
+  DrawStatus();
+}
+
+void QtProgressDialog::SetStep(const ProgressStep& step) {
+  state_.SetStep(step);
+  DrawStatus();
+}
+
+QString QtProgressDialog::StatusText() const {
+  return status_ != nullptr && status_->isVisibleTo(this) ? status_->text() : QString();
+}
+
+void QtProgressDialog::DrawStatus() {
+  if (status_ == nullptr) return;
+  std::string text = state_.StatusText();
+  const std::string quiet = state_.QuietText();
+  if (!quiet.empty()) text += "\n" + quiet;
+  const QString shown = ToQString(text);
+  if (shown == status_->text() && status_->isVisibleTo(this) == !shown.isEmpty()) return;
+  status_->setText(shown);
+  // The window grows to hold what the label says, and shrinks back when it says nothing.
+  int grow = 0;
+  if (!shown.isEmpty()) {
+    const int height = status_->heightForWidth(status_->width());
+    status_->setFixedHeight(height);
+    grow = height + status_->x();
+  }
+  status_->setVisible(!shown.isEmpty());
+  // Centred as before over the window that started the operation: half the change goes up.
+  const int change = template_height_ + grow - height();
+  if (change == 0) return;
+  if (isVisible()) move(x(), y() - change / 2);
+  setFixedHeight(template_height_ + grow);
 }
 
 void QtProgressDialog::PlaceOver(QWidget* starter) {
@@ -39,6 +100,11 @@ void QtProgressDialog::Show(bool show) {
   if (show && !state_.visible()) PlaceOver(WorkingWindow());
   if (!state_.RequestShow(show)) return;
   Draw();
+  if (show) {
+    ticker_.start();
+  } else {
+    ticker_.stop();
+  }
   setVisible(show);
   if (show) {
     raise();
@@ -66,6 +132,7 @@ void QtProgressDialog::PumpMessages(bool /*stop_at_socket*/) {
 }
 
 void QtProgressDialog::Draw() {
+  DrawStatus();
   auto* bar = FindControlAs<QProgressBar>(*this, kIdProgressBar);
   if (bar == nullptr) return;
   if (state_.waiting()) {
@@ -81,7 +148,10 @@ void QtProgressDialog::ReturnActivation() {
 }
 
 void QtProgressDialog::reject() {
-  if (state_.Cancel()) Draw();
+  if (state_.Cancel()) {
+    ticker_.stop();
+    Draw();
+  }
   QDialog::reject();  // hides the window; not a show request, so the flag stays set
   ReturnActivation();
 }

@@ -3,6 +3,10 @@
 // (button, Space or Return on it, Escape, the close box) sets it and hides the window without
 // clearing it, so every later write and read fails until the next show request.
 //
+// Below the template's bar and Cancel, one label says what the operation is doing (the printer,
+// the step, the time since the show) and, after a long silence, what usually causes it; the
+// window grows to hold it while it has something to say.
+//
 // A show request places the window over the window that started the operation (the running
 // modal window, else the active one) as its child: it is then centred over it, stays above it,
 // has no taskbar entry of its own, and takes input while that window runs modally.
@@ -10,11 +14,17 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QTimer>
 
 #include "platform/progress_state.h"
 #include "platform/seams.h"
 
+class QLabel;
+
 namespace tavi {
+
+// The object name of the status label (it has no id in the template).
+inline constexpr const char* kProgressStatusName = "status";
 
 class QtProgressDialog : public QDialog, public ProgressDialog {
   Q_OBJECT
@@ -31,8 +41,14 @@ class QtProgressDialog : public QDialog, public ProgressDialog {
   // Runs every pending event; our socket layer posts no notifications, so `stop_at_socket` has
   // nothing to stop at.
   void PumpMessages(bool stop_at_socket) override;
+  void SetPrinter(std::string_view words) override;
+  void SetStep(const ProgressStep& step) override;
 
+  // The elapsed time and the quiet hint are read from `clock` (null: the system's steady time).
+  void set_clock(Clock* clock) { state_.set_clock(clock); }
   const ProgressState& state() const { return state_; }
+  // The status label's text as shown now.
+  QString StatusText() const;
 
   // Cancel button, Escape and the close box.
   void reject() override;
@@ -40,12 +56,18 @@ class QtProgressDialog : public QDialog, public ProgressDialog {
  private:
   // Makes `starter` the window's parent (while hidden); nothing for null or itself.
   void PlaceOver(QWidget* starter);
-  // Puts the state into the bar: a busy bar while waiting, else the range and position.
+  // Puts the state into the bar (a busy bar while waiting, else the range and position) and
+  // into the status label.
   void Draw();
+  void DrawStatus();
   // Gives the keyboard back to the window the operation runs in.
   void ReturnActivation();
 
   ProgressState state_;
+  QLabel* status_ = nullptr;
+  int template_height_ = 0;
+  // Keeps the elapsed time current while a long step gives no news.
+  QTimer ticker_;
   QPointer<QWidget> starter_;
   QMetaObject::Connection starter_gone_;
 };

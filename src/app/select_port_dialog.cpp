@@ -153,7 +153,8 @@ void SelectPortDialog::OnRestart() {
   {
     // A progress window of Restart's own, apart from the printer connection's, over this one.
     QtProgressDialog progress(this);
-    RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, snmp_port_);
+    progress.set_clock(&clock_);
+    RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, snmp_port_, trace_);
   }
   EndBusy(kIdRestart);
 }
@@ -219,8 +220,9 @@ void SelectPortDialog::accept() {
 }
 
 bool RunSelectPort(PortSettings& settings, Messages& messages, Clock& clock,
-                   std::uint16_t snmp_port, QWidget* parent) {
+                   std::uint16_t snmp_port, QWidget* parent, Trace trace) {
   SelectPortDialog dialog(settings, messages, clock, snmp_port, parent);
+  dialog.set_trace(trace);
   if (dialog.exec() != QDialog::Accepted) return false;
   dialog.rules().ApplyTo(settings);
   return true;

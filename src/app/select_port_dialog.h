@@ -8,6 +8,7 @@
 
 #include "config/select_port_rules.h"
 #include "discovery/discover.h"
+#include "trace/trace.h"
 
 namespace tavi {
 
@@ -31,6 +32,9 @@ class SelectPortDialog : public QDialog {
   // "Restart": asks the printer named in the combo box (the selected entry, else the typed text)
   // to restart, with a progress window of its own. The window stays open.
   void OnRestart();
+  // Restart's wire trace (off by default): the host, the request, the answer or the failure,
+  // the wait and how it ended.
+  void set_trace(Trace trace) { trace_ = trace; }
 
   // "Find...": runs discovery with a progress window of its own (Cancel ends it and nothing is
   // shown), then lists the family's printers found; the one picked enters the host list at the
@@ -57,11 +61,13 @@ class SelectPortDialog : public QDialog {
   bool busy_ = false;     // Restart or Find... runs
   int held_result_ = -1;  // the result of a close asked for during Restart; -1 for none
   discovery::DiscoverRequest discovery_;
+  Trace trace_;
 };
 
 // Shows the Select Port window modally on `settings`; OK writes the results back into them
-// (in memory only), Cancel leaves them as they were. True when OK was pressed.
+// (in memory only), Cancel leaves them as they were. True when OK was pressed. Restart writes
+// to `trace`.
 bool RunSelectPort(PortSettings& settings, Messages& messages, Clock& clock,
-                   std::uint16_t snmp_port, QWidget* parent);
+                   std::uint16_t snmp_port, QWidget* parent, Trace trace = {});
 
 }  // namespace tavi

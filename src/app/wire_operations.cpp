@@ -16,7 +16,7 @@ MainDialog::Operations WireOperations(std::uint16_t restart_snmp_port) {
   operations.select_port = [restart_snmp_port](MainDialog& d) {
     PrinterConnection& connection = d.connection();
     return RunSelectPort(connection.settings(), connection.messages(), connection.clock(),
-                         restart_snmp_port, &d);
+                         restart_snmp_port, &d, connection.trace());
   };
   operations.get_report = [](MainDialog& d, std::string& report) {
     return GetReport(d.connection(), report);

@@ -98,6 +98,10 @@ void SharedLines::Write(std::string_view line) {
 
 void HostMessages::ShowMessage(int id, std::string_view details) {
   if (id == kIdsDone) done_ = true;
+  if (id == kIdsUpgradeCancelled) {
+    upgrade_cut_ = true;
+    return;
+  }
   if (id == kIdsDone || failed_) return;
   failed_ = true;
   id_ = id;
@@ -185,6 +189,7 @@ HostResult RunHost(const FleetJob& job, const std::string& host,
       break;
   }
   result.done_shown = messages.done();
+  result.upgrade_cut = messages.upgrade_cut();
   if (result.outcome != HostOutcome::kDone) messages.TakeFailure(result);
   trace.Outcome("outcome: " + OutcomeName(result.exit_status) + " (exit " +
                 std::to_string(result.exit_status) + ") after " +
@@ -200,7 +205,9 @@ std::string ResultText(const HostResult& result) {
     case HostOutcome::kNotStarted:
       return std::string(kTextNotStarted);
     case HostOutcome::kInterrupted:
-      return std::string(kTextInterrupted);
+      // The cancelled step's details are not news after Ctrl-C; a cut upgrade is.
+      if (!result.upgrade_cut) return std::string(kTextInterrupted);
+      return std::string(kTextInterrupted) + " " + std::string(LoadString(kIdsUpgradeCancelled));
     case HostOutcome::kTimedOut:
       text = kTextTimedOut;
       break;
@@ -209,7 +216,12 @@ std::string ResultText(const HostResult& result) {
       break;
   }
   // What was waiting when the time ran out, or why the step failed, on the same line.
-  std::string_view details = result.details;
+  std::string lines = result.details;
+  if (result.upgrade_cut) {
+    if (!lines.empty()) lines += '\n';
+    lines += LoadString(kIdsUpgradeCancelled);
+  }
+  std::string_view details = lines;
   const char* separator = " ";
   while (!details.empty()) {
     const std::size_t end = details.find('\n');

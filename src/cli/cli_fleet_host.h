@@ -53,6 +53,8 @@ struct HostResult {
   std::string message;            // the failure's text ("" when none was shown)
   std::string details;            // the details behind it, lines joined with "\n"
   bool done_shown = false;        // "Done." was the last message (put-params and the like)
+  bool upgrade_cut = false;       // a cancel cut a firmware upgrade short (the printer may hold
+                                  // part of an image)
   std::string report;             // report without -o: its bytes
   std::int64_t duration_ms = 0;
 };
@@ -62,7 +64,11 @@ class HostMessages final : public Messages {
  public:
   void ShowMessage(int id, std::string_view details = {}) override;
   void ShowFileError(const FileError& error) override;
+  // A step the time-out ended: its details say what was waiting.
+  void NoteCancelled(int id, std::string_view details) override { ShowMessage(id, details); }
   bool failed() const { return failed_; }
+  // The note that a cancel cut a firmware upgrade short was given.
+  bool upgrade_cut() const { return upgrade_cut_; }
   bool done() const { return done_; }
   // Moves the failure into `result`.
   void TakeFailure(HostResult& result);
@@ -70,6 +76,7 @@ class HostMessages final : public Messages {
  private:
   bool failed_ = false;
   bool done_ = false;
+  bool upgrade_cut_ = false;
   std::optional<int> id_;
   std::string text_;
   std::string details_;

@@ -106,6 +106,7 @@ int RunOnline(const Invocation& invocation, const Trace& trace, CommandResult& r
   // The trace on stderr leaves no room for a bar.
   const bool bar = !invocation.quiet && !invocation.verbose && StderrIsTerminal();
   CliProgress progress(source, bar ? stderr : nullptr);
+  if (bar) progress.set_columns(StderrColumns());
   messages.set_progress(&progress);
 
   if (!StartSocketLayer()) {

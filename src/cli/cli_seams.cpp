@@ -13,9 +13,7 @@ namespace {
 
 // The longest a cancelled wait goes on.
 constexpr int kSleepSliceMs = 10;
-constexpr int kBarWidth = 40;
-// What `drawn_` holds while the bar shows that it waits for its first news.
-constexpr int kDrawnWaiting = 1001;
+constexpr int kBarWidth = 20;
 
 }  // namespace
 
@@ -48,7 +46,8 @@ void CliClock::Sleep(int ms) {
   }
 }
 
-CliProgress::CliProgress(const CancelSource& source, std::FILE* bar) : source_(source), bar_(bar) {}
+CliProgress::CliProgress(const CancelSource& source, std::FILE* bar, Clock* clock)
+    : source_(source), bar_(bar), state_(clock) {}
 
 CliProgress::~CliProgress() {
   Erase();
@@ -56,6 +55,7 @@ CliProgress::~CliProgress() {
 
 void CliProgress::Show(bool show) {
   if (!state_.RequestShow(show)) return;
+  hint_shown_ = false;
   if (show) {
     Draw();
   } else {
@@ -86,34 +86,61 @@ void CliProgress::PumpMessages(bool) {
   if (state_.visible()) Draw();
 }
 
+void CliProgress::SetPrinter(std::string_view words) {
+  state_.SetPrinter(words);
+  PumpMessages(false);
+}
+
+void CliProgress::SetStep(const ProgressStep& step) {
+  state_.SetStep(step);
+  PumpMessages(false);
+}
+
 void CliProgress::Draw() {
   if (bar_ == nullptr) return;
+  const std::string quiet = state_.QuietText();
+  if (!quiet.empty() && !hint_shown_) {
+    hint_shown_ = true;
+    Erase();
+    std::fprintf(bar_, "%s\n", quiet.c_str());
+  }
   // While nothing is known yet the bar says so instead of standing at 0 %.
-  const int drawn = state_.waiting() ? kDrawnWaiting : state_.permille();
-  if (drawn == drawn_) return;
-  drawn_ = drawn;
-  std::string line = "\r[";
-  if (drawn == kDrawnWaiting) {
+  const std::string status = state_.StatusText();
+  std::string line = "[";
+  if (state_.waiting()) {
     line.append(static_cast<std::size_t>(kBarWidth), ' ');
-    line += "] waiting";
+    line += ']';
+    if (status.empty()) line += " waiting";
   } else {
-    const int filled = drawn * kBarWidth / 1000;
+    const int permille = state_.permille();
+    const int filled = permille * kBarWidth / 1000;
     line.append(static_cast<std::size_t>(filled), '#');
     line.append(static_cast<std::size_t>(kBarWidth - filled), ' ');
     line += "] ";
-    line += std::to_string(drawn / 10);
-    line += "% ";
+    line += std::to_string(permille / 10);
+    line += '%';
   }
-  std::fputs(line.c_str(), bar_);
+  if (!status.empty()) {
+    line += ' ';
+    line += status;
+  }
+  const std::size_t width = static_cast<std::size_t>(std::max(columns_ - 1, 20));
+  if (line.size() > width) line.resize(width);
+  if (line == drawn_) return;
+  // Spaces cover what is left of a longer line drawn before.
+  std::string out = "\r" + line;
+  if (drawn_.size() > line.size()) out.append(drawn_.size() - line.size(), ' ');
+  drawn_ = line;
+  std::fputs(out.c_str(), bar_);
   std::fflush(bar_);
 }
 
 void CliProgress::Erase() {
-  if (bar_ == nullptr || drawn_ < 0) return;
-  drawn_ = -1;
+  if (bar_ == nullptr || drawn_.empty()) return;
   std::string line = "\r";
-  line.append(static_cast<std::size_t>(kBarWidth + 10), ' ');
+  line.append(drawn_.size(), ' ');
   line += '\r';
+  drawn_.clear();
   std::fputs(line.c_str(), bar_);
   std::fflush(bar_);
 }
@@ -159,7 +186,6 @@ void CliMessages::ShowMessage(int id, std::string_view details) {
   const std::string text =
       table_text.empty() ? "Message " + std::to_string(id) + "." : std::string(table_text);
   Record(id, text, details);
-  if (source_.Cancelled()) return;
   if (id == kIdsDone) {
     if (quiet_done_) return;
     ClearBar();
@@ -168,6 +194,11 @@ void CliMessages::ShowMessage(int id, std::string_view details) {
     return;
   }
   Print(text, details);
+}
+
+void CliMessages::NoteCancelled(int id, std::string_view details) {
+  // Kept, not shown: "Timed out." names what was waiting with these details.
+  Record(id, LoadString(id), details);
 }
 
 void CliMessages::ShowFileError(const FileError& error) {

@@ -54,11 +54,13 @@ class CliClock final : public Clock {
 
 // The progress window as a bar on a terminal, drawn from the shared progress state; SIGINT and
 // the deadline act as its Cancel. The cancel source is looked at whenever the dialog pumps and
-// whenever it is asked.
+// whenever it is asked. The bar's line ends with what the operation is doing (printer, step,
+// elapsed time); the quiet hint, when it comes, gets a line of its own above the bar.
 class CliProgress final : public ProgressDialog {
  public:
-  // `bar` is where the bar is drawn (stderr on a terminal), or null for no bar.
-  CliProgress(const CancelSource& source, std::FILE* bar);
+  // `bar` is where the bar is drawn (stderr on a terminal), or null for no bar. Times are read
+  // from `clock` (null: the system's steady time).
+  CliProgress(const CancelSource& source, std::FILE* bar, Clock* clock = nullptr);
   ~CliProgress() override;
 
   void Show(bool show) override;
@@ -66,10 +68,14 @@ class CliProgress final : public ProgressDialog {
   void SetProgressPos(std::int32_t p) override;
   bool IsCancelled() const override;
   void PumpMessages(bool stop_at_socket) override;
+  void SetPrinter(std::string_view words) override;
+  void SetStep(const ProgressStep& step) override;
 
   // Clears the bar's line so that a message starts on a line of its own; the bar comes back at
   // its next update.
   void Erase();
+  // The terminal's width: the bar's line stays shorter, so that it can be redrawn in place.
+  void set_columns(int columns) { columns_ = columns; }
 
  private:
   void Draw();
@@ -77,7 +83,9 @@ class CliProgress final : public ProgressDialog {
   const CancelSource& source_;
   std::FILE* bar_;
   ProgressState state_;
-  int drawn_ = -1;  // the permille last drawn (kDrawnWaiting while waiting), -1 for nothing
+  int columns_ = 80;
+  std::string drawn_;        // the line last drawn; empty when none is on screen
+  bool hint_shown_ = false;  // the quiet hint of this show was written
 };
 
 // A message as the run showed it (or would have shown it, had the run not been cancelled).
@@ -91,8 +99,8 @@ struct ShownMessage {
 std::vector<std::string_view> DetailLines(std::string_view details);
 
 // One line of text per message on stderr, the details indented below it; "Done." on stdout.
-// Once the run is cancelled, the messages that the cancel causes (a failed write or receive)
-// are not shown: the front end says "Timed out." itself, and SIGINT says nothing.
+// A step that a cancel ended shows nothing (the core calls NoteCancelled for it): the front end
+// says "Timed out." itself with the step's details, and SIGINT says nothing.
 // Every message is also recorded, for the machine-readable result.
 class CliMessages final : public Messages {
  public:
@@ -101,6 +109,7 @@ class CliMessages final : public Messages {
 
   void ShowMessage(int id, std::string_view details = {}) override;
   void ShowFileError(const FileError& error) override;
+  void NoteCancelled(int id, std::string_view details) override;
   // A text of tavi-cli's own, on stderr, with optional details below it.
   void ShowText(std::string_view text, std::string_view details = {});
   // The bar to clear before a line is written.

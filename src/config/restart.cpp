@@ -2,6 +2,7 @@
 
 #include "platform/seams.h"
 #include "resources/constants.h"
+#include "resources/strings.h"
 #include "snmp/snmp_request.h"
 
 namespace tavi {
@@ -13,11 +14,27 @@ bool RestartPrinter(std::string_view host, ProgressDialog& progress, Messages& m
   progress.SetProgressPos(0);
   progress.Show(true);
 
+  progress.SetPrinter(NetworkPrinterWords(host));
+  progress.SetStep({ProgressStage::kRequestingRestart});
+
   bool ok = false;
   const SnmpOutcome outcome = RequestSnmpRestart({host, snmp_port, &progress, trace});
   if (!outcome.ok()) {
-    messages.ShowMessage(outcome.message_id, outcome.details);
+    // A socket call that Cancel broke off is no failure: no message.
+    if (progress.IsCancelled()) {
+      if (trace.on()) trace.Event("snmp", "cancelled, so no message: " + outcome.details);
+      messages.NoteCancelled(outcome.message_id, outcome.details);
+    } else {
+      if (trace.on()) {
+        trace.Event("snmp", "message " + std::to_string(outcome.message_id) + " \"" +
+                                std::string(LoadString(outcome.message_id)) +
+                                "\": " + outcome.details);
+      }
+      messages.ShowMessage(outcome.message_id, outcome.details);
+    }
   } else {
+    if (trace.on()) trace.Event("snmp", "the printer accepted the restart request");
+    progress.SetStep({ProgressStage::kWaitingForRestart});
     // The printer restarts now; give it its time, with the bar running from 40 to 97.
     int elapsed = 0;
     int shown = 0;
@@ -30,6 +47,11 @@ bool RestartPrinter(std::string_view host, ProgressDialog& progress, Messages& m
     ok = !progress.IsCancelled();
   }
   progress.Show(false);
+  if (trace.on()) {
+    trace.Event("snmp", ok                       ? "restart: the whole wait ran"
+                        : progress.IsCancelled() ? "restart: cancelled"
+                                                 : "restart: failed");
+  }
   return ok;
 }
 

@@ -1,6 +1,7 @@
 #include "connection/network_channel.h"
 
 #include "config/port_settings.h"
+#include "platform/progress_status.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
 #include "snmp/snmp_request.h"
@@ -71,7 +72,7 @@ void NetworkChannel::Close() {
 std::string NetworkChannel::PortWords() const {
   const std::int32_t sel = settings_.host_sel;
   if (sel >= 0 && static_cast<std::size_t>(sel) < settings_.hosts.size()) {
-    return "network, host '" + settings_.hosts[static_cast<std::size_t>(sel)] + "'";
+    return NetworkPrinterWords(settings_.hosts[static_cast<std::size_t>(sel)]);
   }
   return "network, no host selected";
 }

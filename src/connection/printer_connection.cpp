@@ -35,6 +35,15 @@ Channel* PrinterConnection::ChannelFor(std::int32_t kind) {
 }
 
 void PrinterConnection::Report(const ChannelFailure& failure) {
+  // A step that Cancel ended (a socket call broken off, or any failure once Cancel was
+  // pressed) is no failure: the operation ends without a message.
+  if (progress_.IsCancelled()) {
+    if (trace_.on()) {
+      trace_.Event("conn", "cancelled, so no message: " + failure.details);
+    }
+    traced_messages_.NoteCancelled(failure.message_id, failure.details);
+    return;
+  }
   traced_messages_.ShowMessage(failure.message_id, failure.details);
 }
 
@@ -66,6 +75,8 @@ bool PrinterConnection::Open() {
     Report({kIdsFailedToOpenPort, UnknownPortKindDetails(kind)});
     return false;
   }
+  progress_.SetPrinter(PortWords(channel));
+  progress_.SetStep({ProgressStage::kConnecting});
   if (channel == nullptr) {
     Report({kIdsFailedToOpenPort, "No channel for this port kind is built into this program."});
     return false;
@@ -88,6 +99,9 @@ bool PrinterConnection::Write(std::span<const std::byte> bytes, Payload payload)
     return false;
   }
   if (trace_.on()) trace_.Event("conn", "write " + DescribePayload(bytes, payload));
+  // A firmware image goes out in several writes; its flow counts the bytes of the whole image.
+  const auto size = static_cast<std::int64_t>(bytes.size());
+  if (payload != Payload::kFirmware) progress_.SetStep({ProgressStage::kSending, 0, size});
   if (open_channel_ == nullptr) {
     Report({NotOpenFailureId(&Channel::WriteFailureId, kIdsFailedToWrite),
             "The printer connection is not open."});
@@ -139,6 +153,7 @@ bool PrinterConnection::Close() {
 bool PrinterConnection::ReopenAfterReset() {
   const std::int32_t kind = settings_.port;
   const Channel* channel = IsPortKind(kind) ? ChannelFor(kind) : nullptr;
+  progress_.SetStep({ProgressStage::kWaitingForRestart});
   if (channel != nullptr && channel->AfterReset() == ResetPolicy::kWait) {
     traced_clock_.Sleep(kWaitResetMs);
     return true;

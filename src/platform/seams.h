@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/progress_status.h"
+
 namespace tavi {
 
 // Every fixed wait goes through a clock, so that tests run in virtual time and the GUI can keep
@@ -44,6 +46,10 @@ class ProgressDialog {
   // Runs the pending window events; with `stop_at_socket` true it leaves socket notifications
   // queued (our socket layer has none, so both forms run everything pending).
   virtual void PumpMessages(bool stop_at_socket) = 0;
+  // What the window says it is doing: the printer (port kind and host) and the step under way.
+  // A show request forgets both. Each is news for the quiet hint (ProgressState).
+  virtual void SetPrinter(std::string_view words) = 0;
+  virtual void SetStep(const ProgressStep& step) = 0;
 };
 
 // Why a file could not be used, in words, with the path: "Could not write <path>: <cause>."
@@ -67,6 +73,10 @@ class Messages {
   virtual void ShowMessage(int id, std::string_view details = {}) = 0;
   // Shows the file-error message.
   virtual void ShowFileError(const FileError& error) = 0;
+  // A step that failed because the person cancelled it (message `id` is what it would have
+  // shown, `details` what it was waiting for). A cancel is no failure: nothing is shown. A front
+  // end that reports a cancel in words of its own (a time-out) may keep the details.
+  virtual void NoteCancelled(int /*id*/, std::string_view /*details*/) {}
 };
 
 // The kinds of file the person chooses; a file dialog starts in the folder last used for its

@@ -10,6 +10,8 @@ namespace tavi {
 bool StderrIsTerminal();
 bool StdoutIsTerminal();
 bool StdinIsTerminal();
+// The width in columns of the terminal on standard error; 80 when it cannot be told.
+int StderrColumns();
 
 // Standard input, output and error carry bytes unchanged: no line-end translation where the
 // system has one. Called once, before anything is read or written.

@@ -23,12 +23,21 @@ bool Poll(PrinterConnection& connection, std::string_view marker, std::string& p
 // Collects chunks 1..N into `assembly`; false when a read fails.
 bool Collect(PrinterConnection& connection, std::string_view marker, ChunkAssembly& assembly) {
   if (!assembly.ok()) return false;
+  ProgressDialog& progress = connection.progress();
+  const auto step = [&] {
+    progress.SetStep(
+        {ProgressStage::kReceivingChunks, assembly.received(), connection.chunk_count});
+  };
+  step();
   while (!assembly.complete()) {
     std::string payload;
     if (!Poll(connection, marker, payload)) return false;
     if (payload.empty()) continue;
     connection.clock().Sleep(kWaitPollMs);
-    if (assembly.Offer(payload)) connection.progress().SetProgressPos(assembly.received());
+    if (assembly.Offer(payload)) {
+      step();
+      progress.SetProgressPos(assembly.received());
+    }
   }
   return true;
 }
@@ -38,6 +47,8 @@ bool Collect(PrinterConnection& connection, std::string_view marker, ChunkAssemb
 bool WaitForChunkCount(PrinterConnection& connection, std::string_view marker) {
   const bool report_form = marker == kMarkerReport;
   connection.chunk_count = 0;
+  connection.progress().SetStep({report_form ? ProgressStage::kWaitingForReportHeader
+                                             : ProgressStage::kWaitingForParameterHeader});
   do {
     std::string payload;
     if (!Poll(connection, marker, payload)) return false;

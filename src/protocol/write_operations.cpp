@@ -87,7 +87,8 @@ bool UpgradeFirmware(PrinterConnection& connection, std::span<const std::uint8_t
   ProgressDialog& progress = connection.progress();
   StartWriteOnly(progress);
   bool ok = false;
-  if (connection.Open() && SendConsoleText(connection, kConsoleBootUpdate)) {
+  const bool opened = connection.Open();
+  if (opened && SendConsoleText(connection, kConsoleBootUpdate)) {
     progress.SetProgressPos(10);
     // The printer restarts into its update mode; whether a USB device came back shows at the
     // first write.
@@ -100,6 +101,8 @@ bool UpgradeFirmware(PrinterConnection& connection, std::span<const std::uint8_t
           static_cast<std::size_t>(std::min<std::uint64_t>(total - sent, kFirmwareChunk));
       // 90 * sent fits easily in 64 bits for any image that fits in memory.
       progress.SetProgressPos(static_cast<std::int32_t>(10 + (90 * sent) / total));
+      progress.SetStep({ProgressStage::kSending, static_cast<std::int64_t>(sent),
+                        static_cast<std::int64_t>(total)});
       if (!connection.Write(Bytes(image.subspan(static_cast<std::size_t>(sent), chunk)),
                             Payload::kFirmware)) {
         write_ok = false;
@@ -108,12 +111,22 @@ bool UpgradeFirmware(PrinterConnection& connection, std::span<const std::uint8_t
       sent += chunk;
     }
     if (write_ok) {
+      progress.SetStep({ProgressStage::kSending, static_cast<std::int64_t>(total),
+                        static_cast<std::int64_t>(total)});
       progress.SetProgressPos(100);
       connection.clock().Sleep(kWaitAfterCommandMs);
       ok = true;
     }
   }
-  return FinishWriteOnly(connection, ok);
+  // Once the printer may have been told to take an image, a Cancel leaves it holding part of
+  // one: the person is told so, after the connection is closed.
+  const bool cut = !ok && opened && progress.IsCancelled();
+  FinishWriteOnly(connection, ok);
+  if (cut) {
+    connection.trace().Event("conn", "cancelled: the printer may hold part of an image");
+    connection.messages().ShowMessage(kIdsUpgradeCancelled);
+  }
+  return ok;
 }
 
 }  // namespace tavi

@@ -26,6 +26,9 @@ std::string_view LoadString(int id) {
       return "Done.";
     case kIdsIllegalHeadRankFile:
       return "Illegal Head Rank File.";
+    case kIdsUpgradeCancelled:
+      return "Firmware upgrade cancelled. The printer may now hold part of an image: run the "
+             "upgrade again, to its end.";
     default:
       return {};
   }

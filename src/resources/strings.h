@@ -17,6 +17,8 @@ enum StringId : int {
   kIdsIllegalParameterFile = 110,
   kIdsDone = 111,
   kIdsIllegalHeadRankFile = 112,
+  // A firmware upgrade the person cancelled once the printer had been told to take an image.
+  kIdsUpgradeCancelled = 113,
 };
 
 // The text of string-table entry `id`; empty for an id the table does not hold.

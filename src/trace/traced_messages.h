@@ -18,6 +18,9 @@ class TracedMessages final : public Messages {
 
   void ShowMessage(int id, std::string_view details = {}) override;
   void ShowFileError(const FileError& error) override;
+  void NoteCancelled(int id, std::string_view details) override {
+    inner_.NoteCancelled(id, details);
+  }
 
  private:
   Messages& inner_;

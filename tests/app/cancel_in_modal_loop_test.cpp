@@ -1,11 +1,18 @@
 // Cancel as a technician reaches it: the main dialog runs under exec(), the operation is started
 // with a mouse click on its button, and the progress window's Cancel is pressed with real input
 // events (mouse, Space, Escape) while the modal loop runs, against a virtual printer that never
-// answers. Select Port's Restart the same way, inside Select Port's own modal loop.
+// answers. Select Port's Restart the same way, inside Select Port's own modal loop. A Cancel is
+// no failure: it shows no message; a cancelled firmware upgrade says that the printer may hold
+// part of an image, after the connection to it was closed.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -13,16 +20,24 @@
 #include "app/dialog_builder.h"
 #include "app/main_dialog.h"
 #include "app/pumping_clock.h"
+#include "app/qt_messages.h"
 #include "app/qt_progress_dialog.h"
 #include "app/select_port_dialog.h"
 #include "app/wire_operations.h"
 #include "connection/default_channels.h"
 #include "connection/printer_connection.h"
+#include "platform/socket.h"
+#include "protocol/operations.h"
 #include "qt_env.h"
 #include "resources/strings.h"
 #include "sim/virtual_printer.h"
 #include "support/doubles.h"
+#include "support/fake_servers.h"
 #include "ui_script.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
 
 namespace tavi {
 namespace {
@@ -92,13 +107,14 @@ class CancelInModalLoopTest : public ::testing::Test {
 
   // The main dialog on a network connection to `hosts`, as the program builds it.
   MainDialog& MakeDialog(std::vector<std::string> hosts, std::uint16_t lpd_port,
-                         std::uint16_t snmp_port) {
+                         std::uint16_t snmp_port, Messages* messages = nullptr) {
     PortSettings settings;
     settings.port = kPortNetwork;
     settings.hosts = std::move(hosts);
     settings.machine_type = kMachineType2;
-    connection_ = std::make_unique<PrinterConnection>(settings, progress_, messages_, clock_,
-                                                      DefaultChannelFactory({lpd_port, snmp_port}));
+    connection_ = std::make_unique<PrinterConnection>(
+        settings, progress_, messages != nullptr ? *messages : messages_, clock_,
+        DefaultChannelFactory({lpd_port, snmp_port}));
     dialog_ = std::make_unique<MainDialog>(*connection_, chooser_, WireOperations(snmp_port));
     return *dialog_;
   }
@@ -150,8 +166,8 @@ TEST_F(CancelInModalLoopTest, GetReportWhoseHeaderNeverComesEndsByMouseSpaceOrEs
     EXPECT_FALSE(progress_.isVisible());
     EXPECT_EQ(printer.model().ClosingZeros(), 0);
     EXPECT_GT(printer.model().Writes().size(), jobs_before);  // the command did go out
-    // A cancelled read is silent; a network call broken by Cancel may say why it failed.
-    for (int id : messages_.Ids()) EXPECT_EQ(id, kIdsFailedToReceive);
+    // A cancelled read is silent, also when Cancel broke off the network call itself.
+    EXPECT_TRUE(messages_.shown.empty());
   }
 }
 
@@ -165,6 +181,7 @@ TEST_F(CancelInModalLoopTest, RestartEndsBySilentAgentCancelAndByEscapeInItsWait
 
   SelectPortDialog* port = nullptr;
   int bar_value_seen = -1;
+  QString status_seen;
   UiScript script(30000);
   script
       .Then(
@@ -181,16 +198,17 @@ TEST_F(CancelInModalLoopTest, RestartEndsBySilentAgentCancelAndByEscapeInItsWait
             ClickControl(*port, kIdType1);
             ClickControl(*port, kIdRestart);
           })
-      .Then("Restart waiting for a silent agent", ProgressShownFor(700),
+      .Then("Restart waiting for a silent agent", ProgressShownFor(1200),
             [&] {
               ExpectPlacedOver(*VisibleProgress(), *port);
+              status_seen = VisibleProgress()->StatusText();
               PressCancel(Way::kMouse);
             })
       .Then(
-          "Select Port back after the failed receive",
+          "Select Port back after the cancelled receive",
           [&] {
             return VisibleProgress() == nullptr && QApplication::activeModalWidget() == port &&
-                   !messages_.shown.empty();
+                   !messages_.cancelled.empty();
           },
           [&] {
             QLineEdit* edit = FindControlAs<QComboBox>(*port, kIdHostCombo)->lineEdit();
@@ -229,11 +247,119 @@ TEST_F(CancelInModalLoopTest, RestartEndsBySilentAgentCancelAndByEscapeInItsWait
   EXPECT_GE(bar_value_seen, 45);
   EXPECT_LE(bar_value_seen, 97);
   EXPECT_EQ(answering.model().Restarts(), 1);
-  // The silent agent's receive ends in its message; the shortened wait in none.
-  EXPECT_EQ(messages_.Ids(), std::vector<int>{kIdsFailedToReceive});
+  // The window said whom it asked, what for, and for how long.
+  EXPECT_THAT(status_seen.toStdString(),
+              ::testing::MatchesRegex("network, host '127\\.0\\.0\\.112': asking the printer to "
+                                      "restart, [1-9] s"));
+  // Neither the cancelled receive nor the shortened wait shows a message.
+  EXPECT_TRUE(messages_.shown.empty());
+  ASSERT_EQ(messages_.cancelled.size(), 1u);
+  EXPECT_EQ(messages_.cancelled[0].id, kIdsFailedToReceive);
   // The run's Select Port changes were kept.
   EXPECT_EQ(connection_->settings().machine_type, kMachineType1);
   EXPECT_EQ(connection_->settings().hosts.front(), "127.0.0.113");
+}
+
+// An LPD server that takes the job and the console text, then stops reading the firmware image
+// part-way, so that the upload waits inside a socket call; it notes when the client's end goes
+// away (reset, or closed), without reading on.
+struct StallingLpd {
+  std::atomic<bool> stalled{false};
+  std::atomic<std::int64_t> gone_at_ms{-1};
+
+  void Serve(int fd) {
+    const std::string ack(1, '\0');
+    if (test::ReadLine(fd).empty() || !test::WriteBytes(fd, ack)) return;
+    for (;;) {
+      const std::string sub = test::ReadLine(fd);
+      if (sub.size() < 4) return;
+      const std::size_t n = std::stoul(sub.substr(1));
+      test::WriteBytes(fd, ack);
+      if (n >= kFirmwareChunk) break;  // the image
+      test::ReadBytes(fd, n + 1);
+      test::WriteBytes(fd, ack);
+    }
+    test::ReadBytes(fd, 16384);
+    stalled = true;
+    for (int i = 0; i < 1000; ++i) {
+      pollfd entry{fd, POLLRDHUP, 0};
+      if (::poll(&entry, 1, 10) > 0 && (entry.revents & (POLLERR | POLLHUP | POLLRDHUP)) != 0) {
+        gone_at_ms = SteadyMs();
+        return;
+      }
+    }
+  }
+};
+
+TEST_F(CancelInModalLoopTest, FirmwareUpgradeCancelledMidUploadClosesAtOnceAndSaysSo) {
+  constexpr std::uint16_t kPort = 23144;
+  StallingLpd lpd;
+  test::FakeTcpServer server("127.0.0.144", kPort, [&](int fd) { lpd.Serve(fd); });
+  ASSERT_TRUE(server.ok());
+  const std::string image_path =
+      (QDir::tempPath() + "/tavi-cancel-fw-" + QString::number(QCoreApplication::applicationPid()))
+          .toStdString();
+  {
+    std::ofstream image(image_path, std::ios::binary);
+    image << std::string(300000, '\x5a');
+  }
+  chooser_.open_answers = {image_path};
+  // Real message boxes: a box shown before the close would hold the job open behind it.
+  QtMessages boxes;
+  MainDialog& dialog = MakeDialog({"127.0.0.144"}, kPort, kPort, &boxes);
+
+  QString status_seen;
+  std::int64_t clicked_ms = -1;
+  std::int64_t gone_before_box_ms = -1;
+  QString box_text;
+  UiScript script(20000);
+  script
+      .Then(
+          "main dialog running modally",
+          [&] { return QApplication::activeModalWidget() == &dialog; },
+          [&] { ClickControl(dialog, kIdFirmwareUpgrade); })
+      .Then(
+          "the upload waiting on the printer",
+          [&] {
+            QtProgressDialog* progress = VisibleProgress();
+            if (progress == nullptr || !lpd.stalled) return false;
+            status_seen = progress->StatusText();
+            return true;
+          },
+          [&] {
+            clicked_ms = SteadyMs();
+            PressCancel(Way::kMouse);
+          })
+      .Then(
+          "the note on the cut upload",
+          [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return false;
+            gone_before_box_ms = lpd.gone_at_ms;
+            box_text = box->text();
+            return true;
+          },
+          [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QAbstractButton* ok = box->button(QMessageBox::Ok);
+            test::ClickAt(*ok, ok->rect().center());
+          })
+      .Then(
+          "operation over, buttons enabled", [&] { return AllCommandsEnabled(dialog); },
+          [&] { ClickControl(dialog, kIdOk); });
+  script.Start();
+  dialog.exec();
+  server.Stop();
+  std::remove(image_path.c_str());
+  EXPECT_TRUE(script.finished()) << script.waiting_for();
+  // The window named the printer, the step and the time.
+  EXPECT_THAT(status_seen.toStdString(),
+              ::testing::MatchesRegex("network, host '127\\.0\\.0\\.144': sending 0 of 300000 "
+                                      "bytes, [3-9] s"));
+  EXPECT_EQ(box_text.toStdString(), LoadString(kIdsUpgradeCancelled));
+  // The job was gone before the note came up, within a second of the click.
+  ASSERT_GE(gone_before_box_ms, 0);
+  EXPECT_LT(gone_before_box_ms - clicked_ms, 1000);
 }
 
 }  // namespace

@@ -264,8 +264,8 @@ TEST_F(OperationsWindowTest, CancelDuringAReportEndsWithoutClosingZeroOrWindow) 
   EXPECT_EQ(model().ClosingZeros(), 0);
   EXPECT_EQ(watcher.seen, 0);
   EXPECT_TRUE(CommandsEnabled());
-  // A cancelled read is silent; a network call broken by Cancel may say why it failed.
-  for (int id : messages_.Ids()) EXPECT_EQ(id, kIdsFailedToReceive);
+  // A cancelled read is silent, also when Cancel broke off the network call itself.
+  EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(OperationsWindowTest, CancelledDialogsSendAndShowNothing) {

@@ -1,6 +1,7 @@
 // "Save Trace..." as a technician reaches it: the main dialog runs under exec(), Get Report is
 // clicked, the failure message's "Save Trace..." button is clicked, then the main dialog's
 // context menu entry is chosen with the mouse; both files hold the failed operation's trace.
+// Select Port's Restart leaves its whole trace the same way.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -15,12 +16,14 @@
 #include "app/dialog_builder.h"
 #include "app/main_dialog.h"
 #include "app/qt_messages.h"
+#include "app/select_port_dialog.h"
 #include "app/wire_operations.h"
 #include "config/port_settings.h"
 #include "connection/default_channels.h"
 #include "connection/printer_connection.h"
 #include "qt_env.h"
 #include "resources/strings.h"
+#include "sim/virtual_printer.h"
 #include "support/doubles.h"
 #include "trace/trace_sinks.h"
 #include "ui_script.h"
@@ -159,6 +162,90 @@ TEST(TraceWindow, FailureMessageAndContextMenuSaveTheLastOperationsTrace) {
   EXPECT_TRUE(second.starts_with(first)) << second;
   test::ExpectInOrder(second, {"conn  close", "end   outcome: "});
   std::filesystem::remove_all(dir.toStdString());
+}
+
+// Restart from Select Port, then "Save Trace..." from the main dialog's context menu: the trace
+// holds the whole restart, as tavi-cli's does: the host, the request and its answer, the wait
+// and how it ended.
+TEST(TraceWindow, RestartsTraceHoldsTheHostTheRequestTheAnswerAndTheWait) {
+  constexpr std::uint16_t kSnmpPort = 22141;
+  sim::VirtualPrinterConfig config;
+  config.address = "127.0.0.141";
+  config.snmp_port = kSnmpPort;
+  config.lpd = false;
+  sim::VirtualPrinter agent(config);
+  std::string error;
+  ASSERT_TRUE(agent.Start(error)) << error;
+  const std::string path = (QDir::tempPath() + "/tavi-restart-trace-" +
+                            QString::number(QCoreApplication::applicationPid()) + ".txt")
+                               .toStdString();
+
+  test::RecordingProgress progress;
+  test::RecordingMessages messages;
+  test::FakeClock clock;  // the six-second wait in virtual time
+  test::ScriptedFileChooser chooser;
+  chooser.save_answers = {path};
+  PortSettings settings;
+  settings.port = kPortNetwork;
+  settings.hosts = {"127.0.0.141"};
+  PrinterConnection connection(settings, progress, messages, clock, DefaultChannelFactory({}));
+  TraceMemory memory;
+  MainDialog dialog(connection, chooser, WireOperations(kSnmpPort));
+  dialog.set_trace_memory(&memory);
+
+  SelectPortDialog* port = nullptr;
+  UiScript script;
+  script
+      .Then(
+          "the main dialog", [&] { return QApplication::activeModalWidget() == &dialog; },
+          [&] { ClickControl(dialog, kIdSelectPort); })
+      .Then(
+          "Select Port",
+          [&] {
+            port = qobject_cast<SelectPortDialog*>(QApplication::activeModalWidget());
+            return port != nullptr;
+          },
+          [&] { ClickControl(*port, kIdRestart); })
+      .Then(
+          "the restart over",
+          [&] {
+            return agent.model().Restarts() == 1 && test::VisibleProgress() == nullptr &&
+                   QApplication::activeModalWidget() == port;
+          },
+          [&] { ClickControl(*port, kIdOk); })
+      .Then(
+          "the main dialog idle", [&] { return QApplication::activeModalWidget() == &dialog; },
+          [&] {
+            QTest::mouseClick(dialog.windowHandle(), Qt::RightButton, Qt::NoModifier,
+                              QPoint(20, 20));
+          })
+      .Then(
+          "the context menu",
+          [&] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; },
+          [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAction* action : menu->actions()) {
+              if (action->text() == QString::fromUtf8(kSaveTraceText.data())) {
+                ClickAt(*menu, menu->actionGeometry(action).center());
+              }
+            }
+          })
+      .Then(
+          "the trace saved", [&] { return std::filesystem::exists(path); },
+          [&] { ClickControl(dialog, kIdOk); });
+  script.Start();
+  dialog.exec();
+  agent.Stop();
+  EXPECT_TRUE(script.finished()) << script.waiting_for();
+  EXPECT_TRUE(messages.shown.empty());
+  const std::string trace = ReadAll(path);
+  std::filesystem::remove(path);
+  const std::string where = "127.0.0.141 port " + std::to_string(kSnmpPort) + " (SNMP)";
+  test::ExpectInOrder(trace,
+                      {"run   Tavi ", "Select Port", "snmp  restart the printer at '127.0.0.141'",
+                       "snmp  request to " + where, "snmp  response after ",
+                       "snmp  the printer accepted the restart request", "wait  250 ms",
+                       "snmp  restart: the whole wait ran", "end   outcome: "});
 }
 
 }  // namespace

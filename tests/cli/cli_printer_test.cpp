@@ -8,8 +8,10 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "cli_runner.h"
+#include "resources/strings.h"
 #include "sim/virtual_printer.h"
 
 namespace tavi {
@@ -25,10 +27,11 @@ constexpr const char* kCompactRank = "abcdefg1234567$%*+-.:ABCDE9876543";
 
 class CliPrinter : public ::testing::Test {
  protected:
-  void Start(const char* address, sim::SnmpFaults snmp = {}) {
+  void Start(const char* address, sim::SnmpFaults snmp = {}, sim::LpdFaults lpd = {}) {
     sim::VirtualPrinterConfig config;
     config.address = address;
     config.options.snmp = snmp;
+    config.options.lpd = lpd;
     printer_ = std::make_unique<sim::VirtualPrinter>(config);
     std::string error;
     ASSERT_TRUE(printer_->Start(error)) << error;
@@ -227,6 +230,39 @@ TEST_F(CliPrinter, RestartSetsTheRestartObjectAndPrintsNothing) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(model().Restarts(), 1);
+}
+
+// A firmware upgrade on a terminal, slowed by a printer that acknowledges late: the bar's line
+// names the printer, the step and the time; Ctrl-C in the middle of the image ends the run with
+// status 130, shows no failure, and says that the printer may hold part of an image.
+TEST_F(CliPrinter, FirmwareBarNamesPrinterAndStepAndCtrlCLeavesOnlyTheNote) {
+  sim::LpdFaults late;
+  late.ack_delay_ms = 400;
+  Start("127.0.0.146", {}, late);
+  test::WriteAll(dir_ / "fw.bin", std::string(409600, 'F'));
+  // The upload starts after the job, 3 console data files and the 3 s reset (about 6.1 s) and
+  // takes 4 data files (about 3.2 s); Ctrl-C comes in between.
+  std::string common = common_;
+  common.replace(0, 3, "");  // without -q: the bar is drawn
+  const std::string cli =
+      Quote(test::CliBinary()) + " " + common + "firmware " + Quote(dir_ / "fw.bin");
+  const std::string inner = "stty cols 200; " + cli + " & p=$!; sleep 7.8; kill -INT $p; wait $p";
+  const std::string script = "script -qec " + Quote(inner) + " /dev/null >" +
+                             Quote(dir_ / "tty.out") + "; echo $? >" + Quote(dir_ / "tty.rc");
+  ASSERT_EQ(std::system(("bash -c " + Quote(script)).c_str()), 0);
+  const std::string out = test::ReadAll(dir_ / "tty.out");
+  EXPECT_EQ(std::stoi(test::ReadAll(dir_ / "tty.rc")), 130) << out;
+  EXPECT_THAT(out, ::testing::ContainsRegex("\\] [0-9]+% network, host '127\\.0\\.0\\.146': "
+                                            "sending [0-9]+ of 409600 bytes, [5-9] s"));
+  EXPECT_THAT(out, ::testing::HasSubstr("waiting for the printer to restart"));
+  EXPECT_THAT(out, ::testing::HasSubstr(std::string(LoadString(kIdsUpgradeCancelled))));
+  EXPECT_THAT(out, ::testing::Not(::testing::HasSubstr("Failed")));
+  // The printer holds part of the image: the data files that came whole before the cut.
+  for (int i = 0; i < 200 && model().FirmwareSize() < 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GT(model().FirmwareSize(), 0);
+  EXPECT_LT(model().FirmwareSize(), 409600);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/doubles.h"
+
 namespace tavi {
 namespace {
 
@@ -83,6 +85,36 @@ TEST(ProgressState, WaitingUntilTheFirstNewsOfEachShow) {
   EXPECT_TRUE(s.waiting());
   s.Cancel();
   EXPECT_FALSE(s.waiting());
+}
+
+// The status line and the quiet hint in virtual time: news (a new step, position or printer)
+// restarts the quiet time, a repeated step is no news, and a show forgets what was said.
+TEST(ProgressState, StatusAndQuietHintFollowTheNews) {
+  test::FakeClock clock;
+  ProgressState s(&clock);
+  clock.now_ms = 5000;
+  s.RequestShow(true);
+  EXPECT_EQ(s.StatusText(), "");  // nothing said yet
+  s.SetPrinter("USB");
+  s.SetStep({ProgressStage::kWaitingForParameterHeader});
+  clock.now_ms += 29999;
+  EXPECT_EQ(s.StatusText(), "USB: waiting for the parameter block's header, 29 s");
+  EXPECT_EQ(s.QuietText(), "");
+  s.SetStep({ProgressStage::kWaitingForParameterHeader});  // the same step again: no news
+  clock.now_ms += 1;
+  EXPECT_TRUE(s.QuietText().starts_with("The printer has not answered for 30 s.")) << s.QuietText();
+  s.SetStep({ProgressStage::kReceivingChunks, 1, 9});
+  EXPECT_EQ(s.QuietText(), "");
+  clock.now_ms += 9 * 60000 + 5000;
+  EXPECT_EQ(s.StatusText(), "USB: chunk 1 of 9, 9 min 35 s");
+  EXPECT_TRUE(s.QuietText().starts_with("The printer has not answered for 9 min 05 s."));
+  s.SetPos(3);
+  EXPECT_EQ(s.QuietText(), "");
+  s.RequestShow(false);
+  EXPECT_EQ(s.StatusText(), "");
+  s.RequestShow(true);
+  EXPECT_EQ(s.StatusText(), "");
+  EXPECT_EQ(s.printer(), "");
 }
 
 }  // namespace

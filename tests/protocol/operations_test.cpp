@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "connection/printer_connection.h"
@@ -144,6 +145,64 @@ TEST(GetReport, CancelDuringTheHeaderWaitEndsSilentlyWithoutTheZeroByte) {
   EXPECT_EQ(rig.channel->reads, 48);
 }
 
+// What the window says while the header never comes, in virtual time: the printer, the step
+// and the elapsed time; after 30 s without news a hint of what usually causes it, while the wait
+// goes on until Cancel, which ends it without a message.
+TEST(GetReport, WindowNamesPrinterStepAndTimeAndHintsAfterThirtyQuietSeconds) {
+  Rig rig;
+  rig.script.port_words = "parallel port";
+  rig.script.default_reply = "";  // the header never comes
+  rig.progress.state.set_clock(&rig.clock);
+  std::string status_at_12s;
+  std::string hint;
+  std::int64_t hint_at = -1;
+  int polls_after_hint = 0;
+  rig.progress.on_pump = [&] {
+    const ProgressState& state = rig.progress.state;
+    if (status_at_12s.empty() && rig.clock.now_ms >= 12000) status_at_12s = state.StatusText();
+    const std::string quiet = state.QuietText();
+    if (quiet.empty()) return;
+    if (hint_at < 0) {
+      hint_at = rig.clock.now_ms;
+      hint = quiet;
+    } else if (++polls_after_hint == 20) {
+      rig.progress.PressCancel();
+    }
+  };
+  std::string report;
+  EXPECT_FALSE(GetReport(*rig.connection, report));
+  EXPECT_EQ(status_at_12s, "parallel port: waiting for the report header, 12 s");
+  // The last news was the header wait's start, 300 ms after the show.
+  EXPECT_GE(hint_at, 300 + kQuietHintMs);
+  EXPECT_LT(hint_at, 300 + kQuietHintMs + 10);
+  EXPECT_EQ(hint,
+            "The printer has not answered for 30 s. This usually means it is switched off, is "
+            "not of the family selected, or is not at this address.");
+  EXPECT_EQ(polls_after_hint, 20);  // the hint did not end the wait; Cancel did
+  EXPECT_TRUE(rig.messages.shown.empty());
+  EXPECT_EQ(rig.channel->closes, 1);
+  // Every step the window named, in order.
+  std::vector<std::string> words;
+  for (const ProgressStep& step : rig.progress.steps) words.push_back(StepWords(step));
+  EXPECT_EQ(words,
+            (std::vector<std::string>{"connecting", "sending 0 of 510 bytes",
+                                      "sending 0 of 10 bytes", "waiting for the report header"}));
+  EXPECT_EQ(rig.progress.printers, std::vector<std::string>{"parallel port"});
+}
+
+TEST(GetReport, WindowCountsTheChunks) {
+  Rig rig;
+  rig.script.replies = ReportReplies({"a", "b"}, {2, 1}, kMarkerReport);
+  std::string report;
+  ASSERT_TRUE(GetReport(*rig.connection, report));
+  std::vector<std::string> words;
+  for (const ProgressStep& step : rig.progress.steps) words.push_back(StepWords(step));
+  EXPECT_EQ(words, (std::vector<std::string>{
+                       "connecting", "sending 0 of 510 bytes", "sending 0 of 10 bytes",
+                       "waiting for the report header", "chunk 0 of 2", "chunk 1 of 2",
+                       "chunk 2 of 2", "sending 0 of 1 bytes"}));
+}
+
 TEST(GetReport, CancelDuringCollectionKeepsTheCallersText) {
   Rig rig;
   rig.script.replies = {"REPORT:0,2;", "REPORT:1,41;"};
@@ -251,16 +310,30 @@ TEST(UpgradeFirmware, EmptyImageStillSendsTheStartCommandAndEndsWithDone) {
   EXPECT_EQ(rig.messages.Ids(), std::vector<int>{kIdsDone});
 }
 
-TEST(UpgradeFirmware, CancelDuringTheUploadStopsSilently) {
+// A cancelled upload is no failure, but the printer may hold part of an image: the person is
+// told so once, after the connection was closed.
+TEST(UpgradeFirmware, CancelDuringTheUploadSaysThePrinterMayHoldPartOfAnImage) {
   Rig rig;
   std::vector<std::uint8_t> image(300000);
   rig.progress.on_pump = [&] {
     if (rig.channel != nullptr && rig.channel->writes.size() == 4) rig.progress.PressCancel();
   };
+  int closes_before_message = -1;
+  rig.messages.on_show = [&] { closes_before_message = rig.channel->closes; };
   EXPECT_FALSE(UpgradeFirmware(*rig.connection, image));
   EXPECT_EQ(rig.channel->writes.size(), 4u);
-  EXPECT_TRUE(rig.messages.shown.empty());
+  EXPECT_EQ(rig.messages.Ids(), std::vector<int>{kIdsUpgradeCancelled});
+  EXPECT_EQ(closes_before_message, 1);
   EXPECT_EQ(rig.channel->closes, 1);
+  std::vector<std::string> words;
+  for (const ProgressStep& step : rig.progress.steps) words.push_back(StepWords(step));
+  EXPECT_NE(std::find(words.begin(), words.end(), "sending 102400 of 300000 bytes"), words.end());
+
+  // A port that never opened took nothing: its failure is the only message.
+  Rig closed;
+  closed.script.fail_open_with = kIdsFailedToOpenPort;
+  EXPECT_FALSE(UpgradeFirmware(*closed.connection, image));
+  EXPECT_EQ(closed.messages.Ids(), std::vector<int>{kIdsFailedToOpenPort});
 }
 
 }  // namespace

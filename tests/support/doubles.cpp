@@ -35,12 +35,27 @@ void RecordingProgress::PumpMessages(bool) {
   if (on_pump) on_pump();
 }
 
+void RecordingProgress::SetPrinter(std::string_view words) {
+  printers.emplace_back(words);
+  state.SetPrinter(words);
+}
+
+void RecordingProgress::SetStep(const ProgressStep& step) {
+  steps.push_back(step);
+  state.SetStep(step);
+}
+
 void RecordingProgress::PressCancel() {
   if (state.Cancel()) events.push_back("cancel");
 }
 
 void RecordingMessages::ShowMessage(int id, std::string_view details) {
   shown.push_back({id, std::string(details), {}});
+  if (on_show) on_show();
+}
+
+void RecordingMessages::NoteCancelled(int id, std::string_view details) {
+  cancelled.push_back({id, std::string(details), {}});
 }
 
 void RecordingMessages::ShowFileError(const FileError& error) {

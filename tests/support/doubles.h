@@ -35,6 +35,8 @@ class RecordingProgress : public ProgressDialog {
   void SetProgressPos(std::int32_t p) override;
   bool IsCancelled() const override { return state.cancelled(); }
   void PumpMessages(bool stop_at_socket) override;
+  void SetPrinter(std::string_view words) override;
+  void SetStep(const ProgressStep& step) override;
 
   // What the user does: Cancel sets the flag and hides the window.
   void PressCancel();
@@ -43,6 +45,8 @@ class RecordingProgress : public ProgressDialog {
   ProgressState state;
   std::vector<std::string> events;
   std::vector<std::int32_t> positions;  // every SetProgressPos value, in order
+  std::vector<std::string> printers;    // every SetPrinter text, in order
+  std::vector<ProgressStep> steps;      // every SetStep, in order
   int pumps = 0;
   // Called on every pump (a test can press Cancel from here).
   std::function<void()> on_pump;
@@ -58,9 +62,13 @@ class RecordingMessages : public Messages {
  public:
   void ShowMessage(int id, std::string_view details) override;
   void ShowFileError(const FileError& error) override;
+  void NoteCancelled(int id, std::string_view details) override;
   std::vector<int> Ids() const;
 
   std::vector<ShownMessage> shown;
+  std::vector<ShownMessage> cancelled;
+  // Called as each message is shown.
+  std::function<void()> on_show;  // steps a Cancel ended: nothing was shown for them
 };
 
 // Answers each question with the next scripted path ("" = cancelled).

@@ -267,7 +267,7 @@ TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTh
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(progress); }, 5000));
   std::printf("Cancel click to progress window hidden: %llu ms\n", GetTickCount64() - clicked);
 
-  // The operation ends; a network read broken inside the socket call says so once.
+  // The operation ends without a message: a Cancel is no failure, also inside a socket call.
   std::wstring said;
   ASSERT_TRUE(WaitFor(
       [&] {
@@ -278,9 +278,7 @@ TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTh
         return FindDialog(Widen(kAppName)) == nullptr && run.CommandsEnabled();
       },
       10000));
-  if (!said.empty()) {
-    EXPECT_EQ(Narrow(said), std::string(LoadString(kIdsFailedToReceive)));
-  }
+  EXPECT_EQ(Narrow(said), "");
   EXPECT_EQ(FindDialog(L"Get Report"), nullptr);
 
   Click(run.item(kIdDevelopmentLabel));  // activates the window

@@ -1,6 +1,7 @@
 #include "platform/terminal.h"
 
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -20,6 +21,12 @@ extern "C" void OnInterrupt(int) {
 }
 
 }  // namespace
+
+int StderrColumns() {
+  winsize size{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
 
 bool StderrIsTerminal() {
   return ::isatty(STDERR_FILENO) == 1;

@@ -70,6 +70,13 @@ std::uint32_t CurrentProcessId() {
 
 void Socket::Close() {
   if (handle_ != kNoHandle) {
+    // A stream whose call Cancel broke off is reset, not drained: what is still queued for the
+    // peer is dropped and the peer learns at once that the job is over.
+    if (kind_ == Kind::kStream && last_error_ == wsa::kEintr) {
+      const linger reset{1, 0};
+      ::setsockopt(Native(handle_), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset),
+                   sizeof reset);
+    }
     ::closesocket(Native(handle_));
     handle_ = kNoHandle;
   }

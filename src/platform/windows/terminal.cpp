@@ -32,6 +32,15 @@ bool IsConsole(DWORD which) {
 
 }  // namespace
 
+int StderrColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info)) {
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (columns > 0) return columns;
+  }
+  return 80;
+}
+
 bool StderrIsTerminal() {
   return IsConsole(STD_ERROR_HANDLE);
 }

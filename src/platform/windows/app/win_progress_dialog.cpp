@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "platform/windows/app/message_pump.h"
+#include "platform/windows/app/win_text.h"
 
 namespace tavi::win {
 namespace {
@@ -22,17 +23,80 @@ void CentreOver(HWND window, HWND over) {
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The status label (no id in the template) and the ticker that keeps it current.
+constexpr int kIdStatusLabel = 0x7F00;
+constexpr UINT_PTR kTickerId = 1;
+constexpr UINT kTickMs = 250;
+// The label's place in dialog units: below Cancel, as wide as the bar, four lines high.
+constexpr RECT kStatusUnits{7, 46, 147, 46 + 4 * 8};
+
 }  // namespace
 
 WinProgressDialog::WinProgressDialog() : NativeDialog(kDlgProgress) {
-  CreateModeless();
+  if (CreateModeless()) {
+    RECT frame{};
+    GetWindowRect(hwnd(), &frame);
+    template_height_ = frame.bottom - frame.top;
+    RECT r = kStatusUnits;
+    MapDialogRect(hwnd(), &r);
+    status_height_ = r.bottom - r.top;
+    status_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX, r.left, r.top,
+                              r.right - r.left, status_height_, hwnd(),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdStatusLabel)),
+                              GetModuleHandleW(nullptr), nullptr);
+    if (status_ != nullptr) {
+      SendMessageW(status_, WM_SETFONT, static_cast<WPARAM>(SendMessageW(hwnd(), WM_GETFONT, 0, 0)),
+                   FALSE);
+    }
+  }
   Draw();
+}
+
+void WinProgressDialog::SetPrinter(std::string_view words) {
+  state_.SetPrinter(words);
+  DrawStatus();
+}
+
+void WinProgressDialog::SetStep(const ProgressStep& step) {
+  state_.SetStep(step);
+  DrawStatus();
+}
+
+void WinProgressDialog::DrawStatus() {
+  if (status_ == nullptr) return;
+  std::string text = state_.StatusText();
+  const std::string quiet = state_.QuietText();
+  if (!quiet.empty()) text += "\n" + quiet;
+  std::wstring wide = Widen(text);
+  if (wide == status_text_) return;
+  const bool had_text = !status_text_.empty();
+  status_text_ = std::move(wide);
+  SetWindowTextW(status_, status_text_.c_str());
+  const bool has_text = !status_text_.empty();
+  if (has_text == had_text) return;
+  // The window grows to hold the label, and shrinks back when it says nothing; it stays centred
+  // over the window that started the operation: half the change goes up.
+  RECT frame{};
+  GetWindowRect(hwnd(), &frame);
+  const int height = template_height_ + (has_text ? status_height_ : 0);
+  const int change = height - (frame.bottom - frame.top);
+  SetWindowPos(hwnd(), nullptr, frame.left, frame.top - change / 2, frame.right - frame.left,
+               height, SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(status_, has_text ? SW_SHOWNA : SW_HIDE);
+}
+
+bool WinProgressDialog::OnMessage(UINT message, WPARAM wparam, LPARAM, INT_PTR& result) {
+  if (message != WM_TIMER || wparam != kTickerId) return false;
+  DrawStatus();
+  result = 0;
+  return true;
 }
 
 void WinProgressDialog::Show(bool show) {
   if (!state_.RequestShow(show)) return;
   Draw();
   if (show) {
+    SetTimer(hwnd(), kTickerId, kTickMs, nullptr);
     // The window that starts the operation owns the shown window, so that it stays above it.
     starter_ = GetActiveWindow();
     if (starter_ == hwnd()) starter_ = nullptr;
@@ -42,6 +106,7 @@ void WinProgressDialog::Show(bool show) {
     SetForegroundWindow(hwnd());
     SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kIdCancel)), TRUE);
   } else {
+    KillTimer(hwnd(), kTickerId);
     ShowWindow(hwnd(), SW_HIDE);
     ReturnActivation();
   }
@@ -67,13 +132,16 @@ bool WinProgressDialog::OnCommand(int id, int /*notification*/) {
   if (id != IDCANCEL) return false;
   // Hiding here is no show request: the flag stays set until the next show.
   if (state_.Cancel()) {
+    KillTimer(hwnd(), kTickerId);
+    DrawStatus();
     ShowWindow(hwnd(), SW_HIDE);
     ReturnActivation();
   }
   return true;
 }
 
-void WinProgressDialog::Draw() const {
+void WinProgressDialog::Draw() {
+  DrawStatus();
   HWND bar = Item(kIdProgressBar);
   if (bar == nullptr) return;
   SendMessageW(bar, PBM_SETRANGE32, 0, state_.upper());
