@@ -7,6 +7,7 @@
 #include <QSpacerItem>
 #include <QString>
 
+#include "app/qt_progress_dialog.h"
 #include "app/window_placement.h"
 #include "resources/strings.h"
 
@@ -39,6 +40,7 @@ bool Show(QWidget* fallback, QMessageBox::Icon icon, const QString& text, std::s
     grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
                   grid->rowCount(), 0, 1, grid->columnCount());
   }
+  const QtProgressDialog::HoldAll still;
   box.exec();
   return save != nullptr && box.clickedButton() == save;
 }

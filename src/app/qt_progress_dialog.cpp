@@ -19,6 +19,8 @@ QString ToQString(const std::string& text) {
 
 // How often the status label is brought up to date while nothing else moves.
 constexpr int kTickMs = 250;
+// Longer than several frames of the style's animation clock.
+constexpr int kHiddenWhileStoppingMs = 100;
 
 }  // namespace
 
@@ -100,7 +102,7 @@ void QtProgressDialog::Show(bool show) {
   if (show && !state_.visible()) PlaceOver(WorkingWindow());
   if (!state_.RequestShow(show)) return;
   Draw();
-  if (show) {
+  if (show && !held_) {
     ticker_.start();
   } else {
     ticker_.stop();
@@ -131,10 +133,45 @@ void QtProgressDialog::PumpMessages(bool /*stop_at_socket*/) {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void QtProgressDialog::Hold(bool hold) {
+  if (held_ == hold) return;
+  held_ = hold;
+  if (hold) {
+    ticker_.stop();
+  } else if (state_.visible()) {
+    ticker_.start();
+  }
+  Draw();
+}
+
+QtProgressDialog::HoldAll::HoldAll() {
+  for (QWidget* widget : QApplication::allWidgets()) {
+    auto* progress = qobject_cast<QtProgressDialog*>(widget);
+    if (progress == nullptr || !progress->isVisible() || progress->held_) continue;
+    progress->Hold(true);
+    held_.append(progress);
+  }
+}
+
+QtProgressDialog::HoldAll::~HoldAll() {
+  for (const QPointer<QtProgressDialog>& progress : held_) {
+    if (progress != nullptr) progress->Hold(false);
+  }
+}
+
 void QtProgressDialog::Draw() {
   DrawStatus();
   auto* bar = FindControlAs<QProgressBar>(*this, kIdProgressBar);
   if (bar == nullptr) return;
+  if (state_.waiting() && held_) {
+    // Standing still under a message box. The style's busy animation ends only when one of its
+    // ticks finds the bar hidden, so the bar leaves the screen for a moment first.
+    bar->setRange(0, 1);
+    bar->setValue(0);
+    bar->hide();
+    QTimer::singleShot(kHiddenWhileStoppingMs, bar, [bar] { bar->show(); });
+    return;
+  }
   if (state_.waiting()) {
     bar->setRange(0, 0);  // a busy bar: alive, nothing known yet
     return;

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QPointer>
 #include <QTimer>
 
@@ -53,6 +54,21 @@ class QtProgressDialog : public QDialog, public ProgressDialog {
   // Cancel button, Escape and the close box.
   void reject() override;
 
+  // While a message box stands over the operation nothing moves: the busy bar and the elapsed
+  // time stand still (they would keep the processor busy and suggest work that is not done).
+  void Hold(bool hold);
+  // Every shown progress window of the program, held for this object's life.
+  class HoldAll {
+   public:
+    HoldAll();
+    ~HoldAll();
+    HoldAll(const HoldAll&) = delete;
+    HoldAll& operator=(const HoldAll&) = delete;
+
+   private:
+    QList<QPointer<QtProgressDialog>> held_;
+  };
+
  private:
   // Makes `starter` the window's parent (while hidden); nothing for null or itself.
   void PlaceOver(QWidget* starter);
@@ -64,6 +80,7 @@ class QtProgressDialog : public QDialog, public ProgressDialog {
   void ReturnActivation();
 
   ProgressState state_;
+  bool held_ = false;
   QLabel* status_ = nullptr;
   int template_height_ = 0;
   // Keeps the elapsed time current while a long step gives no news.
