@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/screen_fit.h"
+
 namespace tavi {
 namespace {
 
@@ -116,6 +118,7 @@ BaseUnits BuildDialog(QDialog& dialog, const DialogTemplate& t) {
   dialog.setFixedSize(size.width, size.height);
 
   QButtonGroup* radio_group = nullptr;
+  QWidget* pane = nullptr;
   for (const ControlTemplate& c : t.controls) {
     // A group start ends the radio group before it.
     if ((c.style & kStyleGroup) != 0) radio_group = nullptr;
@@ -143,8 +146,10 @@ BaseUnits BuildDialog(QDialog& dialog, const DialogTemplate& t) {
     }
     // A group box frames the controls listed before it; keep it behind them.
     if (c.kind == ControlKind::kGroupBox) control->lower();
+    if (c.kind == ControlKind::kRichEdit) pane = control;
   }
   OrderTabsByPosition(dialog);
+  KeepOnScreen(dialog, pane, (t.style & kDlgMinimizeBox) != 0);
   return base;
 }
 
