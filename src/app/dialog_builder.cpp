@@ -76,8 +76,19 @@ QWidget* MakeControl(const ControlTemplate& c, QDialog& dialog) {
       bar->setTextVisible(false);
       return bar;
     }
-    case ControlKind::kGroupBox:
-      return new QGroupBox(text, &dialog);
+    case ControlKind::kGroupBox: {
+      auto* group = new QGroupBox(text, &dialog);
+      // A frame with the title set into its top line, in every style: some styles draw a group
+      // box as a bare title, which leaves the template's controls without their frame.
+      const int half_title = QFontMetrics(dialog.font()).height() / 2;
+      group->setStyleSheet(QString("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                   " margin-top: %1px; }"
+                                   " QGroupBox::title { subcontrol-origin: margin;"
+                                   " subcontrol-position: top left; left: %2px; padding: 0 2px; }")
+                               .arg(half_title)
+                               .arg(half_title));
+      return group;
+    }
   }
   return new QWidget(&dialog);
 }

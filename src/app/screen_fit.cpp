@@ -118,9 +118,14 @@ class ScreenFitter : public QObject {
       needed.push_back(WidthForText(*w));
     }
     const int added = WidenForContents(rects, needed);
-    if (added <= 0) return;
+    // A group box still holds the controls it framed, where they came out taller in this style.
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      if (qobject_cast<QGroupBox*>(controls[i]) != nullptr) {
+        (void)HoldContents(rects, i, controls[i]->fontMetrics().height() / 2);
+      }
+    }
     for (std::size_t i = 0; i < controls.size(); ++i) controls[i]->setGeometry(ToQRect(rects[i]));
-    dialog_.setFixedSize(dialog_.width() + added, dialog_.height());
+    if (added > 0) dialog_.setFixedSize(dialog_.width() + added, dialog_.height());
   }
 
   // The frame around the client area: the real one once the window has been on screen.

@@ -56,4 +56,27 @@ int WidenForContents(std::span<PixelRect> rects, std::span<const int> needed) {
   return added;
 }
 
+int HoldContents(std::span<PixelRect> rects, std::size_t frame, int margin) {
+  if (frame >= rects.size()) return 0;
+  PixelRect& f = rects[frame];
+  auto inside = [&f](const PixelRect& r) {
+    return r.x >= f.x && r.x < f.x + f.width && r.y >= f.y && r.y < f.y + f.height;
+  };
+  int bottom = f.y + f.height;
+  for (std::size_t i = 0; i < rects.size(); ++i) {
+    if (i != frame && inside(rects[i]))
+      bottom = std::max(bottom, rects[i].y + rects[i].height + margin);
+  }
+  // No further than the first rectangle it does not hold that lies below it, across its width.
+  for (std::size_t i = 0; i < rects.size(); ++i) {
+    const PixelRect& r = rects[i];
+    if (i == frame || inside(r)) continue;
+    const bool across = r.x < f.x + f.width && r.x + r.width > f.x;
+    if (across && r.y >= f.y + f.height) bottom = std::min(bottom, r.y - 1);
+  }
+  const int added = std::max(0, bottom - (f.y + f.height));
+  f.height += added;
+  return added;
+}
+
 }  // namespace tavi

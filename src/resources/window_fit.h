@@ -2,6 +2,7 @@
 // layout widens where a control needs more room than the template gave it. Pixels throughout.
 #pragma once
 
+#include <cstddef>
 #include <span>
 
 #include "resources/dialog_templates.h"
@@ -33,5 +34,10 @@ struct WindowFit {
 // before stay aligned. The controls are taken from the leftmost right edge on. `needed` holds one
 // width per rectangle (0: no need). Returns the width added to the layout.
 [[nodiscard]] int WidenForContents(std::span<PixelRect> rects, std::span<const int> needed);
+
+// Lengthens the frame `rects[frame]` downwards so that it holds, `margin` below the lowest,
+// every other rectangle whose top-left corner lies inside it; it never grows over a rectangle
+// it does not hold. Returns the height added.
+[[nodiscard]] int HoldContents(std::span<PixelRect> rects, std::size_t frame, int margin);
 
 }  // namespace tavi
