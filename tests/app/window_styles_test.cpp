@@ -16,6 +16,7 @@
 #include <QStyleOptionGroupBox>
 #include <QTest>
 #include <memory>
+#include <ostream>
 
 #include "app/dialog_builder.h"
 #include "app/set_head_rank_dialog.h"
@@ -44,6 +45,10 @@ struct Look {
   QString style;
   bool dark_palette;
 };
+
+void PrintTo(const Look& look, std::ostream* out) {
+  *out << look.style.toStdString() << (look.dark_palette ? " with a dark palette" : "");
+}
 
 // Every style of this system, and Fusion with a dark palette (the dark style of any system).
 std::vector<Look> Looks() {

@@ -144,7 +144,7 @@ void XClick(const QWidget& control) {
 }
 
 // The window with its frame lies within the screen, and every push button can be scrolled into
-// view, where it lies wholly within the window on the screen.
+// view, where it lies wholly within the window and the screen.
 void ExpectWithinReach(QWidget& window, const char* what) {
   SCOPED_TRACE(what);
   const double ratio = window.devicePixelRatio();
@@ -164,6 +164,8 @@ void ExpectWithinReach(QWidget& window, const char* what) {
     QTest::qWait(20);
     const QRect in_window(button->mapTo(&window, QPoint(0, 0)) * ratio, button->size() * ratio);
     EXPECT_TRUE(QRect(QPoint(), on->client.size()).contains(in_window))
+        << button->text().toStdString();
+    EXPECT_TRUE(screen.contains(in_window.translated(on->client.topLeft())))
         << button->text().toStdString();
     EXPECT_EQ(button->visibleRegion(), QRegion(button->rect())) << button->text().toStdString();
   }
