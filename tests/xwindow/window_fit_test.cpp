@@ -48,7 +48,11 @@ class WindowManager {
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < 5000) {
-      if (RootProperty("_NET_SUPPORTING_WM_CHECK").contains("window id")) return true;
+      // openbox announces itself first and its work area once it has set up the screen.
+      if (RootProperty("_NET_SUPPORTING_WM_CHECK").contains("window id") &&
+          RootProperty("_NET_WORKAREA").contains("=")) {
+        return true;
+      }
       QTest::qWait(50);
     }
     return false;
@@ -110,7 +114,9 @@ std::optional<OnScreen> PlaceOnScreen(const QWidget& window) {
 // Shows `window` and waits until the window manager has framed it and is done placing it.
 ::testing::AssertionResult ShownAndFramed(QWidget& window) {
   window.show();
-  if (!QTest::qWaitForWindowExposed(&window)) return ::testing::AssertionFailure() << "not exposed";
+  if (!QTest::qWaitForWindowExposed(&window, 15000)) {
+    return ::testing::AssertionFailure() << "not exposed";
+  }
   QElapsedTimer waited;
   waited.start();
   std::optional<OnScreen> last;
