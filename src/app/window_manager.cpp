@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#if __has_include(<xcb/xcb.h>) && QT_CONFIG(xcb)
+#if defined(TAVI_WITH_XCB) && QT_CONFIG(xcb)
 #include <xcb/xcb.h>
 #define TAVI_HAVE_XCB 1
 #endif
