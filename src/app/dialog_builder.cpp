@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/screen_fit.h"
+
 namespace tavi {
 namespace {
 
@@ -76,8 +78,19 @@ QWidget* MakeControl(const ControlTemplate& c, QDialog& dialog) {
       bar->setTextVisible(false);
       return bar;
     }
-    case ControlKind::kGroupBox:
-      return new QGroupBox(text, &dialog);
+    case ControlKind::kGroupBox: {
+      auto* group = new QGroupBox(text, &dialog);
+      // A frame with the title set into its top line, in every style: some styles draw a group
+      // box as a bare title, which leaves the template's controls without their frame.
+      const int half_title = QFontMetrics(dialog.font()).height() / 2;
+      group->setStyleSheet(QString("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                   " margin-top: %1px; }"
+                                   " QGroupBox::title { subcontrol-origin: margin;"
+                                   " subcontrol-position: top left; left: %2px; padding: 0 2px; }")
+                               .arg(half_title)
+                               .arg(half_title));
+      return group;
+    }
   }
   return new QWidget(&dialog);
 }
@@ -168,6 +181,7 @@ BaseUnits BuildDialog(QDialog& dialog, const DialogTemplate& t) {
   dialog.setFixedSize(size.width, size.height);
 
   QButtonGroup* radio_group = nullptr;
+  QWidget* pane = nullptr;
   for (const ControlTemplate& c : t.controls) {
     // A group start ends the radio group before it.
     if ((c.style & kStyleGroup) != 0) radio_group = nullptr;
@@ -195,8 +209,10 @@ BaseUnits BuildDialog(QDialog& dialog, const DialogTemplate& t) {
     }
     // A group box frames the controls listed before it; keep it behind them.
     if (c.kind == ControlKind::kGroupBox) control->lower();
+    if (c.kind == ControlKind::kRichEdit) pane = control;
   }
   OrderTabsByPosition(dialog);
+  KeepOnScreen(dialog, pane, (t.style & kDlgMinimizeBox) != 0);
   return base;
 }
 

@@ -1,9 +1,7 @@
 #include "app/get_report_dialog.h"
 
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStringDecoder>
 #include <utility>
 
@@ -28,31 +26,6 @@ GetReportDialog::GetReportDialog(FileChooser& chooser, Messages& messages, QWidg
   if (auto* ok = FindControlAs<QPushButton>(*this, kIdOk)) {
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     ok->setFocus();
-  }
-  if (QWidget* pane = FindControl(*this, kIdReportText)) {
-    pane_margins_ = QMargins(pane->x(), pane->y(), width() - pane->geometry().right() - 1,
-                             height() - pane->geometry().bottom() - 1);
-  }
-  FitToScreen(parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen());
-}
-
-void GetReportDialog::FitToScreen(const QScreen* screen) {
-  if (screen == nullptr) return;
-  // Room for the frame and title bar that the window manager adds around the window.
-  const QSize room = screen->availableGeometry().size() - QSize(kFrameRoom, 3 * kFrameRoom);
-  const QSize wanted = size();
-  if (wanted.width() <= room.width() && wanted.height() <= room.height()) return;
-  // Too large for this screen: capped to it, and resizable, with the pane following the size.
-  setMinimumSize(pane_margins_.left() * 2 + 1, pane_margins_.top() + pane_margins_.bottom() + 1);
-  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  setSizeGripEnabled(true);
-  resize(wanted.boundedTo(room));
-}
-
-void GetReportDialog::resizeEvent(QResizeEvent* event) {
-  QDialog::resizeEvent(event);
-  if (QWidget* pane = FindControl(*this, kIdReportText)) {
-    pane->setGeometry(rect().marginsRemoved(pane_margins_));
   }
 }
 

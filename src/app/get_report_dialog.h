@@ -3,10 +3,7 @@
 #pragma once
 
 #include <QDialog>
-#include <QMargins>
 #include <string>
-
-class QScreen;
 
 namespace tavi {
 
@@ -27,18 +24,7 @@ class GetReportDialog : public QDialog {
   // the file-error message and leaves an existing file as it was; the window stays open.
   void OnSave();
 
-  // The template's size where the screen has room for it; else capped to the screen's available
-  // area and resizable. The constructor applies it for the parent's screen.
-  void FitToScreen(const QScreen* screen);
-
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-
  private:
-  // Pixels kept free around the window for its frame (three times that below for the title).
-  static constexpr int kFrameRoom = 16;
-
-  QMargins pane_margins_;
   FileChooser& chooser_;
   Messages& messages_;
   std::string report_;
