@@ -220,7 +220,7 @@ class ThreadCancel : public tavi::ProgressDialog {
   void SetProgressPos(std::int32_t) override {}
   bool IsCancelled() const override { return cancelled.load(); }
   void PumpMessages(bool) override {}
-  void SetPrinter(std::string_view) override {}
+  void NamePrinter(std::string_view) override {}
   void SetStep(const tavi::ProgressStep&) override {}
   std::atomic<bool> cancelled{false};
 };

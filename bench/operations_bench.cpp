@@ -36,7 +36,7 @@ class NullProgress : public tavi::ProgressDialog {
   void SetProgressPos(std::int32_t) override {}
   bool IsCancelled() const override { return false; }
   void PumpMessages(bool) override {}
-  void SetPrinter(std::string_view) override {}
+  void NamePrinter(std::string_view) override {}
   void SetStep(const tavi::ProgressStep&) override {}
 };
 

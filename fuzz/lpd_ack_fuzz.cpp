@@ -33,7 +33,7 @@ class Server final : public tavi::ProgressDialog {
   void Show(bool) override {}
   void SetProgressRange(std::int32_t) override {}
   void SetProgressPos(std::int32_t) override {}
-  void SetPrinter(std::string_view) override {}
+  void NamePrinter(std::string_view) override {}
   void SetStep(const tavi::ProgressStep&) override {}
   bool IsCancelled() const override { return idle_pumps_ > kPumpsAfterEnd; }
   void PumpMessages(bool) override {

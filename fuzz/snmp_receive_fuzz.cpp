@@ -34,7 +34,7 @@ class AnsweringProgress final : public tavi::ProgressDialog {
   void Show(bool) override {}
   void SetProgressRange(std::int32_t) override {}
   void SetProgressPos(std::int32_t) override {}
-  void SetPrinter(std::string_view) override {}
+  void NamePrinter(std::string_view) override {}
   void SetStep(const tavi::ProgressStep&) override {}
   bool IsCancelled() const override { return pumps_after_answer_ > kPumpsAfterAnswer; }
   void PumpMessages(bool) override {

@@ -45,8 +45,8 @@ QtProgressDialog::QtProgressDialog(QWidget* parent) : QDialog(parent) {
   Draw();
 }
 
-void QtProgressDialog::SetPrinter(std::string_view words) {
-  state_.SetPrinter(words);
+void QtProgressDialog::NamePrinter(std::string_view words) {
+  state_.NamePrinter(words);
   DrawStatus();
 }
 

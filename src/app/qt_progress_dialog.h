@@ -42,7 +42,7 @@ class QtProgressDialog : public QDialog, public ProgressDialog {
   // Runs every pending event; our socket layer posts no notifications, so `stop_at_socket` has
   // nothing to stop at.
   void PumpMessages(bool stop_at_socket) override;
-  void SetPrinter(std::string_view words) override;
+  void NamePrinter(std::string_view words) override;
   void SetStep(const ProgressStep& step) override;
 
   // The elapsed time and the quiet hint are read from `clock` (null: the system's steady time).

@@ -86,8 +86,8 @@ void CliProgress::PumpMessages(bool) {
   if (state_.visible()) Draw();
 }
 
-void CliProgress::SetPrinter(std::string_view words) {
-  state_.SetPrinter(words);
+void CliProgress::NamePrinter(std::string_view words) {
+  state_.NamePrinter(words);
   PumpMessages(false);
 }
 

@@ -68,7 +68,7 @@ class CliProgress final : public ProgressDialog {
   void SetProgressPos(std::int32_t p) override;
   bool IsCancelled() const override;
   void PumpMessages(bool stop_at_socket) override;
-  void SetPrinter(std::string_view words) override;
+  void NamePrinter(std::string_view words) override;
   void SetStep(const ProgressStep& step) override;
 
   // Clears the bar's line so that a message starts on a line of its own; the bar comes back at

@@ -14,7 +14,7 @@ bool RestartPrinter(std::string_view host, ProgressDialog& progress, Messages& m
   progress.SetProgressPos(0);
   progress.Show(true);
 
-  progress.SetPrinter(NetworkPrinterWords(host));
+  progress.NamePrinter(NetworkPrinterWords(host));
   progress.SetStep({ProgressStage::kRequestingRestart});
 
   bool ok = false;

@@ -75,7 +75,7 @@ bool PrinterConnection::Open() {
     Report({kIdsFailedToOpenPort, UnknownPortKindDetails(kind)});
     return false;
   }
-  progress_.SetPrinter(PortWords(channel));
+  progress_.NamePrinter(PortWords(channel));
   progress_.SetStep({ProgressStage::kConnecting});
   if (channel == nullptr) {
     Report({kIdsFailedToOpenPort, "No channel for this port kind is built into this program."});

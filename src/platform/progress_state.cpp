@@ -44,7 +44,7 @@ void ProgressState::SetPos(std::int32_t p) {
   if (p > 0) moved_ = true;
 }
 
-void ProgressState::SetPrinter(std::string_view words) {
+void ProgressState::NamePrinter(std::string_view words) {
   if (words == printer_) return;
   printer_ = std::string(words);
   News();

@@ -39,7 +39,7 @@ class ProgressState {
   void SetPos(std::int32_t p);
 
   // The printer the operation talks to, in the technician's words ("network, host '192.0.2.7'").
-  void SetPrinter(std::string_view words);
+  void NamePrinter(std::string_view words);
   // The step under way; a step other than the one before is news.
   void SetStep(const ProgressStep& step);
 

@@ -48,7 +48,7 @@ class ProgressDialog {
   virtual void PumpMessages(bool stop_at_socket) = 0;
   // What the window says it is doing: the printer (port kind and host) and the step under way.
   // A show request forgets both. Each is news for the quiet hint (ProgressState).
-  virtual void SetPrinter(std::string_view words) = 0;
+  virtual void NamePrinter(std::string_view words) = 0;
   virtual void SetStep(const ProgressStep& step) = 0;
 };
 

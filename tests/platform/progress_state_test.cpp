@@ -95,7 +95,7 @@ TEST(ProgressState, StatusAndQuietHintFollowTheNews) {
   clock.now_ms = 5000;
   s.RequestShow(true);
   EXPECT_EQ(s.StatusText(), "");  // nothing said yet
-  s.SetPrinter("USB");
+  s.NamePrinter("USB");
   s.SetStep({ProgressStage::kWaitingForParameterHeader});
   clock.now_ms += 29999;
   EXPECT_EQ(s.StatusText(), "USB: waiting for the parameter block's header, 29 s");

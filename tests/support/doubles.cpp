@@ -35,9 +35,9 @@ void RecordingProgress::PumpMessages(bool) {
   if (on_pump) on_pump();
 }
 
-void RecordingProgress::SetPrinter(std::string_view words) {
+void RecordingProgress::NamePrinter(std::string_view words) {
   printers.emplace_back(words);
-  state.SetPrinter(words);
+  state.NamePrinter(words);
 }
 
 void RecordingProgress::SetStep(const ProgressStep& step) {

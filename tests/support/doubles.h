@@ -35,7 +35,7 @@ class RecordingProgress : public ProgressDialog {
   void SetProgressPos(std::int32_t p) override;
   bool IsCancelled() const override { return state.cancelled(); }
   void PumpMessages(bool stop_at_socket) override;
-  void SetPrinter(std::string_view words) override;
+  void NamePrinter(std::string_view words) override;
   void SetStep(const ProgressStep& step) override;
 
   // What the user does: Cancel sets the flag and hides the window.
@@ -45,7 +45,7 @@ class RecordingProgress : public ProgressDialog {
   ProgressState state;
   std::vector<std::string> events;
   std::vector<std::int32_t> positions;  // every SetProgressPos value, in order
-  std::vector<std::string> printers;    // every SetPrinter text, in order
+  std::vector<std::string> printers;    // every NamePrinter text, in order
   std::vector<ProgressStep> steps;      // every SetStep, in order
   int pumps = 0;
   // Called on every pump (a test can press Cancel from here).

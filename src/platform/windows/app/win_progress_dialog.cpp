@@ -52,8 +52,8 @@ WinProgressDialog::WinProgressDialog() : NativeDialog(kDlgProgress) {
   Draw();
 }
 
-void WinProgressDialog::SetPrinter(std::string_view words) {
-  state_.SetPrinter(words);
+void WinProgressDialog::NamePrinter(std::string_view words) {
+  state_.NamePrinter(words);
   DrawStatus();
 }
 

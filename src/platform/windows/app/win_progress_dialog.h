@@ -29,7 +29,7 @@ class WinProgressDialog final : public NativeDialog, public ProgressDialog {
   void SetProgressPos(std::int32_t p) override;
   bool IsCancelled() const override { return state_.cancelled(); }
   void PumpMessages(bool stop_at_socket) override;
-  void SetPrinter(std::string_view words) override;
+  void NamePrinter(std::string_view words) override;
   void SetStep(const ProgressStep& step) override;
 
   const ProgressState& state() const { return state_; }
