@@ -69,6 +69,15 @@ class ReadWatch {
   bool shown_ = false;
 };
 
+// A chosen path as the trace shows it: one line, as the person typed or picked it.
+std::string TracedPath(std::string_view path) {
+  std::string out(path);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return WithoutAccessCodes(out);
+}
+
 // The outcome of a failed read: a cancel shows nothing, anything else the file-error message.
 FlowOutcome ReadFailed(const FileError& error, Messages& messages) {
   if (error.error_number == ECANCELED) return FlowOutcome::kCancelled;
@@ -138,7 +147,7 @@ FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
 FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all) {
   const std::string path = chooser.AskOpenFile(FileKind::kParameterFile);
   if (path.empty()) return FlowOutcome::kCancelled;
-  connection.trace().Event("file", "parameter file " + PrintableText(path));
+  connection.trace().Event("file", "parameter file " + TracedPath(path));
   std::vector<std::uint8_t> image;
   const FlowOutcome loaded = LoadParameterImage(path, connection.messages(), image,
                                                 &connection.progress(), &connection.clock());
@@ -169,7 +178,7 @@ FlowOutcome LoadFirmwareImage(const std::string& path, Messages& messages,
 FlowOutcome FirmwareUpgradeFlow(PrinterConnection& connection, FileChooser& chooser) {
   const std::string path = chooser.AskOpenFile(FileKind::kFirmwareImage);
   if (path.empty()) return FlowOutcome::kCancelled;
-  connection.trace().Event("file", "firmware file " + PrintableText(path));
+  connection.trace().Event("file", "firmware file " + TracedPath(path));
   std::vector<std::uint8_t> image;
   const FlowOutcome loaded = LoadFirmwareImage(path, connection.messages(), image,
                                                &connection.progress(), &connection.clock());

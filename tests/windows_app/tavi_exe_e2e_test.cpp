@@ -192,7 +192,8 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
   std::printf("tavi.exe start to main window: %lld ms\n", run.start_ms());
   EXPECT_TRUE(run.CommandsEnabled());
   EXPECT_FALSE(IsWindowVisible(run.item(kIdAllCheck)));
-  EXPECT_EQ(TextOf(run.item(kIdDevelopmentLabel)), L"");
+  // The top line names the printer the buttons talk to.
+  EXPECT_EQ(TextOf(run.item(kIdDevelopmentLabel)), Widen(host + ", Type2"));
 
   // The system menu's About entry, by keyboard: Alt+Space opens the menu.
   Click(run.item(kIdDevelopmentLabel));  // activates the window
