@@ -11,7 +11,9 @@
 #include "discovery/targets.h"
 #include "platform/device_backends.h"
 #include "platform/error_names.h"
+#include "platform/socket_startup.h"
 #include "platform/terminal.h"
+#include "resources/strings.h"
 
 namespace tavi::cli {
 namespace {
@@ -71,6 +73,10 @@ int RunDiscover(const Invocation& invocation, std::FILE* out, std::FILE* err) {
         std::max<long long>(1, std::llround(invocation.discover_timeout_seconds * 1000.0)));
   }
 
+  if (!StartSocketLayer()) {
+    Line(err, std::string(LoadString(kIdsSocketInitFailed)));
+    return kExitFailed;
+  }
   InterruptCatcher interrupts;
   SteadyClock clock;
   CancelSource source([] { return InterruptCatcher::Interrupted(); }, clock, -1);

@@ -223,6 +223,13 @@ TEST_F(CliPrinter, FifoInputEndsByTimeoutAndByCtrlC) {
   EXPECT_EQ(model().log().Count("command"), 0u);
 }
 
+TEST_F(CliPrinter, DiscoverAsksTheAddressGivenAndListsThePrinterWithItsFamily) {
+  Start("127.0.0.99");
+  const CliRun run = Cli("discover 127.0.0.99");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("127.0.0.99\tType2\ttavi-printer-sim\t", 0), 0u) << run.out;
+}
+
 TEST_F(CliPrinter, RestartSetsTheRestartObjectAndPrintsNothing) {
   Start("127.0.0.96");
   const CliRun run = Cli("restart");
