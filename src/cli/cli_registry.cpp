@@ -286,8 +286,12 @@ std::string BashCompletion(const CLI::App& app) {
         continue;
       }
       note_values(option);
-      for (const std::string& s : option->get_snames()) own.push_back("-" + s);
-      for (const std::string& l : option->get_lnames()) own.push_back("--" + l);
+      // The program's own options are offered anyway.
+      auto add = [&own, &global](const std::string& name) {
+        if (std::find(global.begin(), global.end(), name) == global.end()) own.push_back(name);
+      };
+      for (const std::string& s : option->get_snames()) add("-" + s);
+      for (const std::string& l : option->get_lnames()) add("--" + l);
     }
     per_command += "    \"" + std::string(spec->name) + "\")";
     if (!own.empty()) per_command += " opts+=\" " + Words(own) + "\";";

@@ -18,7 +18,7 @@ declared_options() { grep -oE -- '^ +--?[A-Za-z][^ ]*(, ?--?[A-Za-z][^ ]*)*' | o
 subcommands() { awk '/^Subcommands:/ {on = 1; next} on && NF == 0 {on = 0} on {print $1}'; }
 complete_words() { # WORDS...: what the completion offers for the last word
   bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tavi_cli
-           printf "%s\n" "${COMPREPLY[@]}" | sort -u' _ "$work/completion" "$@"
+           printf "%s\n" "${COMPREPLY[@]}" | sort' _ "$work/completion" "$@"
 }
 same() { # WHAT EXPECTED GOT
   [ "$2" = "$3" ] || fail "$1: expected [$(echo $2)], got [$(echo $3)]"
