@@ -10,18 +10,12 @@
 
 namespace tavi::cli {
 
+// Which command runs; its values come from the command table (commands/commands.def).
 enum class Command {
   kNone,
-  kReport,
-  kGetParams,
-  kPutParams,
-  kSetHeadRank,
-  kFirmware,
-  kRestart,
-  kParamsDecode,
-  kParamsEncode,
-  kPorts,
-  kDiscover,
+#define TAVI_CLI_COMMAND(Name) k##Name,
+#include "cli/commands/commands.def"
+#undef TAVI_CLI_COMMAND
 };
 
 struct Invocation {

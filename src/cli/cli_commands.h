@@ -1,4 +1,6 @@
-// The commands of tavi-cli that talk to a printer.
+// What the commands of tavi-cli that talk to a printer are given (each command is a file in
+// commands/; a printer command returns the exit status 0, 1 or 2, and the caller turns a
+// cancelled run into 3 or 130).
 #pragma once
 
 #include <string>
@@ -28,14 +30,6 @@ struct CommandContext {
 
 // The printer connection of a command, with the run's trace.
 PrinterConnection MakeConnection(const CommandContext& context);
-
-// Each returns the exit status (0, 1 or 2); the caller turns a cancelled run into 3 or 130.
-int RunReport(const CommandContext& context);
-int RunGetParams(const CommandContext& context);
-int RunPutParams(const CommandContext& context);
-int RunSetHeadRank(const CommandContext& context);
-int RunFirmware(const CommandContext& context);
-int RunRestart(const CommandContext& context);
 
 // The head rank of set-head-rank, from RANK or --file, checked: 0 with `head_rank` set, else the
 // exit status (2) with the message shown. With `progress`, a head rank FIFO is read until its

@@ -14,6 +14,7 @@
 #include "cli/cli_hosts.h"
 #include "cli/cli_json.h"
 #include "cli/cli_outcome.h"
+#include "cli/cli_registry.h"
 #include "cli/cli_seams.h"
 #include "cli/cli_texts.h"
 #include "files/maintenance_flows.h"
@@ -26,9 +27,8 @@ namespace tavi::cli {
 namespace {
 
 bool IsPrinterCommand(Command command) {
-  return command == Command::kReport || command == Command::kGetParams ||
-         command == Command::kPutParams || command == Command::kSetHeadRank ||
-         command == Command::kFirmware || command == Command::kRestart;
+  const CommandSpec* spec = FindCommand(command);
+  return spec != nullptr && spec->reach == Reach::kPrinter;
 }
 
 // Checks the command line and reads the inputs once: 0 with `job` ready, else the exit status

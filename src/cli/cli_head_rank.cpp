@@ -1,5 +1,5 @@
-// set-head-rank: the rank from the command line or a head rank file, checked before anything is
-// sent.
+// The head rank of set-head-rank (one printer or many): from the command line or a head rank
+// file, checked before anything is sent.
 #include <optional>
 #include <string>
 #include <utility>
@@ -7,10 +7,8 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_outcome.h"
 #include "cli/cli_texts.h"
-#include "connection/printer_connection.h"
 #include "files/head_rank.h"
 #include "files/maintenance_flows.h"
-#include "protocol/operations.h"
 #include "resources/strings.h"
 
 namespace tavi::cli {
@@ -35,17 +33,6 @@ int LoadHeadRank(const Invocation& invocation, CliMessages& messages, std::strin
   }
   head_rank = std::move(*checked);
   return kExitSuccess;
-}
-
-int RunSetHeadRank(const CommandContext& context) {
-  std::string head_rank;
-  const int loaded =
-      LoadHeadRank(context.invocation, context.messages, head_rank, &context.progress);
-  if (loaded != kExitSuccess) return loaded;
-  PrinterConnection connection = MakeConnection(context);
-  // Heads are numbered from 1 on the command line; the printer counts from 0.
-  return SetHeadRank(connection, context.invocation.head - 1, head_rank) ? kExitSuccess
-                                                                         : kExitFailed;
 }
 
 }  // namespace tavi::cli

@@ -7,10 +7,9 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
-#include "cli/cli_discover.h"
 #include "cli/cli_fleet.h"
 #include "cli/cli_json.h"
-#include "cli/cli_offline.h"
+#include "cli/cli_registry.h"
 #include "cli/cli_seams.h"
 #include "cli/cli_texts.h"
 #include "config/settings_store.h"
@@ -41,25 +40,6 @@ PortSettings SettingsFor(const Invocation& invocation) {
 }
 
 namespace {
-
-int Dispatch(const CommandContext& context) {
-  switch (context.invocation.command) {
-    case Command::kReport:
-      return RunReport(context);
-    case Command::kGetParams:
-      return RunGetParams(context);
-    case Command::kPutParams:
-      return RunPutParams(context);
-    case Command::kSetHeadRank:
-      return RunSetHeadRank(context);
-    case Command::kFirmware:
-      return RunFirmware(context);
-    case Command::kRestart:
-      return RunRestart(context);
-    default:
-      return kExitUsage;
-  }
-}
 
 // The message the result reports: the failure if there was one, else the last message ("Done."),
 // unless the command set one of its own.
@@ -119,7 +99,7 @@ int RunOnline(const Invocation& invocation, const Trace& trace, CommandResult& r
       invocation, settings, NetworkPorts{invocation.lpd_port, invocation.snmp_port},
       progress,   messages, clock,
       stdout,     trace};
-  const int status = Dispatch(context);
+  const int status = FindCommand(invocation.command)->run_printer(context);
 
   // A cancelled run ends as such, whatever the operation made of the cancel.
   switch (source.observed()) {
@@ -148,20 +128,8 @@ int RunOffline(const Invocation& invocation, CommandResult& result) {
   SteadyClock steady;
   CancelSource never({}, steady, -1);
   CliMessages messages(never, stdout, stderr);
-  int status = kExitUsage;
-  switch (invocation.command) {
-    case Command::kParamsDecode:
-      status = RunParamsDecode(invocation, stdout, messages, result);
-      break;
-    case Command::kParamsEncode:
-      status = RunParamsEncode(invocation, messages);
-      break;
-    case Command::kPorts:
-      status = RunPorts(invocation, stdout, messages, result);
-      break;
-    default:
-      break;
-  }
+  const int status =
+      FindCommand(invocation.command)->run_offline(invocation, stdout, messages, result);
   TakeMessage(messages, result);
   return status;
 }
@@ -173,13 +141,14 @@ int Run(int argc, const char* const* argv) {
   const ParseResult parsed = ParseArguments(argc, argv, invocation);
   if (!parsed.run) return parsed.exit_status;
   if (invocation.hosts.has_value()) return RunFleet(invocation, SettingsFor(invocation));
+  const CommandSpec& command = *FindCommand(invocation.command);
   // Discovery writes its own text or JSON.
-  if (invocation.command == Command::kDiscover) return RunDiscover(invocation, stdout, stderr);
+  if (command.reach == Reach::kOwnOutput) return command.run_own(invocation, stdout, stderr);
 
   SteadyClock steady;
   const std::int64_t start = steady.NowMs();
   CommandResult result;
-  result.command = std::string(CommandName(invocation.command));
+  result.command = std::string(command.name);
 
   std::unique_ptr<TraceFile> file;
   if (!invocation.trace_file.empty()) {
@@ -199,9 +168,7 @@ int Run(int argc, const char* const* argv) {
     trace.Event("run", "tavi-cli " + std::string(ProductVersion()) + " " + result.command);
   }
 
-  const bool offline = invocation.command == Command::kParamsDecode ||
-                       invocation.command == Command::kParamsEncode ||
-                       invocation.command == Command::kPorts;
+  const bool offline = command.reach == Reach::kOffline;
   const int status =
       offline ? RunOffline(invocation, result) : RunOnline(invocation, trace, result);
   if (trace.on()) {

@@ -1,0 +1,38 @@
+// firmware FILE: the firmware upgrade.
+#include <CLI/CLI.hpp>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_outcome.h"
+#include "cli/cli_registry.h"
+#include "connection/printer_connection.h"
+#include "files/maintenance_flows.h"
+
+namespace tavi::cli {
+namespace {
+
+void Bind(CLI::App& command, Invocation& out) {
+  command.add_option("FILE", out.file, "Firmware file")->required();
+}
+
+int Run(const CommandContext& context) {
+  PrinterConnection connection = MakeConnection(context);
+  PathChooser chooser(context.invocation.file);
+  return ExitStatusFor(FirmwareUpgradeFlow(connection, chooser));
+}
+
+}  // namespace
+
+extern const CommandSpec kFirmwareCommand{
+    .id = Command::kFirmware,
+    .name = "firmware",
+    .summary = "Firmware upgrade; prints \"Done.\"",
+    .brief = "firmware upgrade; prints \"Done.\"",
+    .man = R"(Upgrade the firmware with the image \fIFILE\fR.
+Prints "Done.".
+)",
+    .reach = Reach::kPrinter,
+    .bind = Bind,
+    .run_printer = Run,
+};
+
+}  // namespace tavi::cli
