@@ -280,6 +280,8 @@ TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTh
   EXPECT_TRUE(IsWindowVisible(status));
   EXPECT_FALSE(said_first.empty());
   EXPECT_NE(said_first, said_later);
+  // No news yet: the bar runs to and fro.
+  EXPECT_NE(bar_style & PBS_MARQUEE, 0) << "the bar stands still";
   const ULONGLONG clicked = GetTickCount64();
   Click(GetDlgItem(progress, kIdCancel));
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(progress); }, 5000));

@@ -146,17 +146,21 @@ void WinProgressDialog::Draw() {
   DrawStatus();
   HWND bar = Item(kIdProgressBar);
   if (bar == nullptr) return;
-  // While nothing is known yet the bar runs to and fro, so the window shows it is alive.
+  // While nothing is known yet the bar runs to and fro, so the window shows it is alive. A bar
+  // that runs takes no position: the position is set while it stands.
   const bool marquee = state_.waiting();
-  if (marquee != marquee_) {
-    marquee_ = marquee;
-    const LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
-    SetWindowLongPtrW(bar, GWL_STYLE, marquee ? (style | PBS_MARQUEE) : (style & ~PBS_MARQUEE));
-    SendMessageW(bar, PBM_SETMARQUEE, marquee ? TRUE : FALSE, kMarqueeStepMs);
-  }
-  if (marquee) return;
+  if (!marquee) SetMarquee(bar, false);
   SendMessageW(bar, PBM_SETRANGE32, 0, state_.upper());
   SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(state_.shown_pos()), 0);
+  if (marquee) SetMarquee(bar, true);
+}
+
+void WinProgressDialog::SetMarquee(HWND bar, bool on) {
+  if (on == marquee_) return;
+  marquee_ = on;
+  const LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
+  SetWindowLongPtrW(bar, GWL_STYLE, on ? (style | PBS_MARQUEE) : (style & ~PBS_MARQUEE));
+  SendMessageW(bar, PBM_SETMARQUEE, on ? TRUE : FALSE, kMarqueeStepMs);
 }
 
 void WinProgressDialog::ReturnActivation() {

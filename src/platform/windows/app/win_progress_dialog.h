@@ -42,6 +42,7 @@ class WinProgressDialog final : public NativeDialog, public ProgressDialog {
 
  private:
   void Draw();
+  void SetMarquee(HWND bar, bool on);
   // The status label's text, and the window's height to hold it.
   void DrawStatus();
   // Gives the keyboard back to the window that started the operation, and lets go of it.
