@@ -16,7 +16,7 @@ FoundPrintersDialog::FoundPrintersDialog(std::vector<discovery::FoundHost> hosts
   setModal(true);
   auto* layout = new QVBoxLayout(this);
   auto* label = new QLabel(hosts_.empty() ? QString(discovery::kTextNoNetworkPrinters.data())
-                                          : QString("Printers found on the network:"),
+                                          : QString(discovery::kTextPrintersFound),
                            this);
   layout->addWidget(label);
   list_ = new QListWidget(this);

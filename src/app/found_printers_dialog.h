@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "discovery/answers.h"
+#include "discovery/discover.h"
 
 class QListWidget;
 
 namespace tavi {
 
-inline constexpr char kFoundPrintersCaption[] = "Find Printers";
+inline constexpr const char* kFoundPrintersCaption = discovery::kFindPrintersCaption;
 
 class FoundPrintersDialog : public QDialog {
   Q_OBJECT

@@ -14,8 +14,8 @@
 #include "app/get_report_dialog.h"
 #include "app/qt_messages.h"
 #include "config/port_settings.h"
+#include "connection/operation_trace.h"
 #include "connection/printer_connection.h"
-#include "platform/file_io.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
 #include "trace/trace_sinks.h"
@@ -109,16 +109,12 @@ void MainDialog::RunCommand(int button_id, const std::function<void()>& body) {
   {
     CommandScope scope(*this, busy_);
     if (trace_memory_ != nullptr) {
-      // Each operation's trace starts empty, at 0 ms.
-      trace_memory_->Clear();
-      connection_.set_trace(Trace(*trace_memory_, connection_.clock()));
       const QWidget* button = FindControl(*this, button_id);
-      QString name = button != nullptr ? button->property("text").toString() : QString();
-      connection_.trace().Event(
-          "run", "Tavi " + version_text_ + ": " + name.remove(QLatin1Char('&')).toStdString());
+      const QString name = button != nullptr ? button->property("text").toString() : QString();
+      StartOperationTrace(connection_, *trace_memory_, version_text_, name.toStdString());
     }
     body();
-    connection_.trace().Outcome("outcome: the operation ended (the messages above say how)");
+    EndOperationTrace(connection_);
   }
   // The keyboard goes back to the button that started the operation, in this window, also when
   // the window that the operation opened took the activation with it.
@@ -193,14 +189,8 @@ void MainDialog::set_trace_memory(TraceMemory* memory) {
 }
 
 void MainDialog::SaveTrace() {
-  if (trace_memory_ == nullptr || trace_memory_->empty()) return;
-  const std::string path = chooser_.AskSaveFile();
-  if (path.empty()) return;
-  const std::string text = trace_memory_->Text();
-  FileError error;
-  if (!WriteFileAtomically(path, std::as_bytes(std::span(text.data(), text.size())), error)) {
-    connection_.messages().ShowFileError(error);
-  }
+  if (trace_memory_ == nullptr) return;
+  (void)SaveTraceFlow(*trace_memory_, chooser_, connection_.messages());
 }
 
 void MainDialog::done(int result) {

@@ -12,6 +12,10 @@
 
 namespace tavi::discovery {
 
+// The caption of the list of printers Find... found, and its words above a list that is not empty.
+inline constexpr char kFindPrintersCaption[] = "Find Printers";
+inline constexpr char kTextPrintersFound[] = "Printers found on the network:";
+
 // Said when no printer of the family answered.
 inline constexpr std::string_view kTextNoNetworkPrinters =
     "No printer of the family answered on the network.";

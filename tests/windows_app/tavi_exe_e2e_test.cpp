@@ -3,10 +3,14 @@
 // one that answers (TAVI_E2E_HOST_OK) and one whose report header never comes
 // (TAVI_E2E_HOST_SILENT), both on TAVI_E2E_LPD_PORT / TAVI_E2E_SNMP_PORT. TAVI_E2E_TAVI is
 // tavi.exe, TAVI_E2E_DIR a folder for the settings and the saved report, TAVI_E2E_REPORT the
-// file whose bytes the answering printer serves as its report.
+// file whose bytes the answering printer serves as its report. TAVI_E2E_HOST_FOUND is a third
+// printer, of the other family, that only Find... asks; TAVI_E2E_HOST_REFUSED an address where
+// nothing listens.
 #include <gtest/gtest.h>
 
 #include "platform/windows/app/win_api.h"
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -115,16 +119,17 @@ void Type(const std::wstring& text) {
 // One run of tavi.exe with its own settings file.
 class TaviRun {
  public:
-  explicit TaviRun(const std::string& host) {
+  // `port` is the settings' port kind (1: the network); `more` further command-line arguments.
+  explicit TaviRun(const std::string& host, int port = 1, const std::string& more = {}) {
     dir_ = Env("TAVI_E2E_DIR");
-    settings_ = dir_ + "\\tavi-" + host + ".ini";
+    settings_ = dir_ + "\\tavi-" + host + "-" + std::to_string(port) + ".ini";
     // No MachineType and no Win9x_ExtraDelay: the save at exit writes them.
     std::ofstream(settings_, std::ios::binary)
-        << "[Port]\r\nPort=1\r\nNumHost=1\r\nHost0=" << host << "\r\nHostSel=0\r\n";
-    const std::wstring command = L"\"" + Widen(Env("TAVI_E2E_TAVI")) + L"\" --settings \"" +
-                                 Widen(settings_) + L"\" --lpd-port " +
-                                 Widen(Env("TAVI_E2E_LPD_PORT")) + L" --snmp-port " +
-                                 Widen(Env("TAVI_E2E_SNMP_PORT"));
+        << "[Port]\r\nPort=" << port << "\r\nNumHost=1\r\nHost0=" << host << "\r\nHostSel=0\r\n";
+    const std::wstring command =
+        L"\"" + Widen(Env("TAVI_E2E_TAVI")) + L"\" --settings \"" + Widen(settings_) +
+        L"\" --lpd-port " + Widen(Env("TAVI_E2E_LPD_PORT")) + L" --snmp-port " +
+        Widen(Env("TAVI_E2E_SNMP_PORT")) + (more.empty() ? L"" : L" " + Widen(more));
     std::wstring line = command;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -231,7 +236,7 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
   // Save: the standard save dialog, a typed path, and exactly the report's bytes in the file.
   const std::string saved_path = run.dir() + "\\saved-report.txt";
   Click(GetDlgItem(report, kIdReportSave));
-  HWND save = WaitDialog(L"Save As", 10000);
+  HWND save = WaitDialog(L"Save As", 30000);
   ASSERT_NE(save, nullptr) << "no save dialog";
   Sleep(300);
   Type(Widen(saved_path));
@@ -260,9 +265,23 @@ TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTh
   HWND progress = WaitDialog(L"Communicating...", 10000);
   ASSERT_NE(progress, nullptr) << "the progress window did not show";
   EXPECT_FALSE(IsWindowEnabled(run.item(kIdGetReport)));
-  // The header never comes: the operation keeps polling until Cancel.
-  Sleep(1500);
+  // The header never comes: the operation keeps polling until Cancel. Meanwhile the window shows
+  // it is alive: its status label counts the elapsed time.
+  HWND status = GetDlgItem(progress, 0x7F00);
+  ASSERT_NE(status, nullptr);
+  Sleep(700);
+  const std::wstring said_first = TextOf(status);
+  const LONG_PTR bar_style = GetWindowLongPtrW(GetDlgItem(progress, kIdProgressBar), GWL_STYLE);
+  Sleep(1200);
   ASSERT_NE(FindDialog(L"Communicating..."), nullptr);
+  const std::wstring said_later = TextOf(status);
+  std::printf("status: [%s] then [%s]; bar %s\n", Narrow(said_first).c_str(),
+              Narrow(said_later).c_str(), (bar_style & PBS_MARQUEE) != 0 ? "busy" : "plain");
+  EXPECT_TRUE(IsWindowVisible(status));
+  EXPECT_FALSE(said_first.empty());
+  EXPECT_NE(said_first, said_later);
+  // No news yet: the bar runs to and fro.
+  EXPECT_NE(bar_style & PBS_MARQUEE, 0) << "the bar stands still";
   const ULONGLONG clicked = GetTickCount64();
   Click(GetDlgItem(progress, kIdCancel));
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(progress); }, 5000));
@@ -287,6 +306,149 @@ TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTh
   PressKey(VK_ESCAPE);
   EXPECT_EQ(run.Ended(15000), 0);
   ExpectSettingsSaved(run, host);
+}
+
+// A failure message of tavi.exe that offers the trace: its text and its "Save Trace..." button.
+struct TraceMessage {
+  HWND box = nullptr;
+  std::string text;
+  HWND save = nullptr;
+};
+
+TraceMessage WaitTraceMessage(int timeout_ms) {
+  TraceMessage m;
+  WaitFor(
+      [&] {
+        m.box = FindDialog(Widen(kAppName));
+        m.save =
+            m.box != nullptr ? FindWindowExW(m.box, nullptr, L"Button", L"Save Trace...") : nullptr;
+        return m.save != nullptr;
+      },
+      timeout_ms);
+  if (m.box != nullptr) m.text = Narrow(TextOf(GetDlgItem(m.box, 0xFFFF)));
+  return m;
+}
+
+// Saves through the standard save dialog that `button` opens, to `path`.
+void SaveThrough(HWND button, const std::string& path) {
+  Click(button);
+  HWND save = WaitDialog(L"Save As", 30000);
+  ASSERT_NE(save, nullptr) << "no save dialog";
+  Sleep(300);
+  Type(Widen(path));
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(WaitFor([&] { return FindDialog(L"Save As") == nullptr; }, 10000));
+}
+
+TEST(TaviExe, FindInSelectPortPutsThePickedPrinterFirstInTheHostListWithItsFamily) {
+  const std::string host = Env("TAVI_E2E_HOST_OK");
+  const std::string found = Env("TAVI_E2E_HOST_FOUND");
+  TaviRun run(host, 1, "--find-target " + found);
+  ASSERT_TRUE(run.started());
+  ASSERT_NE(run.main(), nullptr);
+  EXPECT_EQ(TextOf(run.item(kIdDevelopmentLabel)), Widen(host + ", Type2"));
+
+  Click(run.item(kIdSelectPort));
+  HWND port = WaitDialog(L"Select Port", 10000);
+  ASSERT_NE(port, nullptr) << "Select Port did not open";
+  HWND find = GetDlgItem(port, kIdFind);
+  ASSERT_TRUE(IsWindowEnabled(find));
+  Click(find);
+  HWND list_window = WaitDialog(L"Find Printers", 20000);
+  ASSERT_NE(list_window, nullptr) << "no list of the printers found";
+  HWND list = GetDlgItem(list_window, 0x7F20);
+  ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
+  std::wstring line(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXTLEN, 0, 0)) + 1, L'\0');
+  line.resize(static_cast<std::size_t>(
+      SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line.data()))));
+  std::printf("found: %s\n", Narrow(line).c_str());
+  EXPECT_EQ(Narrow(line).rfind(found + "   Type1   e2e-found", 0), 0u) << Narrow(line);
+
+  Click(GetDlgItem(list_window, kIdOk));
+  ASSERT_TRUE(WaitFor([&] { return FindDialog(L"Find Printers") == nullptr; }, 5000));
+  // The picked printer stands first in the host list, its family marked.
+  HWND combo = GetDlgItem(port, kIdHostCombo);
+  ASSERT_TRUE(WaitFor([&] { return TextOf(combo) == Widen(found); }, 5000))
+      << Narrow(TextOf(combo));
+  std::wstring first(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, 0, 0)) + 1,
+                     L'\0');
+  first.resize(static_cast<std::size_t>(
+      SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first.data()))));
+  EXPECT_EQ(Narrow(first), found);
+  EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(IsDlgButtonChecked(port, kIdType1), static_cast<UINT>(BST_CHECKED));
+  EXPECT_EQ(IsDlgButtonChecked(port, kIdType2), static_cast<UINT>(BST_UNCHECKED));
+
+  Click(GetDlgItem(port, kIdOk));
+  ASSERT_TRUE(WaitFor([&] { return FindDialog(L"Select Port") == nullptr; }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 5000));
+  EXPECT_EQ(TextOf(run.item(kIdDevelopmentLabel)), Widen(found + ", Type1"));
+  Click(run.item(kIdOk));  // Exit
+  EXPECT_EQ(run.Ended(15000), 0);
+  const std::string saved = ReadAll(run.settings());
+  EXPECT_NE(saved.find("Host0=" + found), std::string::npos) << saved;
+  EXPECT_NE(saved.find("Host1=" + host), std::string::npos) << saved;
+  EXPECT_NE(saved.find("MachineType=0"), std::string::npos) << saved;
+}
+
+TEST(TaviExe, ARefusedConnectionShowsItsDetailsAndSaveTraceWritesThatOperationsTrace) {
+  const std::string host = Env("TAVI_E2E_HOST_REFUSED");
+  TaviRun run(host);
+  ASSERT_TRUE(run.started());
+  ASSERT_NE(run.main(), nullptr);
+
+  Click(run.item(kIdGetReport));
+  TraceMessage message = WaitTraceMessage(30000);
+  ASSERT_NE(message.save, nullptr) << "no failure message with \"Save Trace...\"";
+  std::printf("message: %s\n", message.text.c_str());
+  // The fixed text, then the details on their own lines: where it was refused.
+  const std::size_t gap = message.text.find("\n\n");
+  ASSERT_NE(gap, std::string::npos) << message.text;
+  EXPECT_EQ(message.text.substr(0, gap), std::string(LoadString(kIdsFailedToConnect)));
+  EXPECT_NE(message.text.find(host, gap), std::string::npos) << message.text;
+
+  const std::string path = run.dir() + "\\refused-trace.txt";
+  SaveThrough(message.save, path);
+  ASSERT_TRUE(WaitFor([&] { return !ReadAll(path).empty(); }, 5000));
+  const std::string trace = ReadAll(path);
+  std::printf("trace:\n%s\n", trace.c_str());
+  EXPECT_NE(trace.find("Tavi " + std::string(ProductVersion()) + ": Get Report"), std::string::npos)
+      << trace;
+  EXPECT_NE(trace.find("connect to " + host), std::string::npos) << trace;
+  ASSERT_TRUE(WaitFor([&] { return FindDialog(Widen(kAppName)) == nullptr; }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 10000));
+
+  // The next operation's trace starts afresh: the saved one held only the first.
+  Click(run.item(kIdGetReport));
+  message = WaitTraceMessage(30000);
+  ASSERT_NE(message.save, nullptr);
+  const std::string again = run.dir() + "\\refused-trace-2.txt";
+  SaveThrough(message.save, again);
+  ASSERT_TRUE(WaitFor([&] { return !ReadAll(again).empty(); }, 5000));
+  const std::string second = ReadAll(again);
+  const std::string run_line = ": Get Report";
+  ASSERT_NE(second.find(run_line), std::string::npos) << second;
+  EXPECT_EQ(second.find(run_line, second.find(run_line) + 1), std::string::npos) << second;
+
+  ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 10000));
+  Click(run.item(kIdOk));
+  EXPECT_EQ(run.Ended(15000), 0);
+}
+
+TEST(TaviExe, AUsbPortThatCannotOpenSaysWhyInItsMessage) {
+  TaviRun run(Env("TAVI_E2E_HOST_REFUSED"), 2);
+  ASSERT_TRUE(run.started());
+  ASSERT_NE(run.main(), nullptr);
+  Click(run.item(kIdGetReport));
+  const TraceMessage message = WaitTraceMessage(30000);
+  ASSERT_NE(message.save, nullptr) << "no failure message with \"Save Trace...\"";
+  std::printf("message: %s\n", message.text.c_str());
+  EXPECT_EQ(message.text, std::string(LoadString(kIdsFailedToOpenPort)) +
+                              "\n\nNo USB printer of this family was found.");
+  Click(GetDlgItem(message.box, kIdOk));
+  ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 10000));
+  Click(run.item(kIdOk));
+  EXPECT_EQ(run.Ended(15000), 0);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "discovery/targets.h"
+
 namespace tavi::win {
 namespace {
 
@@ -18,6 +20,7 @@ bool ParsePort(const std::string& text, std::uint16_t& port) {
 }  // namespace
 
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error) {
+  std::vector<std::string> targets;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--version") {
@@ -28,7 +31,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
       options.help = true;
       continue;
     }
-    if (arg != "--settings" && arg != "--lpd-port" && arg != "--snmp-port") {
+    if (arg != "--settings" && arg != "--lpd-port" && arg != "--snmp-port" &&
+        arg != "--find-target") {
       error = "unknown argument " + arg;
       return false;
     }
@@ -39,10 +43,16 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
     const std::string& value = args[++i];
     if (arg == "--settings") {
       options.settings_path = value;
+    } else if (arg == "--find-target") {
+      targets.push_back(value);
     } else if (!ParsePort(value, arg == "--lpd-port" ? options.ports.lpd : options.ports.snmp)) {
       error = arg + " needs a port from 1 to 65535";
       return false;
     }
+  }
+  if (!targets.empty() && !discovery::ParseTargets(targets, options.find_targets, error)) {
+    error = "--find-target: " + error;
+    return false;
   }
   return true;
 }

@@ -7,8 +7,10 @@
 #include <string>
 
 #include "config/restart.h"
+#include "discovery/targets.h"
 #include "files/maintenance_flows.h"
 #include "platform/windows/app/app_icon.h"
+#include "platform/windows/app/found_printers_window.h"
 #include "platform/windows/app/win_progress_dialog.h"
 #include "platform/windows/app/win_text.h"
 
@@ -93,8 +95,6 @@ bool GetReportWindow::OnCommand(int id, int notification) {
 }
 
 BOOL SelectPortWindow::OnInit() {
-  // Discovery has no window on this platform yet.
-  EnableItem(kIdFind, false);
   rules_.Initialise();
   MirrorCombo();
   Mirror();
@@ -154,6 +154,9 @@ bool SelectPortWindow::OnCommand(int id, int notification) {
     case kIdRestart:
       if (notification == BN_CLICKED) Restart();
       return true;
+    case kIdFind:
+      if (notification == BN_CLICKED) Find();
+      return true;
     case kIdOk:
       if (!busy_) rules_.Ok();
       Close(IDOK);
@@ -172,10 +175,47 @@ void SelectPortWindow::Restart() {
   busy_ = true;
   {
     WinProgressDialog progress;
-    RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, snmp_port_);
+    RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, discovery_.port, trace_);
   }
+  EndBusy(kIdRestart);
+}
+
+void SelectPortWindow::Find() {
+  if (busy_) return;
+  busy_ = true;
+  std::vector<discovery::FoundHost> hosts;
+  bool cancelled = false;
+  {
+    WinProgressDialog progress;
+    progress.SetProgressRange(100);
+    progress.SetProgressPos(0);
+    progress.Show(true);
+    // The sweep's own waits are socket waits, measured on real time.
+    SteadyClock steady;
+    const discovery::Discovered found = discovery::Discover(discovery_, steady, &progress);
+    cancelled = found.sweep.cancelled;
+    hosts = discovery::Listed(found.sweep.hosts, false);
+    progress.Show(false);
+  }
+  if (!cancelled && held_result_ < 0) {
+    FoundPrintersWindow pick(std::move(hosts));
+    if (const discovery::FoundHost* found = pick.Pick(hwnd())) {
+      const bool family_told = rules_.PickFoundHost(discovery::AddressText(found->address),
+                                                    discovery::MachineTypeOf(*found));
+      MirrorCombo();
+      Mirror();
+      if (!family_told) {
+        MessageBoxW(hwnd(), Widen(discovery::kTextFamilyUnknown).c_str(),
+                    Widen(dialog_template().caption).c_str(), MB_OK | MB_ICONINFORMATION);
+      }
+    }
+  }
+  EndBusy(kIdFind);
+}
+
+void SelectPortWindow::EndBusy(int button_id) {
   busy_ = false;
-  SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kIdRestart)), TRUE);
+  SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(button_id)), TRUE);
   if (held_result_ >= 0) {
     const int result = held_result_;
     held_result_ = -1;
@@ -193,8 +233,8 @@ void SelectPortWindow::Close(int result) {
 }
 
 bool RunSelectPort(HWND owner, PortSettings& settings, Messages& messages, Clock& clock,
-                   std::uint16_t snmp_port) {
-  SelectPortWindow window(settings, messages, clock, snmp_port);
+                   discovery::DiscoverRequest discovery, Trace trace) {
+  SelectPortWindow window(settings, messages, clock, std::move(discovery), trace);
   if (window.RunModal(owner) != IDOK) return false;
   window.rules().ApplyTo(settings);
   return true;

@@ -7,8 +7,10 @@
 #include <string>
 
 #include "config/select_port_rules.h"
+#include "discovery/discover.h"
 #include "files/head_rank.h"
 #include "platform/windows/app/native_dialog.h"
+#include "trace/trace.h"
 
 namespace tavi {
 class Clock;
@@ -50,17 +52,19 @@ class GetReportWindow final : public NativeDialog {
   Messages& messages_;
 };
 
-// Template 130, mirroring a SelectPortRules object. Restart runs with a progress window of its
-// own; closing the window meanwhile is held until Restart is over.
+// Template 130, mirroring a SelectPortRules object. Restart and Find... run with a progress
+// window of their own; closing the window meanwhile is held until they are over. Find... lists
+// what the sweep found, and the printer picked goes into the host list with its family.
 class SelectPortWindow final : public NativeDialog {
  public:
   SelectPortWindow(const PortSettings& settings, Messages& messages, Clock& clock,
-                   std::uint16_t snmp_port)
+                   discovery::DiscoverRequest discovery, Trace trace = {})
       : NativeDialog(kDlgSelectPort),
         rules_(settings),
         messages_(messages),
         clock_(clock),
-        snmp_port_(snmp_port) {}
+        discovery_(std::move(discovery)),
+        trace_(trace) {}
 
   const SelectPortRules& rules() const { return rules_; }
 
@@ -72,19 +76,22 @@ class SelectPortWindow final : public NativeDialog {
   void Mirror() const;
   void MirrorCombo() const;
   void Restart();
+  void Find();
+  void EndBusy(int button_id);
   void Close(int result);
 
   SelectPortRules rules_;
   Messages& messages_;
   Clock& clock_;
-  std::uint16_t snmp_port_;
+  discovery::DiscoverRequest discovery_;  // its port is also the port Restart asks
+  Trace trace_;
   bool busy_ = false;
   int held_result_ = -1;
 };
 
 // Shows Select Port modally over `owner`; OK writes the results into `settings`.
 bool RunSelectPort(HWND owner, PortSettings& settings, Messages& messages, Clock& clock,
-                   std::uint16_t snmp_port);
+                   discovery::DiscoverRequest discovery, Trace trace = {});
 
 // Template 132: head number "1".."8", the six rank fields from their defaults, "Reference...",
 // "Set" and "Cancel".

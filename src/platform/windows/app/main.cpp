@@ -24,6 +24,7 @@
 #include "platform/windows/app/win_text.h"
 #include "resources/constants.h"
 #include "resources/strings.h"
+#include "trace/trace_sinks.h"
 
 namespace {
 
@@ -80,9 +81,15 @@ int main() {
   if (loaded.refused) Warn(tavi::SettingsRefusedText(*loaded.refused));
   tavi::PrinterConnection connection(std::move(loaded.settings), progress, messages, clock,
                                      tavi::DefaultChannelFactory(options.ports));
+  // The last operation's wire trace, kept in memory for "Save Trace...".
+  tavi::TraceMemory trace;
   {
     tavi::win::MainWindow window(connection, chooser, options.ports.snmp);
+    window.set_find_targets(options.find_targets);
+    window.set_trace_memory(&trace);
+    messages.OfferTrace([&trace] { return !trace.empty(); }, [&window] { window.SaveTrace(); });
     window.RunModal(nullptr);
+    messages.OfferTrace({}, {});
   }
   if (!loaded.refused &&
       !tavi::SaveAtExit(settings_path, connection.settings(), folders, messages)) {

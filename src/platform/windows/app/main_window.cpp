@@ -1,6 +1,7 @@
 #include "platform/windows/app/main_window.h"
 
 #include "config/port_settings.h"
+#include "connection/operation_trace.h"
 #include "connection/printer_connection.h"
 #include "files/head_rank.h"
 #include "files/maintenance_flows.h"
@@ -75,7 +76,11 @@ void MainWindow::RunCommand(int id) {
   if (busy_) return;
   EnableCommands(false);
   busy_ = true;
+  if (trace_memory_ != nullptr) {
+    StartOperationTrace(connection_, *trace_memory_, version_text_, ItemText(id));
+  }
   RunOperation(id);
+  EndOperationTrace(connection_);
   busy_ = false;
   EnableCommands(true);
   // The keyboard goes back to the button that started the operation.
@@ -88,11 +93,17 @@ void MainWindow::RunCommand(int id) {
   }
 }
 
+void MainWindow::SaveTrace() {
+  if (trace_memory_ == nullptr) return;
+  (void)SaveTraceFlow(*trace_memory_, chooser_, connection_.messages());
+}
+
 void MainWindow::RunOperation(int id) {
   PrinterConnection& c = connection_;
   switch (id) {
     case kIdSelectPort:
-      RunSelectPort(hwnd(), c.settings(), c.messages(), c.clock(), restart_snmp_port_);
+      RunSelectPort(hwnd(), c.settings(), c.messages(), c.clock(),
+                    {find_targets_, restart_snmp_port_, 0}, c.trace());
       return;
     case kIdGetReport: {
       std::string report;

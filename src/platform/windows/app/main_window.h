@@ -7,12 +7,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/windows/app/native_dialog.h"
 
 namespace tavi {
 class FileChooser;
 class PrinterConnection;
+class TraceMemory;
 }  // namespace tavi
 
 namespace tavi::win {
@@ -30,6 +32,14 @@ class MainWindow final : public NativeDialog {
   void EnableCommands(bool enable);
   int all_option() const { return all_option_; }
 
+  // Every operation from now on is traced into `memory` (which outlives the window); each one
+  // starts it afresh.
+  void set_trace_memory(TraceMemory* memory) { trace_memory_ = memory; }
+  // Asks for a file and writes the last operation's trace to it (file errors are shown).
+  void SaveTrace();
+  // The addresses Find... in Select Port asks one by one (empty: every interface's broadcast).
+  void set_find_targets(std::vector<std::uint32_t> targets) { find_targets_ = std::move(targets); }
+
  protected:
   BOOL OnInit() override;
   bool OnCommand(int id, int notification) override;
@@ -45,6 +55,8 @@ class MainWindow final : public NativeDialog {
   FileChooser& chooser_;
   std::uint16_t restart_snmp_port_;
   std::string version_text_;
+  TraceMemory* trace_memory_ = nullptr;
+  std::vector<std::uint32_t> find_targets_;
   int all_option_ = 0;
   bool busy_ = false;
   int held_result_ = -1;  // a close asked for while busy; -1 for none

@@ -16,6 +16,8 @@ const DialogTemplate& TemplateOf(int id) {
 NativeDialog::NativeDialog(int template_id)
     : template_(TemplateOf(template_id)), bytes_(template_) {}
 
+NativeDialog::NativeDialog(const DialogTemplate& t) : template_(t), bytes_(template_) {}
+
 NativeDialog::~NativeDialog() {
   if (modeless_ && hwnd_ != nullptr) DestroyWindow(hwnd_);
 }

@@ -15,6 +15,8 @@ namespace tavi::win {
 class NativeDialog {
  public:
   explicit NativeDialog(int template_id);
+  // A window of a template of its own (which outlives the window).
+  explicit NativeDialog(const DialogTemplate& t);
   virtual ~NativeDialog();
   NativeDialog(const NativeDialog&) = delete;
   NativeDialog& operator=(const NativeDialog&) = delete;

@@ -27,6 +27,8 @@ void CentreOver(HWND window, HWND over) {
 constexpr int kIdStatusLabel = 0x7F00;
 constexpr UINT_PTR kTickerId = 1;
 constexpr UINT kTickMs = 250;
+// The busy bar's step while it runs to and fro.
+constexpr LPARAM kMarqueeStepMs = 30;
 // The label's place in dialog units: below Cancel, as wide as the bar, four lines high.
 constexpr RECT kStatusUnits{7, 46, 147, 46 + 4 * 8};
 
@@ -87,7 +89,7 @@ void WinProgressDialog::DrawStatus() {
 
 bool WinProgressDialog::OnMessage(UINT message, WPARAM wparam, LPARAM, INT_PTR& result) {
   if (message != WM_TIMER || wparam != kTickerId) return false;
-  DrawStatus();
+  Draw();
   result = 0;
   return true;
 }
@@ -144,8 +146,21 @@ void WinProgressDialog::Draw() {
   DrawStatus();
   HWND bar = Item(kIdProgressBar);
   if (bar == nullptr) return;
+  // While nothing is known yet the bar runs to and fro, so the window shows it is alive. A bar
+  // that runs takes no position: the position is set while it stands.
+  const bool marquee = state_.waiting();
+  if (!marquee) SetMarquee(bar, false);
   SendMessageW(bar, PBM_SETRANGE32, 0, state_.upper());
   SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(state_.shown_pos()), 0);
+  if (marquee) SetMarquee(bar, true);
+}
+
+void WinProgressDialog::SetMarquee(HWND bar, bool on) {
+  if (on == marquee_) return;
+  marquee_ = on;
+  const LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
+  SetWindowLongPtrW(bar, GWL_STYLE, on ? (style | PBS_MARQUEE) : (style & ~PBS_MARQUEE));
+  SendMessageW(bar, PBM_SETMARQUEE, on ? TRUE : FALSE, kMarqueeStepMs);
 }
 
 void WinProgressDialog::ReturnActivation() {

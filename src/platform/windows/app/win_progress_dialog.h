@@ -4,7 +4,8 @@
 // until the hide request. Cancel (the button, Return or Space on it, Escape) sets the cancel
 // flag and hides the window without clearing the flag. Below the template's controls a label
 // says what the operation is doing (printer, step, elapsed time) and, after a long silence, what
-// usually causes it; the window grows to hold it while it has something to say.
+// usually causes it; the window grows to hold it while it has something to say. While the
+// operation has no news yet, the bar runs to and fro.
 #pragma once
 
 #include "platform/windows/app/win_api.h"
@@ -41,6 +42,7 @@ class WinProgressDialog final : public NativeDialog, public ProgressDialog {
 
  private:
   void Draw();
+  void SetMarquee(HWND bar, bool on);
   // The status label's text, and the window's height to hold it.
   void DrawStatus();
   // Gives the keyboard back to the window that started the operation, and lets go of it.
@@ -52,6 +54,7 @@ class WinProgressDialog final : public NativeDialog, public ProgressDialog {
   std::wstring status_text_;
   int template_height_ = 0;  // the window's height (pixels) without the label
   int status_height_ = 0;    // the label's height (pixels) when it shows text
+  bool marquee_ = false;     // the bar runs to and fro (PBS_MARQUEE)
 };
 
 }  // namespace tavi::win

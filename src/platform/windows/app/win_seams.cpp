@@ -7,6 +7,7 @@
 #include <array>
 
 #include "config/recent_folders.h"
+#include "platform/windows/app/message_window.h"
 #include "platform/windows/app/win_text.h"
 #include "resources/strings.h"
 
@@ -19,8 +20,19 @@ void Box(std::string_view text, UINT icon) {
 
 }  // namespace
 
-void WinMessages::ShowMessage(int id, std::string_view /*details*/) {
-  Box(LoadString(id), id == kIdsDone ? MB_ICONINFORMATION : MB_ICONWARNING);
+void WinMessages::ShowMessage(int id, std::string_view details) {
+  std::string text(LoadString(id));
+  if (!details.empty()) {
+    text += "\n\n";
+    text += details;
+  }
+  const bool failure = id != kIdsDone;
+  if (failure && trace_available_ && save_trace_ && trace_available_()) {
+    TraceMessageWindow box(std::move(text));
+    if (box.Run(GetActiveWindow())) save_trace_();
+    return;
+  }
+  Box(text, failure ? MB_ICONWARNING : MB_ICONINFORMATION);
 }
 
 void WinMessages::ShowFileError(const FileError& error) {
