@@ -160,7 +160,10 @@ const CommandSpec* FindCommand(Command id) {
 
 void AddCommands(CLI::App& app, Invocation& out) {
   for (const CommandSpec* spec : kCommands) {
-    const auto [group, word] = SplitName(spec->name);
+    // Named, not bound: a lambda below captures the group.
+    const std::pair<std::string, std::string> split = SplitName(spec->name);
+    const std::string& group = split.first;
+    const std::string& word = split.second;
     CLI::App* parent = &app;
     if (!group.empty()) {
       const std::vector<CLI::App*> made =

@@ -235,6 +235,10 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
 
   // Save: the standard save dialog, a typed path, and exactly the report's bytes in the file.
   const std::string saved_path = run.dir() + "\\saved-report.txt";
+  // A click lands only once the window is in front and settled; under load Wine takes a while.
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == report; }, 10000))
+      << "the Get Report window did not come to the front";
+  Sleep(300);
   Click(GetDlgItem(report, kIdReportSave));
   HWND save = WaitDialog(L"Save As", 30000);
   ASSERT_NE(save, nullptr) << "no save dialog";
