@@ -152,12 +152,12 @@ TEST(HeadRankString, TypedFieldsPassOnlyAsALegalSpacedLine) {
             std::optional<std::string>("abcdefgHIJKLMNq 12345%*+-.:: 0a0b0c"));
   // What a typed rank must not be: anything a head rank file line could not hold.
   const std::pair<std::size_t, std::string> refused[] = {
-      {0, "7BZ3E3"},           // one character short
-      {5, ""},                 // an empty field
-      {3, "2100YY"},           // one too many: the spaces move
+      {0, "7BZ3E3"},          // one character short
+      {5, ""},                // an empty field
+      {3, "2100YY"},          // one too many: the spaces move
       {0, "A\"B_\xC3\xA9x"},  // a quote, an underscore and UTF-8 in 7 bytes
-      {4, "012VTT\t"},         // a tab
-      {2, " "},                // a space where a rank character belongs
+      {4, "012VTT\t"},        // a tab
+      {2, " "},               // a space where a rank character belongs
   };
   for (const auto& [field, text] : refused) {
     HeadRankFields typed;
