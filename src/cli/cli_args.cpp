@@ -43,8 +43,8 @@ Print PrintRequest(int argc, const char* const* argv) {
 }  // namespace
 
 std::string_view CommandName(Command command) {
-  const CommandSpec* spec = FindCommand(command);
-  return spec != nullptr ? spec->name : std::string_view();
+  const CommandEntry* entry = FindCommand(command);
+  return entry != nullptr ? entry->name : std::string_view();
 }
 
 ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {

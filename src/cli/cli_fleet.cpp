@@ -27,8 +27,8 @@ namespace tavi::cli {
 namespace {
 
 bool IsPrinterCommand(Command command) {
-  const CommandSpec* spec = FindCommand(command);
-  return spec != nullptr && spec->reach == Reach::kPrinter;
+  const CommandEntry* entry = FindCommand(command);
+  return entry != nullptr && entry->reach == Reach::kPrinter;
 }
 
 // Checks the command line and reads the inputs once: 0 with `job` ready, else the exit status

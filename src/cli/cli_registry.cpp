@@ -10,7 +10,7 @@
 namespace tavi::cli {
 namespace {
 
-constexpr std::array<const CommandSpec*, 0
+constexpr std::array<const CommandEntry*, 0
 #define TAVI_CLI_COMMAND(Name) +1
 #include "cli/commands/commands.def"
 #undef TAVI_CLI_COMMAND
@@ -117,8 +117,8 @@ std::vector<Piece> Pieces(const CLI::App& command) {
   return pieces;
 }
 
-std::string Usage(const CommandSpec& spec, const CLI::App& command) {
-  std::string usage(spec.name);
+std::string Usage(const CommandEntry& entry, const CLI::App& command) {
+  std::string usage(entry.name);
   for (const Piece& piece : Pieces(command)) {
     std::string text = piece.flag.empty()
                            ? piece.value
@@ -147,21 +147,21 @@ std::string Words(const std::vector<std::string>& words) {
 
 }  // namespace
 
-std::span<const CommandSpec* const> Commands() {
+std::span<const CommandEntry* const> Commands() {
   return kCommands;
 }
 
-const CommandSpec* FindCommand(Command id) {
-  for (const CommandSpec* spec : kCommands) {
-    if (spec->id == id) return spec;
+const CommandEntry* FindCommand(Command id) {
+  for (const CommandEntry* entry : kCommands) {
+    if (entry->id == id) return entry;
   }
   return nullptr;
 }
 
 void AddCommands(CLI::App& app, Invocation& out) {
-  for (const CommandSpec* spec : kCommands) {
+  for (const CommandEntry* entry : kCommands) {
     // Named, not bound: a lambda below captures the group.
-    const std::pair<std::string, std::string> split = SplitName(spec->name);
+    const std::pair<std::string, std::string> split = SplitName(entry->name);
     const std::string& group = split.first;
     const std::string& word = split.second;
     CLI::App* parent = &app;
@@ -178,10 +178,10 @@ void AddCommands(CLI::App& app, Invocation& out) {
         parent->require_subcommand(1);
       }
     }
-    CLI::App* command = parent->add_subcommand(word, std::string(spec->summary));
-    spec->bind(*command, out);
+    CLI::App* command = parent->add_subcommand(word, std::string(entry->summary));
+    entry->bind(*command, out);
     // A callback the binding set (a check across its options) runs first.
-    const Command id = spec->id;
+    const Command id = entry->id;
     command->parse_complete_callback([&out, id] { out.command = id; });
   }
 }
@@ -190,13 +190,13 @@ std::string HelpCommandList(const CLI::App& app) {
   constexpr std::size_t kColumn = 32;
   constexpr std::size_t kWidth = 94;
   std::string list = "Commands:\n";
-  for (const CommandSpec* spec : kCommands) {
-    std::string line = "  " + Usage(*spec, *CommandApp(app, spec->name));
+  for (const CommandEntry* entry : kCommands) {
+    std::string line = "  " + Usage(*entry, *CommandApp(app, entry->name));
     if (line.size() + 1 > kColumn) {
       list += line + "\n";
       line.clear();
     }
-    std::string_view rest = spec->brief;
+    std::string_view rest = entry->brief;
     while (!rest.empty()) {
       line.resize(kColumn, ' ');
       std::size_t take = rest.size();
@@ -216,9 +216,9 @@ std::string HelpCommandList(const CLI::App& app) {
 
 std::string ManCommandList(const CLI::App& app) {
   std::string roff;
-  for (const CommandSpec* spec : kCommands) {
+  for (const CommandEntry* entry : kCommands) {
     std::string tail;
-    for (const Piece& piece : Pieces(*CommandApp(app, spec->name))) {
+    for (const Piece& piece : Pieces(*CommandApp(app, entry->name))) {
       std::string text;
       if (!piece.flag.empty()) {
         std::string flags;
@@ -235,9 +235,9 @@ std::string ManCommandList(const CLI::App& app) {
       if (piece.repeated) text += "...";
       tail += " " + (piece.optional ? "[" + text + "]" : text);
     }
-    roff += ".TP\n" + (tail.empty() ? ".B \"" + Roff(spec->name) + "\"\n"
-                                    : ".BR \"" + Roff(spec->name) + "\" \"" + tail + "\"\n");
-    roff += spec->man;
+    roff += ".TP\n" + (tail.empty() ? ".B \"" + Roff(entry->name) + "\"\n"
+                                    : ".BR \"" + Roff(entry->name) + "\" \"" + tail + "\"\n");
+    roff += entry->man;
     if (roff.back() != '\n') roff += '\n';
   }
   return roff;
@@ -274,12 +274,12 @@ std::string BashCompletion(const CLI::App& app) {
   std::vector<std::string> top;
   std::map<std::string, std::vector<std::string>> group_words;
   std::string per_command;
-  for (const CommandSpec* spec : kCommands) {
-    const auto [group, word] = SplitName(spec->name);
+  for (const CommandEntry* entry : kCommands) {
+    const auto [group, word] = SplitName(entry->name);
     const std::string first = group.empty() ? word : group;
     if (std::find(top.begin(), top.end(), first) == top.end()) top.push_back(first);
     if (!group.empty()) group_words[group].push_back(word);
-    const CLI::App& command = *CommandApp(app, spec->name);
+    const CLI::App& command = *CommandApp(app, entry->name);
     std::vector<std::string> own;
     bool files = false;
     for (const CLI::Option* option : command.get_options()) {
@@ -296,7 +296,7 @@ std::string BashCompletion(const CLI::App& app) {
       for (const std::string& s : option->get_snames()) add("-" + s);
       for (const std::string& l : option->get_lnames()) add("--" + l);
     }
-    per_command += "    \"" + std::string(spec->name) + "\")";
+    per_command += "    \"" + std::string(entry->name) + "\")";
     if (!own.empty()) per_command += " opts+=\" " + Words(own) + "\";";
     per_command += std::string(" files=") + (files ? "1" : "") + " ;;\n";
   }

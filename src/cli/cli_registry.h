@@ -26,7 +26,7 @@ enum class Reach {
   kOwnOutput,  // writes its own text or JSON (discover)
 };
 
-struct CommandSpec {
+struct CommandEntry {
   Command id = Command::kNone;
   std::string_view name;     // as typed: "report", "params decode"
   std::string_view summary;  // the command's line in --help and the head of its own --help
@@ -42,14 +42,14 @@ struct CommandSpec {
   int (*run_own)(const Invocation& invocation, std::FILE* out, std::FILE* err) = nullptr;
 };
 
-#define TAVI_CLI_COMMAND(Name) extern const CommandSpec k##Name##Command;
+#define TAVI_CLI_COMMAND(Name) extern const CommandEntry k##Name##Command;
 #include "cli/commands/commands.def"
 #undef TAVI_CLI_COMMAND
 
 // Every command, each once, in the order of commands.def.
-[[nodiscard]] std::span<const CommandSpec* const> Commands();
+[[nodiscard]] std::span<const CommandEntry* const> Commands();
 // The command with this id; nullptr for Command::kNone.
-[[nodiscard]] const CommandSpec* FindCommand(Command id);
+[[nodiscard]] const CommandEntry* FindCommand(Command id);
 
 // Adds every command of the table to `app`, bound to `out` (a name with a space becomes a
 // command under a group: "params", then "decode"), and the command list to its --help.

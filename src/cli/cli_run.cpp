@@ -141,7 +141,7 @@ int Run(int argc, const char* const* argv) {
   const ParseResult parsed = ParseArguments(argc, argv, invocation);
   if (!parsed.run) return parsed.exit_status;
   if (invocation.hosts.has_value()) return RunFleet(invocation, SettingsFor(invocation));
-  const CommandSpec& command = *FindCommand(invocation.command);
+  const CommandEntry& command = *FindCommand(invocation.command);
   // Discovery writes its own text or JSON.
   if (command.reach == Reach::kOwnOutput) return command.run_own(invocation, stdout, stderr);
 

@@ -25,7 +25,7 @@ void Bind(CLI::App& command, Invocation& out) {
 
 }  // namespace
 
-extern const CommandSpec kDiscoverCommand{
+extern const CommandEntry kDiscoverCommand{
     .id = Command::kDiscover,
     .name = "discover",
     .summary =

@@ -22,7 +22,7 @@ int Run(const CommandContext& context) {
 
 }  // namespace
 
-extern const CommandSpec kFirmwareCommand{
+extern const CommandEntry kFirmwareCommand{
     .id = Command::kFirmware,
     .name = "firmware",
     .summary = "Firmware upgrade; prints \"Done.\"",

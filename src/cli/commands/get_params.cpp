@@ -22,7 +22,7 @@ int Run(const CommandContext& context) {
 
 }  // namespace
 
-extern const CommandSpec kGetParamsCommand{
+extern const CommandEntry kGetParamsCommand{
     .id = Command::kGetParams,
     .name = "get-params",
     .summary = "Back up the parameter block to a parameter file",

@@ -18,7 +18,7 @@ void Bind(CLI::App& command, Invocation& out) {
 
 }  // namespace
 
-extern const CommandSpec kParamsDecodeCommand{
+extern const CommandEntry kParamsDecodeCommand{
     .id = Command::kParamsDecode,
     .name = "params decode",
     .summary = "Check a parameter file, print the block length, write the raw block",

@@ -19,7 +19,7 @@ int Run(const Invocation& invocation, std::FILE* /*out*/, CliMessages& messages,
 
 }  // namespace
 
-extern const CommandSpec kParamsEncodeCommand{
+extern const CommandEntry kParamsEncodeCommand{
     .id = Command::kParamsEncode,
     .name = "params encode",
     .summary = "Make a parameter file from a raw block",

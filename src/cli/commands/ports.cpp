@@ -11,7 +11,7 @@ void Bind(CLI::App& /*command*/, Invocation& /*out*/) {}
 
 }  // namespace
 
-extern const CommandSpec kPortsCommand{
+extern const CommandEntry kPortsCommand{
     .id = Command::kPorts,
     .name = "ports",
     .summary = "List parallel ports and matching USB printers, and which one would be used",

@@ -22,7 +22,7 @@ int Run(const CommandContext& context) {
 
 }  // namespace
 
-extern const CommandSpec kPutParamsCommand{
+extern const CommandEntry kPutParamsCommand{
     .id = Command::kPutParams,
     .name = "put-params",
     .summary = "Restore a parameter file; prints \"Done.\"",

@@ -57,7 +57,7 @@ int Run(const CommandContext& context) {
 
 }  // namespace
 
-extern const CommandSpec kReportCommand{
+extern const CommandEntry kReportCommand{
     .id = Command::kReport,
     .name = "report",
     .summary = "Fetch the status report; its bytes to FILE (replaced atomically) or to stdout",

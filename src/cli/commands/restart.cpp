@@ -33,7 +33,7 @@ int Run(const CommandContext& context) {
 
 }  // namespace
 
-extern const CommandSpec kRestartCommand{
+extern const CommandEntry kRestartCommand{
     .id = Command::kRestart,
     .name = "restart",
     .summary = "Restart a networked printer (SNMP set, then a 6-second wait)",

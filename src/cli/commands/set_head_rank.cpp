@@ -38,7 +38,7 @@ int Run(const CommandContext& context) {
 
 }  // namespace
 
-extern const CommandSpec kSetHeadRankCommand{
+extern const CommandEntry kSetHeadRankCommand{
     .id = Command::kSetHeadRank,
     .name = "set-head-rank",
     .summary =
