@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog_builder.h"
-#include "app/main_dialog.h"
-#include "app/pumping_clock.h"
-#include "app/qt_messages.h"
-#include "app/qt_progress_dialog.h"
-#include "app/wire_operations.h"
-#include "connection/default_channels.h"
-#include "connection/printer_connection.h"
-#include "sim/virtual_printer.h"
+#include "core/connection/default_channels.h"
+#include "core/connection/printer_connection.h"
+#include "frontends/printer_sim/virtual_printer.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/main_dialog.h"
+#include "frontends/qt/pumping_clock.h"
+#include "frontends/qt/qt_messages.h"
+#include "frontends/qt/qt_progress_dialog.h"
+#include "frontends/qt/wire_operations.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "discovery/discover.h"
-#include "discovery/targets.h"
-#include "platform/seams.h"
-#include "resources/constants.h"
-#include "sim/virtual_printer.h"
+#include "core/discovery/discover.h"
+#include "core/discovery/targets.h"
+#include "core/resources/constants.h"
+#include "core/ui/seams.h"
+#include "frontends/printer_sim/virtual_printer.h"
 
 namespace {
 

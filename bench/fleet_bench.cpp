@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/virtual_printer.h"
+#include "frontends/printer_sim/virtual_printer.h"
 
 namespace {
 

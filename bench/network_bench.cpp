@@ -14,11 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "connection/lpd_client.h"
-#include "platform/seams.h"
-#include "platform/socket.h"
-#include "resources/constants.h"
-#include "snmp/snmp_client.h"
+#include "core/connection/lpd_client.h"
+#include "core/net/snmp_client.h"
+#include "core/resources/constants.h"
+#include "core/ui/seams.h"
+#include "os/socket.h"
 #include "support/fake_servers.h"
 #include "support/peers.h"
 

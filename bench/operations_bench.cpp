@@ -11,15 +11,15 @@
 #include <thread>
 #include <vector>
 
-#include "connection/default_channels.h"
-#include "connection/printer_connection.h"
-#include "platform/seams.h"
-#include "platform/socket.h"
-#include "protocol/operations.h"
-#include "resources/constants.h"
-#include "sim/posix/sim_server_socket.h"
-#include "sim/sha256.h"
-#include "sim/virtual_printer.h"
+#include "core/connection/default_channels.h"
+#include "core/connection/printer_connection.h"
+#include "core/protocol/operations.h"
+#include "core/resources/constants.h"
+#include "core/ui/seams.h"
+#include "frontends/printer_sim/posix/sim_server_socket.h"
+#include "frontends/printer_sim/sha256.h"
+#include "frontends/printer_sim/virtual_printer.h"
+#include "os/socket.h"
 
 namespace {
 

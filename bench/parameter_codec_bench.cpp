@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "files/parameter_codec.h"
+#include "core/files/parameter_codec.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "snmp/ber.h"
+#include "core/net/ber.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // An exact-size copy, so that a read past the datagram is caught.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_args.h"
+#include "frontends/cli/cli_args.h"
 
 namespace {
 

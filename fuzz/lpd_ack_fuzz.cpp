@@ -14,9 +14,9 @@
 #include <string>
 #include <string_view>
 
-#include "connection/lpd_client.h"
-#include "platform/seams.h"
-#include "sim/posix/sim_server_socket.h"
+#include "core/connection/lpd_client.h"
+#include "core/ui/seams.h"
+#include "frontends/printer_sim/posix/sim_server_socket.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "files/parameter_codec.h"
+#include "core/files/parameter_codec.h"
 
 namespace {
 

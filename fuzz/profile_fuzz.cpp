@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/profile_file.h"
+#include "os/profile_file.h"
 
 namespace {
 

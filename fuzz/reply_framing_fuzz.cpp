@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/reply_framing.h"
-#include "resources/constants.h"
+#include "core/protocol/reply_framing.h"
+#include "core/resources/constants.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "config/settings_store.h"
-#include "platform/profile_file.h"
+#include "core/settings/settings_store.h"
+#include "os/profile_file.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/seams.h"
-#include "sim/lpd_connection.h"
-#include "sim/posix/sim_server_socket.h"
-#include "sim/printer_model.h"
+#include "core/ui/seams.h"
+#include "frontends/printer_sim/lpd_connection.h"
+#include "frontends/printer_sim/posix/sim_server_socket.h"
+#include "frontends/printer_sim/printer_model.h"
 
 namespace {
 

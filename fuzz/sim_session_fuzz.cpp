@@ -11,10 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/seams.h"
-#include "resources/constants.h"
-#include "sim/builtin_content.h"
-#include "sim/printer_model.h"
+#include "core/resources/constants.h"
+#include "core/ui/seams.h"
+#include "frontends/printer_sim/builtin_content.h"
+#include "frontends/printer_sim/printer_model.h"
 
 namespace {
 

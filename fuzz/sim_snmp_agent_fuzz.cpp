@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "platform/seams.h"
-#include "resources/constants.h"
-#include "sim/printer_model.h"
-#include "sim/snmp_agent.h"
-#include "sim/snmp_ber.h"
+#include "core/resources/constants.h"
+#include "core/ui/seams.h"
+#include "frontends/printer_sim/printer_model.h"
+#include "frontends/printer_sim/snmp_agent.h"
+#include "frontends/printer_sim/snmp_ber.h"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "config/port_settings.h"
-#include "connection/network_channel.h"
-#include "platform/seams.h"
-#include "protocol/reply_framing.h"
-#include "resources/constants.h"
-#include "resources/strings.h"
-#include "sim/posix/sim_server_socket.h"
-#include "snmp/snmp_client.h"
+#include "core/connection/network_channel.h"
+#include "core/net/snmp_client.h"
+#include "core/protocol/reply_framing.h"
+#include "core/resources/constants.h"
+#include "core/resources/strings.h"
+#include "core/settings/port_settings.h"
+#include "core/ui/seams.h"
+#include "frontends/printer_sim/posix/sim_server_socket.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "resources/constants.h"
+#include "core/resources/constants.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/app_icon.h"
+#include "core/resources/constants.h"
+#include "frontends/qt/app_icon.h"
 #include "qt_env.h"
-#include "resources/constants.h"
 
 namespace tavi {
 namespace {

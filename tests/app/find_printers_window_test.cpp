@@ -16,16 +16,16 @@
 #include <functional>
 #include <memory>
 
-#include "app/dialog_builder.h"
-#include "app/found_printers_dialog.h"
-#include "app/qt_progress_dialog.h"
-#include "app/select_port_dialog.h"
-#include "discovery/discover.h"
-#include "discovery/targets.h"
+#include "core/discovery/discover.h"
+#include "core/discovery/targets.h"
+#include "core/resources/constants.h"
 #include "e2e/e2e_support.h"
+#include "frontends/printer_sim/virtual_printer.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/found_printers_dialog.h"
+#include "frontends/qt/qt_progress_dialog.h"
+#include "frontends/qt/select_port_dialog.h"
 #include "qt_env.h"
-#include "resources/constants.h"
-#include "sim/virtual_printer.h"
 #include "support/doubles.h"
 #include "ui_script.h"
 

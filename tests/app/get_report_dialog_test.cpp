@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/dialog_builder.h"
-#include "app/get_report_dialog.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/get_report_dialog.h"
 #include "qt_env.h"
 #include "support/doubles.h"
 #include "ui_script.h"

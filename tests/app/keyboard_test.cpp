@@ -5,10 +5,10 @@
 
 #include <QTest>
 
-#include "app/dialog_builder.h"
-#include "app/main_dialog.h"
-#include "app/select_port_dialog.h"
-#include "connection/printer_connection.h"
+#include "core/connection/printer_connection.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/main_dialog.h"
+#include "frontends/qt/select_port_dialog.h"
 #include "qt_env.h"
 #include "support/doubles.h"
 #include "ui_script.h"

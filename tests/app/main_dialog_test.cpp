@@ -11,11 +11,11 @@
 #include <QTest>
 #include <stdexcept>
 
-#include "app/about_box.h"
-#include "app/dialog_builder.h"
-#include "app/get_report_dialog.h"
-#include "app/main_dialog.h"
-#include "connection/printer_connection.h"
+#include "core/connection/printer_connection.h"
+#include "frontends/qt/about_box.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/get_report_dialog.h"
+#include "frontends/qt/main_dialog.h"
 #include "qt_env.h"
 #include "support/doubles.h"
 #include "ui_script.h"

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <chrono>
 
-#include "app/dialog_builder.h"
-#include "app/pumping_clock.h"
-#include "app/qt_progress_dialog.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/pumping_clock.h"
+#include "frontends/qt/qt_progress_dialog.h"
 #include "qt_env.h"
 #include "ui_script.h"
 

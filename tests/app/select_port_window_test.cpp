@@ -8,14 +8,14 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "app/dialog_builder.h"
-#include "app/main_dialog.h"
-#include "app/select_port_dialog.h"
-#include "app/wire_operations.h"
-#include "connection/printer_connection.h"
+#include "core/connection/printer_connection.h"
+#include "core/resources/strings.h"
+#include "frontends/printer_sim/virtual_printer.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/main_dialog.h"
+#include "frontends/qt/select_port_dialog.h"
+#include "frontends/qt/wire_operations.h"
 #include "qt_env.h"
-#include "resources/strings.h"
-#include "sim/virtual_printer.h"
 #include "support/doubles.h"
 #include "ui_script.h"
 

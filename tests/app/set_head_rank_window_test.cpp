@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/dialog_builder.h"
-#include "app/set_head_rank_dialog.h"
+#include "core/resources/strings.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/set_head_rank_dialog.h"
 #include "qt_env.h"
-#include "resources/strings.h"
 #include "support/doubles.h"
 #include "ui_script.h"
 

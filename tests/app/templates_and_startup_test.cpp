@@ -13,12 +13,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/dialog_builder.h"
-#include "app/qt_messages.h"
-#include "platform/socket_startup.h"
+#include "core/resources/dialog_templates.h"
+#include "core/resources/strings.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/qt_messages.h"
+#include "os/socket_startup.h"
 #include "qt_env.h"
-#include "resources/dialog_templates.h"
-#include "resources/strings.h"
 #include "ui_script.h"
 
 namespace tavi {

@@ -13,19 +13,19 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/dialog_builder.h"
-#include "app/main_dialog.h"
-#include "app/qt_messages.h"
-#include "app/select_port_dialog.h"
-#include "app/wire_operations.h"
-#include "config/port_settings.h"
-#include "connection/default_channels.h"
-#include "connection/printer_connection.h"
+#include "core/connection/default_channels.h"
+#include "core/connection/printer_connection.h"
+#include "core/resources/strings.h"
+#include "core/settings/port_settings.h"
+#include "core/trace/trace_sinks.h"
+#include "frontends/printer_sim/virtual_printer.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/main_dialog.h"
+#include "frontends/qt/qt_messages.h"
+#include "frontends/qt/select_port_dialog.h"
+#include "frontends/qt/wire_operations.h"
 #include "qt_env.h"
-#include "resources/strings.h"
-#include "sim/virtual_printer.h"
 #include "support/doubles.h"
-#include "trace/trace_sinks.h"
 #include "ui_script.h"
 
 namespace tavi {

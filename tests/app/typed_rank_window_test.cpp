@@ -11,17 +11,17 @@
 #include <ostream>
 #include <string>
 
-#include "app/dialog_builder.h"
-#include "app/main_dialog.h"
-#include "app/pumping_clock.h"
-#include "app/qt_progress_dialog.h"
-#include "app/set_head_rank_dialog.h"
-#include "app/wire_operations.h"
-#include "connection/default_channels.h"
-#include "connection/printer_connection.h"
+#include "core/connection/default_channels.h"
+#include "core/connection/printer_connection.h"
+#include "core/resources/strings.h"
+#include "frontends/printer_sim/virtual_printer.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/main_dialog.h"
+#include "frontends/qt/pumping_clock.h"
+#include "frontends/qt/qt_progress_dialog.h"
+#include "frontends/qt/set_head_rank_dialog.h"
+#include "frontends/qt/wire_operations.h"
 #include "qt_env.h"
-#include "resources/strings.h"
-#include "sim/virtual_printer.h"
 #include "support/doubles.h"
 #include "ui_script.h"
 

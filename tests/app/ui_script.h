@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog_builder.h"
-#include "app/qt_progress_dialog.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/qt_progress_dialog.h"
 
 namespace tavi::test {
 

@@ -18,8 +18,8 @@
 #include <memory>
 #include <ostream>
 
-#include "app/dialog_builder.h"
-#include "app/set_head_rank_dialog.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/set_head_rank_dialog.h"
 #include "qt_env.h"
 #include "support/doubles.h"
 #include "ui_script.h"

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "cli_runner.h"
-#include "files/parameter_codec.h"
-#include "protocol/check_byte.h"
-#include "resources/constants.h"
-#include "sim/virtual_printer.h"
+#include "core/files/parameter_codec.h"
+#include "core/protocol/check_byte.h"
+#include "core/resources/constants.h"
+#include "frontends/printer_sim/virtual_printer.h"
 
 namespace tavi {
 namespace {

@@ -7,9 +7,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "cli/cli_json.h"
 #include "cli_runner.h"
-#include "sim/virtual_printer.h"
+#include "frontends/cli/cli_json.h"
+#include "frontends/printer_sim/virtual_printer.h"
 
 namespace tavi {
 namespace {

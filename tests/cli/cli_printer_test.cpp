@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "cli_runner.h"
-#include "resources/strings.h"
-#include "sim/virtual_printer.h"
+#include "core/resources/strings.h"
+#include "frontends/printer_sim/virtual_printer.h"
 
 namespace tavi {
 namespace {

@@ -9,10 +9,10 @@
 #include <thread>
 
 #include "cli_runner.h"
-#include "resources/constants.h"
-#include "sim/virtual_printer.h"
+#include "core/resources/constants.h"
+#include "core/trace/trace_sinks.h"
+#include "frontends/printer_sim/virtual_printer.h"
 #include "support/doubles.h"
-#include "trace/trace_sinks.h"
 
 namespace tavi {
 namespace {

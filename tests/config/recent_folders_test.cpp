@@ -1,15 +1,15 @@
 // Remembered folders of the file dialogs: their own section of the settings file, beside the
 // port settings, and the one save at exit that says when it fails.
-#include "config/recent_folders.h"
+#include "core/settings/recent_folders.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "config/save_at_exit.h"
-#include "config/settings_store.h"
-#include "files/maintenance_flows.h"
+#include "core/operations/maintenance_flows.h"
+#include "core/settings/save_at_exit.h"
+#include "core/settings/settings_store.h"
 #include "support/doubles.h"
 #include "support/peers.h"
 

@@ -1,8 +1,8 @@
 // Restart against net-snmp's own agent: a real peer that checks our SetRequest.
 #include <gtest/gtest.h>
 
-#include "config/restart.h"
-#include "resources/strings.h"
+#include "core/operations/restart.h"
+#include "core/resources/strings.h"
 #include "support/doubles.h"
 #include "support/peers.h"
 

@@ -1,4 +1,4 @@
-#include "config/restart.h"
+#include "core/operations/restart.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "resources/constants.h"
-#include "resources/strings.h"
-#include "sim/virtual_printer.h"
+#include "core/resources/constants.h"
+#include "core/resources/strings.h"
+#include "frontends/printer_sim/virtual_printer.h"
 #include "support/doubles.h"
 
 namespace tavi {

@@ -1,4 +1,4 @@
-#include "config/select_port_rules.h"
+#include "core/operations/select_port_rules.h"
 
 #include <gtest/gtest.h>
 

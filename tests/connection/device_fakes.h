@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/device_backends.h"
+#include "os/device_backends.h"
 #include "support/doubles.h"
 
 namespace tavi::test {

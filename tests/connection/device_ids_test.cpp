@@ -1,4 +1,4 @@
-#include "connection/device_ids.h"
+#include "core/connection/device_ids.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "connection/lpd_client.h"
+#include "core/connection/lpd_client.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "connection/network_channel.h"
+#include "core/connection/network_channel.h"
 
 #include <atomic>
 #include <functional>
@@ -9,12 +9,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "config/port_settings.h"
-#include "config/restart.h"
-#include "connection/default_channels.h"
-#include "connection/printer_connection.h"
-#include "resources/constants.h"
-#include "resources/strings.h"
+#include "core/connection/default_channels.h"
+#include "core/connection/printer_connection.h"
+#include "core/operations/restart.h"
+#include "core/resources/constants.h"
+#include "core/resources/strings.h"
+#include "core/settings/port_settings.h"
 #include "support/doubles.h"
 #include "support/fake_servers.h"
 #include "support/peers.h"

@@ -1,13 +1,13 @@
-#include "connection/parallel_channel.h"
+#include "core/connection/parallel_channel.h"
 
 #include <gtest/gtest.h>
 
-#include "config/port_settings.h"
 #include "connection/device_fakes.h"
-#include "connection/printer_connection.h"
-#include "resources/constants.h"
-#include "resources/strings.h"
-#include "trace/trace_sinks.h"
+#include "core/connection/printer_connection.h"
+#include "core/resources/constants.h"
+#include "core/resources/strings.h"
+#include "core/settings/port_settings.h"
+#include "core/trace/trace_sinks.h"
 
 namespace tavi {
 namespace {

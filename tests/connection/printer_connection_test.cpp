@@ -1,11 +1,11 @@
-#include "connection/printer_connection.h"
+#include "core/connection/printer_connection.h"
 
 #include <gtest/gtest.h>
 
-#include "resources/constants.h"
-#include "resources/strings.h"
+#include "core/resources/constants.h"
+#include "core/resources/strings.h"
+#include "core/trace/trace_sinks.h"
 #include "support/doubles.h"
-#include "trace/trace_sinks.h"
 
 namespace tavi {
 namespace {

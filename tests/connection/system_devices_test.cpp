@@ -3,12 +3,12 @@
 // reason, without crashing.
 #include <gtest/gtest.h>
 
-#include "config/port_settings.h"
-#include "connection/default_channels.h"
-#include "connection/port_listing.h"
-#include "connection/printer_connection.h"
-#include "platform/device_backends.h"
-#include "resources/strings.h"
+#include "core/connection/default_channels.h"
+#include "core/connection/port_listing.h"
+#include "core/connection/printer_connection.h"
+#include "core/resources/strings.h"
+#include "core/settings/port_settings.h"
+#include "os/device_backends.h"
 #include "support/doubles.h"
 
 namespace tavi {

@@ -1,14 +1,14 @@
-#include "connection/usb_channel.h"
+#include "core/connection/usb_channel.h"
 
 #include <gtest/gtest.h>
 
-#include "config/port_settings.h"
 #include "connection/device_fakes.h"
-#include "connection/port_listing.h"
-#include "connection/printer_connection.h"
-#include "resources/constants.h"
-#include "resources/strings.h"
-#include "trace/trace_sinks.h"
+#include "core/connection/port_listing.h"
+#include "core/connection/printer_connection.h"
+#include "core/resources/constants.h"
+#include "core/resources/strings.h"
+#include "core/settings/port_settings.h"
+#include "core/trace/trace_sinks.h"
 
 namespace tavi {
 namespace {

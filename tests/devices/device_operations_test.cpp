@@ -6,7 +6,7 @@
 #include <random>
 
 #include "device_rig.h"
-#include "sim/sha256.h"
+#include "frontends/printer_sim/sha256.h"
 
 namespace tavi {
 namespace {

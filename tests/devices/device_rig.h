@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "cli/cli_runner.h"
-#include "sim/devices/emulated_devices.h"
-#include "sim/virtual_printer.h"
+#include "frontends/printer_sim/devices/emulated_devices.h"
+#include "frontends/printer_sim/virtual_printer.h"
 
 namespace tavi::test {
 

@@ -10,19 +10,19 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/dialog_builder.h"
-#include "app/get_report_dialog.h"
-#include "app/main_dialog.h"
-#include "app/pumping_clock.h"
 #include "app/qt_env.h"
-#include "app/qt_progress_dialog.h"
-#include "app/wire_operations.h"
 #include "cli/cli_runner.h"
-#include "config/port_settings.h"
-#include "connection/default_channels.h"
-#include "connection/printer_connection.h"
-#include "sim/devices/emulated_devices.h"
-#include "sim/virtual_printer.h"
+#include "core/connection/default_channels.h"
+#include "core/connection/printer_connection.h"
+#include "core/settings/port_settings.h"
+#include "frontends/printer_sim/devices/emulated_devices.h"
+#include "frontends/printer_sim/virtual_printer.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/get_report_dialog.h"
+#include "frontends/qt/main_dialog.h"
+#include "frontends/qt/pumping_clock.h"
+#include "frontends/qt/qt_progress_dialog.h"
+#include "frontends/qt/wire_operations.h"
 #include "support/doubles.h"
 
 namespace tavi {

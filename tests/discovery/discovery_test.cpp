@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "discovery/answers.h"
-#include "discovery/discover.h"
-#include "discovery/sweep.h"
-#include "discovery/targets.h"
-#include "platform/datagram.h"
-#include "resources/constants.h"
-#include "sim/printer_model.h"
-#include "sim/snmp_agent.h"
-#include "sim/snmp_ber.h"
+#include "core/discovery/answers.h"
+#include "core/discovery/discover.h"
+#include "core/discovery/sweep.h"
+#include "core/discovery/targets.h"
+#include "core/resources/constants.h"
+#include "frontends/printer_sim/printer_model.h"
+#include "frontends/printer_sim/snmp_agent.h"
+#include "frontends/printer_sim/snmp_ber.h"
+#include "os/datagram.h"
 #include "support/doubles.h"
 
 namespace tavi::discovery {

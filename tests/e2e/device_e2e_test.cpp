@@ -4,10 +4,10 @@
 
 #include <numeric>
 
+#include "core/files/head_rank.h"
+#include "core/protocol/operations.h"
+#include "core/resources/strings.h"
 #include "e2e/e2e_support.h"
-#include "files/head_rank.h"
-#include "protocol/operations.h"
-#include "resources/strings.h"
 
 namespace tavi {
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "e2e/e2e_support.h"
-#include "sim/printer_model.h"
-#include "sim/snmp_agent.h"
-#include "sim/virtual_printer.h"
+#include "frontends/printer_sim/printer_model.h"
+#include "frontends/printer_sim/snmp_agent.h"
+#include "frontends/printer_sim/virtual_printer.h"
 #include "support/doubles.h"
 #include "support/fake_servers.h"
 #include "support/peers.h"

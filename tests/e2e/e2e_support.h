@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "connection/default_channels.h"
-#include "connection/printer_connection.h"
-#include "sim/virtual_printer.h"
+#include "core/connection/default_channels.h"
+#include "core/connection/printer_connection.h"
+#include "frontends/printer_sim/virtual_printer.h"
 #include "support/doubles.h"
 
 namespace tavi::test {

@@ -4,11 +4,11 @@
 
 #include <thread>
 
+#include "core/files/head_rank.h"
+#include "core/protocol/operations.h"
+#include "core/resources/constants.h"
+#include "core/resources/strings.h"
 #include "e2e/e2e_support.h"
-#include "files/head_rank.h"
-#include "protocol/operations.h"
-#include "resources/constants.h"
-#include "resources/strings.h"
 
 namespace tavi {
 namespace {

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "core/protocol/operations.h"
+#include "core/resources/constants.h"
+#include "core/trace/trace_sinks.h"
 #include "e2e/e2e_support.h"
-#include "protocol/operations.h"
-#include "resources/constants.h"
-#include "trace/trace_sinks.h"
 
 namespace tavi {
 namespace {

@@ -1,4 +1,4 @@
-#include "files/head_rank.h"
+#include "core/files/head_rank.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "files/maintenance_flows.h"
+#include "core/operations/maintenance_flows.h"
 
 #include <gtest/gtest.h>
 
@@ -6,14 +6,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "connection/printer_connection.h"
-#include "files/head_rank.h"
-#include "files/parameter_codec.h"
-#include "protocol/check_byte.h"
-#include "resources/constants.h"
-#include "resources/strings.h"
+#include "core/connection/printer_connection.h"
+#include "core/files/head_rank.h"
+#include "core/files/parameter_codec.h"
+#include "core/protocol/check_byte.h"
+#include "core/resources/constants.h"
+#include "core/resources/strings.h"
+#include "core/trace/trace_sinks.h"
 #include "support/doubles.h"
-#include "trace/trace_sinks.h"
 
 namespace tavi {
 namespace {

@@ -1,4 +1,4 @@
-#include "files/parameter_codec.h"
+#include "core/files/parameter_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "resources/constants.h"
+#include "core/resources/constants.h"
 
 namespace tavi {
 namespace {

@@ -27,12 +27,15 @@ expect_refused() {
   fi
 }
 
-expect_refused files/head_rank.h '#include <QString>' 'the core includes <QString> (Qt'
-expect_refused protocol/exchange.cpp '#include <sys/socket.h>' 'the core includes <sys/socket.h>'
-expect_refused platform/seams.h '#include "platform/posix/posix_file.h"' 'the core includes "platform/posix/posix_file.h"'
-expect_refused platform/posix/file_io.cpp '#include "protocol/operations.h"' \
-  'the operating-system layer includes "protocol/operations.h"'
-expect_refused cli/main.cpp '#include "app/main_dialog.h"' 'the cli front end includes "app/main_dialog.h"'
-expect_refused platform/windows/app/main.cpp '#include "cli/cli_run.h"' \
-  'the win32 front end includes "cli/cli_run.h"'
+expect_refused core/files/head_rank.h '#include <QString>' 'the core includes <QString> (Qt'
+expect_refused core/protocol/exchange.cpp '#include <sys/socket.h>' 'the core includes <sys/socket.h>'
+expect_refused core/ui/seams.h '#include "os/posix/posix_file.h"' 'the core includes "os/posix/posix_file.h"'
+expect_refused os/posix/file_io.cpp '#include "core/protocol/operations.h"' \
+  'the operating-system layer includes "core/protocol/operations.h"'
+expect_refused os/socket_common.cpp '#include "core/operations/restart.h"' \
+  'the operating-system layer includes "core/operations/restart.h"'
+expect_refused frontends/cli/main.cpp '#include "frontends/qt/main_dialog.h"' \
+  'the cli front end includes "frontends/qt/main_dialog.h"'
+expect_refused frontends/win32/main.cpp '#include "frontends/cli/cli_run.h"' \
+  'the win32 front end includes "frontends/cli/cli_run.h"'
 exit "$failed"

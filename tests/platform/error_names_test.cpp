@@ -1,11 +1,11 @@
-#include "platform/error_names.h"
+#include "os/error_names.h"
 
 #include <set>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "platform/socket.h"
+#include "os/socket.h"
 
 namespace tavi {
 namespace {

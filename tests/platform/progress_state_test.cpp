@@ -1,6 +1,6 @@
 // The progress window's state rules, which the desktop window, the tavi-cli bar and the test
 // double share.
-#include "platform/progress_state.h"
+#include "core/ui/progress_state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/socket.h"
+#include "os/socket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/error_names.h"
-#include "platform/posix/errno_codes.h"
+#include "os/error_names.h"
+#include "os/posix/errno_codes.h"
 #include "support/fake_servers.h"
 
 namespace tavi {

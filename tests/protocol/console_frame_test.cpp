@@ -1,11 +1,11 @@
-#include "protocol/console_frame.h"
+#include "core/protocol/console_frame.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "protocol/check_byte.h"
+#include "core/protocol/check_byte.h"
 
 namespace tavi {
 namespace {

@@ -1,14 +1,14 @@
-#include "protocol/operations.h"
+#include "core/protocol/operations.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
 
-#include "connection/printer_connection.h"
-#include "protocol/console_frame.h"
-#include "resources/constants.h"
-#include "resources/strings.h"
+#include "core/connection/printer_connection.h"
+#include "core/protocol/console_frame.h"
+#include "core/resources/constants.h"
+#include "core/resources/strings.h"
 #include "support/doubles.h"
 
 namespace tavi {

@@ -1,4 +1,4 @@
-#include "protocol/reply_framing.h"
+#include "core/protocol/reply_framing.h"
 
 #include <gtest/gtest.h>
 

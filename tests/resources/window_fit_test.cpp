@@ -1,6 +1,6 @@
 // Placing a window within a screen's available area, and widening a template's layout where a
 // control needs more room.
-#include "resources/window_fit.h"
+#include "core/resources/window_fit.h"
 
 #include <gtest/gtest.h>
 

@@ -3,12 +3,12 @@
 
 #include <vector>
 
-#include "config/port_settings.h"
-#include "connection/printer_connection.h"
-#include "protocol/operations.h"
-#include "sim/builtin_content.h"
-#include "sim/device_channel.h"
-#include "sim/sha256.h"
+#include "core/connection/printer_connection.h"
+#include "core/protocol/operations.h"
+#include "core/settings/port_settings.h"
+#include "frontends/printer_sim/builtin_content.h"
+#include "frontends/printer_sim/device_channel.h"
+#include "frontends/printer_sim/sha256.h"
 #include "support/doubles.h"
 
 namespace tavi::sim {

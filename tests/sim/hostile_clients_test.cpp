@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "core/resources/constants.h"
+#include "frontends/printer_sim/lpd_connection.h"
+#include "frontends/printer_sim/posix/sim_server_socket.h"
+#include "frontends/printer_sim/snmp_ber.h"
+#include "frontends/printer_sim/virtual_printer.h"
 #include "poller.h"
-#include "resources/constants.h"
-#include "sim/lpd_connection.h"
-#include "sim/posix/sim_server_socket.h"
-#include "sim/snmp_ber.h"
-#include "sim/virtual_printer.h"
 #include "sim_clients.h"
 #include "support/doubles.h"
 #include "support/peers.h"

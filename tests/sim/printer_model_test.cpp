@@ -1,14 +1,14 @@
 // The printer model against hand-built byte streams.
-#include "sim/printer_model.h"
+#include "frontends/printer_sim/printer_model.h"
 
 #include <gtest/gtest.h>
 
+#include "core/resources/constants.h"
+#include "frontends/printer_sim/builtin_content.h"
+#include "frontends/printer_sim/device_channel.h"
+#include "frontends/printer_sim/reply_schedule.h"
+#include "frontends/printer_sim/sha256.h"
 #include "poller.h"
-#include "resources/constants.h"
-#include "sim/builtin_content.h"
-#include "sim/device_channel.h"
-#include "sim/reply_schedule.h"
-#include "sim/sha256.h"
 #include "support/doubles.h"
 
 namespace tavi::sim {

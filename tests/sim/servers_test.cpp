@@ -8,10 +8,10 @@
 #include <sstream>
 #include <thread>
 
+#include "core/resources/constants.h"
+#include "frontends/printer_sim/snmp_ber.h"
+#include "frontends/printer_sim/virtual_printer.h"
 #include "poller.h"
-#include "resources/constants.h"
-#include "sim/snmp_ber.h"
-#include "sim/virtual_printer.h"
 #include "sim_clients.h"
 
 namespace tavi::sim {

@@ -1,4 +1,4 @@
-#include "sim/sha256.h"
+#include "frontends/printer_sim/sha256.h"
 
 #include <gtest/gtest.h>
 

@@ -10,11 +10,11 @@
 #include <thread>
 #include <utility>
 
-#include "platform/socket.h"
+#include "core/resources/constants.h"
+#include "frontends/printer_sim/snmp_ber.h"
+#include "frontends/printer_sim/virtual_printer.h"
+#include "os/socket.h"
 #include "poller.h"
-#include "resources/constants.h"
-#include "sim/snmp_ber.h"
-#include "sim/virtual_printer.h"
 
 namespace tavi::sim {
 

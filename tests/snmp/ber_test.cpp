@@ -1,4 +1,4 @@
-#include "snmp/ber.h"
+#include "core/net/ber.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "resources/constants.h"
+#include "core/resources/constants.h"
 
 namespace tavi::ber {
 namespace {

@@ -1,4 +1,4 @@
-#include "snmp/bounded_text.h"
+#include "core/net/bounded_text.h"
 
 #include <gtest/gtest.h>
 

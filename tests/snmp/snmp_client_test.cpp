@@ -1,4 +1,4 @@
-#include "snmp/snmp_client.h"
+#include "core/net/snmp_client.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "resources/constants.h"
+#include "core/resources/constants.h"
 #include "support/doubles.h"
 #include "support/fake_servers.h"
 #include "support/peers.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "resources/constants.h"
+#include "core/resources/constants.h"
 
 namespace tavi::test {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "connection/channel.h"
-#include "platform/progress_state.h"
-#include "platform/seams.h"
+#include "core/connection/channel.h"
+#include "core/ui/progress_state.h"
+#include "core/ui/seams.h"
 
 namespace tavi::test {
 

@@ -1,6 +1,6 @@
 // The wire trace's renderings and sinks: what a write shows (never an access code), the stamp of
 // each line, and the bounds of the file and of the memory.
-#include "trace/trace.h"
+#include "core/trace/trace.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <iterator>
 #include <random>
 
-#include "resources/constants.h"
+#include "core/resources/constants.h"
+#include "core/trace/trace_sinks.h"
 #include "support/doubles.h"
-#include "trace/trace_sinks.h"
 
 namespace tavi {
 namespace {

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "config/port_settings.h"
-#include "connection/parallel_channel.h"
-#include "connection/usb_channel.h"
-#include "platform/windows/win_error.h"
-#include "platform/windows/windows_device_backends.h"
-#include "resources/strings.h"
+#include "core/connection/parallel_channel.h"
+#include "core/connection/usb_channel.h"
+#include "core/resources/strings.h"
+#include "core/settings/port_settings.h"
+#include "core/trace/trace.h"
+#include "os/windows/win_error.h"
+#include "os/windows/windows_device_backends.h"
 #include "support/doubles.h"
-#include "trace/trace.h"
 
 namespace tavi {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_io.h"
+#include "os/file_io.h"
 
 namespace tavi {
 namespace {

@@ -9,10 +9,10 @@
 #include <sstream>
 #include <string>
 
-#include "config/settings_store.h"
-#include "platform/profile_file.h"
-#include "platform/settings_profile.h"
-#include "platform/windows/settings_location.h"
+#include "core/settings/settings_store.h"
+#include "os/profile_file.h"
+#include "os/settings_profile.h"
+#include "os/windows/settings_location.h"
 
 namespace tavi {
 namespace {

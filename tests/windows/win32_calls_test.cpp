@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/windows/win_error.h"
-#include "platform/windows/windows_device_backends.h"
+#include "os/windows/win_error.h"
+#include "os/windows/windows_device_backends.h"
 
 namespace tavi {
 namespace {

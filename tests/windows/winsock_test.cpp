@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "connection/lpd_client.h"
-#include "platform/error_names.h"
-#include "platform/socket.h"
-#include "platform/socket_startup.h"
+#include "core/connection/lpd_client.h"
+#include "os/error_names.h"
+#include "os/socket.h"
+#include "os/socket_startup.h"
 
 namespace tavi {
 namespace {

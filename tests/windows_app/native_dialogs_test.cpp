@@ -3,17 +3,17 @@
 // and keyboard input through the message pump.
 #include <gtest/gtest.h>
 
-#include "platform/windows/app/win_api.h"
+#include "frontends/win32/win_api.h"
 
 #include <commctrl.h>
 
 #include <string>
 
-#include "platform/windows/app/dialog_template_ex.h"
-#include "platform/windows/app/message_pump.h"
-#include "platform/windows/app/native_dialog.h"
-#include "platform/windows/app/win_progress_dialog.h"
-#include "platform/windows/app/win_text.h"
+#include "frontends/win32/dialog_template_ex.h"
+#include "frontends/win32/message_pump.h"
+#include "frontends/win32/native_dialog.h"
+#include "frontends/win32/win_progress_dialog.h"
+#include "frontends/win32/win_text.h"
 
 namespace tavi::win {
 namespace {

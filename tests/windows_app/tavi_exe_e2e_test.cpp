@@ -8,7 +8,7 @@
 // nothing listens.
 #include <gtest/gtest.h>
 
-#include "platform/windows/app/win_api.h"
+#include "frontends/win32/win_api.h"
 
 #include <commctrl.h>
 
@@ -19,10 +19,10 @@
 #include <iterator>
 #include <string>
 
-#include "platform/windows/app/win_text.h"
-#include "resources/constants.h"
-#include "resources/dialog_templates.h"
-#include "resources/strings.h"
+#include "core/resources/constants.h"
+#include "core/resources/dialog_templates.h"
+#include "core/resources/strings.h"
+#include "frontends/win32/win_text.h"
 
 namespace tavi::win {
 namespace {

@@ -19,17 +19,17 @@
 #include <optional>
 #include <vector>
 
-#include "app/about_box.h"
-#include "app/dialog_builder.h"
-#include "app/get_report_dialog.h"
-#include "app/main_dialog.h"
-#include "app/pumping_clock.h"
-#include "app/qt_progress_dialog.h"
-#include "app/select_port_dialog.h"
-#include "app/set_head_rank_dialog.h"
-#include "app/wire_operations.h"
-#include "connection/default_channels.h"
-#include "connection/printer_connection.h"
+#include "core/connection/default_channels.h"
+#include "core/connection/printer_connection.h"
+#include "frontends/qt/about_box.h"
+#include "frontends/qt/dialog_builder.h"
+#include "frontends/qt/get_report_dialog.h"
+#include "frontends/qt/main_dialog.h"
+#include "frontends/qt/pumping_clock.h"
+#include "frontends/qt/qt_progress_dialog.h"
+#include "frontends/qt/select_port_dialog.h"
+#include "frontends/qt/set_head_rank_dialog.h"
+#include "frontends/qt/wire_operations.h"
 #include "support/doubles.h"
 
 namespace tavi {

@@ -1,7 +1,0 @@
-#include "cli/cli_run.h"
-#include "platform/terminal.h"
-
-int main(int argc, char** argv) {
-  tavi::UseBinaryStandardStreams();
-  return tavi::cli::Run(argc, argv);
-}

@@ -1,0 +1,172 @@
+#include "core/net/snmp_client.h"
+
+#include <chrono>
+
+#include "core/resources/constants.h"
+#include "core/ui/seams.h"
+#include "os/error_names.h"
+
+namespace tavi {
+namespace {
+
+constexpr std::array<std::string_view, 6> kErrorStatusTexts{
+    "(noError) No Error",
+    "(tooBig) Response message would have been too large.",
+    "(noSuchName) There is no such variable name in this MIB.",
+    "(badValue) The value given has the wrong type or length.",
+    "(readOnly) The two parties used do not have access to use the specified SNMP PDU.",
+    "(genError) A general failure occured",
+};
+constexpr std::string_view kUnknownErrorStatus = "Unknown Error";
+
+}  // namespace
+
+std::string_view SnmpErrorStatusText(std::int32_t error_status) {
+  if (error_status < 0 || static_cast<std::size_t>(error_status) >= kErrorStatusTexts.size()) {
+    return kUnknownErrorStatus;
+  }
+  return kErrorStatusTexts[static_cast<std::size_t>(error_status)];
+}
+
+SnmpClient::SnmpClient(std::uint16_t port, Trace trace) : port_override_(port), wire_trace_(trace) {
+  socket_.SetPendingHook([this] { return SocketHook(); });
+}
+
+bool SnmpClient::SocketHook() {
+  if (cancel_source_ == nullptr) return true;
+  cancel_source_->PumpMessages(true);
+  if (!cancel_source_->IsCancelled()) return true;
+  wire_trace_.Event("snmp", "Cancel pressed: the pending socket call ends");
+  return false;
+}
+
+void SnmpClient::Fail(std::string what) {
+  details_ = std::move(what);
+  wire_trace_.Event("snmp", "failed: " + details_);
+}
+
+std::string SnmpClient::Where() const {
+  const std::string where = address_ == host_ ? address_ : host_ + " (" + address_ + ")";
+  return where + " port " + std::to_string(port_) + " (SNMP)";
+}
+
+std::string SnmpClient::SocketReason() const {
+  return socket_.LastError() == wsa::kEintr ? "cancelled" : socket_.LastReason();
+}
+
+std::int32_t SnmpClient::Open(std::string_view host) {
+  host_ = std::string(host);
+  Ipv4 address;
+  int resolve_error = 0;
+  if (!ParseDottedAddress(host, address) && wire_trace_.on()) {
+    wire_trace_.Event("net", "look up '" + host_ + "'");
+  }
+  if (!ResolveHost(host, address, resolve_error)) {
+    last_error_.AppendF(kLineGethostbyname, WsaErrorName(resolve_error).data(), kLineEnd);
+    Fail(ResolveFailureText(host, resolve_error));
+    return -1;
+  }
+  address_ = FormatIpv4(address);
+  port_ = port_override_ != 0 ? port_override_ : ServicePort("snmp", "udp", kDefaultSnmpPort);
+  if (!socket_.Connect(address, port_)) {
+    last_error_.AppendF(kLineConnect, WsaErrorName(socket_.LastError()).data(), kLineEnd);
+    Fail("connect to " + Where() + ": " + SocketReason());
+    return -1;
+  }
+  open_status_ = 0;
+  return 0;
+}
+
+std::int32_t SnmpClient::Build(std::string_view oid, std::uint8_t pdu_type,
+                               const ber::ValueDescriptor& value) {
+  request_length_ = ber::BuildRequest(oid, pdu_type, value, CurrentProcessId(), SendArea());
+  request_built_ = request_length_ > 0;
+  return request_length_;
+}
+
+std::int32_t SnmpClient::BuildGet(std::string_view oid, std::uint8_t pdu_type) {
+  return Build(oid, pdu_type, ber::ValueDescriptor{ber::kTagNull, 0, {}});
+}
+
+std::int32_t SnmpClient::BuildInteger(std::string_view oid, std::uint8_t pdu_type,
+                                      std::int32_t value) {
+  return Build(oid, pdu_type, ber::ValueDescriptor{ber::kTagInteger, value, {}});
+}
+
+std::int32_t SnmpClient::BuildOctetString(std::string_view oid, std::uint8_t pdu_type,
+                                          std::span<const std::byte> octets) {
+  return Build(
+      oid, pdu_type,
+      ber::ValueDescriptor{ber::kTagOctetString, static_cast<std::int32_t>(octets.size()), octets});
+}
+
+std::int32_t SnmpClient::Send() {
+  if (!request_built_) {  // nothing sendable was built
+    last_error_.AppendF(kLineSend, WsaErrorName(wsa::kEinval).data(), kLineEnd);
+    Fail("no request could be built for " + Where());
+    return -1;
+  }
+  const auto request = SendArea().first(static_cast<std::size_t>(request_length_));
+  if (wire_trace_.on()) {
+    wire_trace_.Event("snmp", "request to " + Where() + ", " + std::to_string(request.size()) +
+                                  " octets: " + HexBytes(request, request.size()));
+  }
+  sent_ms_ = SteadyMs();
+  if (trace_switch_ != 0) {
+    ber::DecodeResponse(request, decoded_request_);
+    ber::AppendTraceDump(request, trace_);
+    ber::AppendTraceDecoded(decoded_request_, trace_);
+  }
+  const std::int32_t sent = socket_.Send(request);
+  if (sent < 0) {
+    last_error_.AppendF(kLineSend, WsaErrorName(socket_.LastError()).data(), kLineEnd);
+    Fail("send to " + Where() + ": " + SocketReason());
+    return -1;
+  }
+  return sent;
+}
+
+std::int32_t SnmpClient::Receive() {
+  const auto area = ReceiveArea().first(static_cast<std::size_t>(receive_length_));
+  const std::int32_t received = socket_.Receive(area);
+  if (received < 0) {
+    last_error_.AppendF(kLineRecv, WsaErrorName(socket_.LastError()).data(), kLineEnd);
+    if (socket_.LastError() == wsa::kEintr) {
+      Fail("no answer from " + Where() + " within " + std::to_string(SteadyMs() - sent_ms_) +
+           " ms");
+    } else {
+      Fail("no answer from " + Where() + ": " + SocketReason());
+    }
+    return -1;
+  }
+  receive_length_ = received;
+  const auto datagram = area.first(static_cast<std::size_t>(received));
+  if (wire_trace_.on()) {
+    wire_trace_.Event("snmp", "response after " + std::to_string(SteadyMs() - sent_ms_) + " ms, " +
+                                  std::to_string(datagram.size()) +
+                                  " octets: " + HexBytes(datagram, datagram.size()));
+  }
+  if (!ber::DecodeResponse(datagram, decoded_response_)) {
+    if (trace_switch_ != 0) ber::AppendTraceDump(datagram, trace_);
+    last_error_.AppendF(kLineUndecodable, kLineEnd);
+    Fail("the answer from " + Where() + " is not an SNMP response that can be read (" +
+         std::to_string(datagram.size()) + " octets)");
+    return -1;
+  }
+  if (trace_switch_ != 0) {
+    ber::AppendTraceDump(datagram, trace_);
+    ber::AppendTraceDecoded(decoded_response_, trace_);
+  }
+  if (decoded_response_.error_status != 0) {
+    last_error_.AppendF(kLineText, SnmpErrorStatusText(decoded_response_.error_status).data(),
+                        kLineEnd);
+    Fail(Where() + " answered with error status " + std::to_string(decoded_response_.error_status) +
+         " " + std::string(SnmpErrorStatusText(decoded_response_.error_status)));
+    return -1;
+  }
+  ber::AppendValueText(decoded_response_, value_text_);
+  if (wire_trace_.on()) wire_trace_.Event("snmp", "value " + PrintableText(value_text_.view()));
+  return received;
+}
+
+}  // namespace tavi

@@ -1,0 +1,106 @@
+// One SNMPv1 request/response exchange over UDP: open towards a host, build one request, send
+// it, receive one response, read its value text. No time-out and no retry: a receive waits until
+// a datagram arrives, the socket fails, or the cancel source's Cancel ends it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/net/ber.h"
+#include "core/net/bounded_text.h"
+#include "core/trace/trace.h"
+#include "os/socket.h"
+
+namespace tavi {
+
+class ProgressDialog;
+
+inline constexpr std::size_t kSnmpTraceCapacity = 4096;
+inline constexpr std::size_t kSnmpLastErrorCapacity = 256;
+inline constexpr std::size_t kSnmpValueCapacity = 514;
+// Each of the send and receive areas.
+inline constexpr std::size_t kSnmpAreaSize = 1500;
+
+// The line for a datagram the decoder cannot walk (it ends early or its lengths point outside).
+inline constexpr const char* kLineUndecodable = "recv: malformed response%s";
+
+// The text for a response's error status ("Unknown Error" beyond 5).
+std::string_view SnmpErrorStatusText(std::int32_t error_status);
+
+class SnmpClient {
+ public:
+  // `port` 0: the "snmp"/"udp" service port, else 161. Any other value is used as is.
+  // `trace` receives every request and response as octets and the decoded reply.
+  explicit SnmpClient(std::uint16_t port = 0, Trace trace = {});
+  SnmpClient(const SnmpClient&) = delete;
+  SnmpClient& operator=(const SnmpClient&) = delete;
+
+  // While a socket call blocks: pump `progress` (stopping at socket notifications), then cancel
+  // the call if its cancel flag is set.
+  void SetCancelSource(ProgressDialog* progress) { cancel_source_ = progress; }
+  void SetTrace(std::int32_t on) { trace_switch_ = on; }
+
+  // Resolves `host` and connects the datagram socket to it. 0 or -1 (line added).
+  std::int32_t Open(std::string_view host);
+  // Each builds the request into the send area and returns its length (-1 if it cannot be
+  // built; a later Send then fails).
+  std::int32_t BuildGet(std::string_view oid, std::uint8_t pdu_type);
+  std::int32_t BuildInteger(std::string_view oid, std::uint8_t pdu_type, std::int32_t value);
+  std::int32_t BuildOctetString(std::string_view oid, std::uint8_t pdu_type,
+                                std::span<const std::byte> octets);
+  // Sends the built request as one datagram: the count sent, or -1 (line added).
+  std::int32_t Send();
+  // Receives one datagram: its length, or -1 on a socket error (also Cancel), an undecodable
+  // datagram or a nonzero error status (line added each time).
+  std::int32_t Receive();
+
+  void ValueText(std::string& out) const { out.assign(value_text_.view()); }
+  std::string_view value_text() const { return value_text_.view(); }
+  std::string_view last_error_text() const { return last_error_.view(); }
+  // The last failure in the technician's words, e.g. "no answer from 192.0.2.7 port 161 (SNMP)
+  // within 30000 ms". Empty before any failure.
+  const std::string& details() const { return details_; }
+  std::string_view trace_text() const { return trace_.view(); }
+  std::size_t CopyTraceText(std::span<char> out) const { return trace_.CopyTo(out); }
+  std::size_t CopyLastErrorText(std::span<char> out) const { return last_error_.CopyTo(out); }
+  std::size_t CopyValueText(std::span<char> out) const { return value_text_.CopyTo(out); }
+  // The decoded response of the last successful receive (also after a nonzero error status).
+  const ber::DecodedMessage& response() const { return decoded_response_; }
+
+ private:
+  bool SocketHook();
+  void Fail(std::string what);
+  // "192.0.2.7 port 161 (SNMP)", with the name first when the host was one.
+  std::string Where() const;
+  std::string SocketReason() const;
+  std::int32_t Build(std::string_view oid, std::uint8_t pdu_type, const ber::ValueDescriptor& v);
+  std::span<std::byte> SendArea() { return std::span(message_).first(kSnmpAreaSize); }
+  std::span<std::byte> ReceiveArea() { return std::span(message_).last(kSnmpAreaSize); }
+
+  BoundedText trace_{kSnmpTraceCapacity};
+  BoundedText last_error_{kSnmpLastErrorCapacity};
+  BoundedText value_text_{kSnmpValueCapacity};
+  std::int32_t open_status_ = -1;
+  std::int32_t trace_switch_ = 0;
+  std::array<std::byte, 2 * kSnmpAreaSize> message_{};
+  std::int32_t request_length_ = static_cast<std::int32_t>(kSnmpAreaSize);
+  std::int32_t receive_length_ = static_cast<std::int32_t>(kSnmpAreaSize);
+  bool request_built_ = false;
+  ber::DecodedMessage decoded_request_;
+  ber::DecodedMessage decoded_response_;
+  ProgressDialog* cancel_source_ = nullptr;
+  std::uint16_t port_override_;
+  std::string host_;
+  std::string address_;
+  std::uint16_t port_ = 0;
+  std::int64_t sent_ms_ = 0;  // when the request went out (steady clock)
+  std::string details_;
+  Trace wire_trace_;
+  Socket socket_{Socket::Kind::kDatagram};
+};
+
+}  // namespace tavi

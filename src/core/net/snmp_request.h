@@ -1,0 +1,39 @@
+// One request through a fresh SNMP client, as the network port's reply read and the printer
+// restart both make it: open towards the host, send the request, receive one response. A
+// failure names the step's message ("Failed to connect.", "Failed to send." or "Failed to
+// receive.") with the client's details; the client lives for this one exchange.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/trace/trace.h"
+
+namespace tavi {
+
+class ProgressDialog;
+
+struct SnmpOutcome {
+  int message_id = 0;      // 0 when the response came back with no error status
+  std::string details;     // the client's details of the failure
+  std::string value_text;  // the response value's text (on success)
+  bool ok() const { return message_id == 0; }
+};
+
+// Where and how the exchange runs. `port` 0 is the "snmp" service port, else 161. While a socket
+// call waits, `cancel_source` (if given) is pumped, and its Cancel fails the call.
+struct SnmpPeer {
+  std::string_view host;
+  std::uint16_t port = 0;
+  ProgressDialog* cancel_source = nullptr;
+  Trace trace;
+};
+
+// GetRequest of the reply object: the printer's current reply text.
+SnmpOutcome ReadSnmpReply(const SnmpPeer& peer);
+
+// SetRequest of the restart object with its INTEGER value: the printer restarts.
+SnmpOutcome RequestSnmpRestart(const SnmpPeer& peer);
+
+}  // namespace tavi

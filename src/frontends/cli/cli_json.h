@@ -1,0 +1,51 @@
+// Machine-readable results: one JSON object per command, written in one place so that every
+// command of tavi-cli (and any later one) reports the same fields the same way.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <nlohmann/json_fwd.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/connection/port_listing.h"
+
+namespace tavi::cli {
+
+// What one command did, as the JSON object reports it.
+struct CommandResult {
+  std::string command;              // "report", "params decode", "ports", ...
+  std::optional<std::string> port;  // "parallel", "network", "usb" for the printer commands
+  std::optional<std::string> host;  // the host used on the network
+  int exit_status = 0;              // gives "outcome"
+  std::optional<int> message_id;    // the string-table id of the message shown, if it had one
+  std::string message;              // the message's text ("" when none was shown)
+  std::string details;              // the details behind it, lines joined with "\n"
+  std::int64_t duration_ms = 0;
+  std::optional<PortListing> ports;          // "ports": the ports and devices found
+  std::optional<std::int64_t> block_length;  // "params decode": the block's length
+};
+
+// "success", "failed", "invalid-input", "timed-out" or "interrupted" for tavi-cli's exit
+// statuses; "exit N" for any other.
+std::string OutcomeName(int exit_status);
+
+// The port kind's word on the command line ("parallel", "network", "usb"); nothing for others.
+std::optional<std::string> PortKindName(std::int32_t port_kind);
+
+// The result as one JSON object: command, port, host, outcome, exit_status, message_id, message,
+// details, duration_ms, and "ports" / "block_length" where the command has them. Fields without
+// a value are null.
+nlohmann::json ResultJson(const CommandResult& result);
+
+// The ports and devices as a JSON array, each entry {kind, name, device_id, note, used}.
+nlohmann::json PortListingJson(const PortListing& listing);
+
+// Writes `object` as one line of compact JSON (UTF-8; bytes that are not valid UTF-8 become
+// U+FFFD) and flushes. False when the stream refused it.
+bool WriteJsonLine(std::FILE* out, const nlohmann::json& object);
+// WriteJsonLine(out, ResultJson(result)), for callers that add no fields of their own.
+bool WriteResultLine(std::FILE* out, const CommandResult& result);
+
+}  // namespace tavi::cli

@@ -1,0 +1,127 @@
+#include "frontends/cli/cli_offline.h"
+
+#include <string>
+#include <vector>
+
+#include "core/connection/port_listing.h"
+#include "core/files/parameter_codec.h"
+#include "core/protocol/check_byte.h"
+#include "core/resources/strings.h"
+#include "frontends/cli/cli_texts.h"
+#include "os/file_io.h"
+
+namespace tavi::cli {
+namespace {
+
+void Line(std::FILE* stream, std::string_view text) {
+  std::fprintf(stream, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(stream);
+}
+
+std::span<const std::byte> AsBytes(std::span<const std::uint8_t> bytes) {
+  return std::as_bytes(bytes);
+}
+
+}  // namespace
+
+int RunParamsDecode(const Invocation& invocation, std::FILE* out, CliMessages& messages,
+                    CommandResult& result) {
+  std::vector<std::byte> raw;
+  FileError error;
+  // Only the first 131,072 bytes of a parameter file count.
+  if (!ReadFileLimited(invocation.file, kMaxParameterFileLength, raw, error)) {
+    messages.ShowFileError(error);
+    return kExitUsage;
+  }
+  std::vector<std::uint8_t> file(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) file[i] = static_cast<std::uint8_t>(raw[i]);
+  std::vector<std::uint8_t> image(kMaxParameterImageLength);
+  const std::int32_t length = ParameterCodec(file, image, /*encode=*/false);
+  // An image of the check byte alone holds no block; the printer never gives one.
+  if (length < 2 || !IsValidParameterImage(std::span(image).first(length))) {
+    messages.ShowMessage(kIdsIllegalParameterFile);
+    return kExitUsage;
+  }
+  const auto block = std::span<const std::uint8_t>(image).first(length - 1);
+  // With the block on standard output, its length goes to standard error.
+  if (invocation.output == kStdoutName) {
+    const bool written =
+        std::fwrite(block.data(), 1, block.size(), out) == block.size() && std::fflush(out) == 0;
+    if (!written) {
+      messages.ShowText("Could not write standard output.");
+      return kExitFailed;
+    }
+    result.block_length = static_cast<std::int64_t>(block.size());
+    Line(stderr, std::to_string(block.size()));
+    return kExitSuccess;
+  }
+  if (!invocation.output.empty() &&
+      !WriteFileAtomically(invocation.output, AsBytes(block), error)) {
+    messages.ShowFileError(error);
+    return kExitFailed;
+  }
+  result.block_length = static_cast<std::int64_t>(block.size());
+  if (!invocation.json) Line(out, std::to_string(block.size()));
+  return kExitSuccess;
+}
+
+int RunParamsEncode(const Invocation& invocation, CliMessages& messages) {
+  std::vector<std::byte> raw;
+  FileError error;
+  // One byte more than a block may hold, to tell a block that is too long.
+  if (!ReadFileLimited(invocation.block, kMaxParameterBlockLength + 1, raw, error)) {
+    messages.ShowFileError(error);
+    return kExitUsage;
+  }
+  if (raw.empty() || raw.size() > static_cast<std::size_t>(kMaxParameterBlockLength)) {
+    messages.ShowText(kTextBlockSize);
+    return kExitUsage;
+  }
+  std::vector<std::uint8_t> image(raw.size() + 1);
+  for (std::size_t i = 0; i < raw.size(); ++i) image[i] = static_cast<std::uint8_t>(raw[i]);
+  image.back() = CheckByte(std::span(image).first(raw.size()));
+  std::vector<std::uint8_t> file(kMaxParameterFileLength);
+  const std::int32_t length = ParameterCodec(image, file, /*encode=*/true);
+  if (length <= 0) {
+    // Packing can grow a block past what a parameter file may hold.
+    messages.ShowText(kTextBlockTooBig);
+    return kExitUsage;
+  }
+  if (!WriteFileAtomically(invocation.file,
+                           AsBytes(std::span<const std::uint8_t>(file).first(length)), error)) {
+    messages.ShowFileError(error);
+    return kExitFailed;
+  }
+  return kExitSuccess;
+}
+
+int RunPorts(const Invocation& invocation, std::FILE* out, CliMessages& messages,
+             CommandResult& result) {
+  auto parallel = MakeSystemParallelBackend();
+  auto usb = MakeSystemUsbBackend();
+  const PortListing listing = ListPorts(parallel.get(), usb.get());
+  result.ports = listing;
+  if (!invocation.json) {
+    WritePortListing(listing, out, stderr);
+    return kExitSuccess;
+  }
+  if (!listing.parallel_error.empty()) messages.ShowText(listing.parallel_error);
+  if (!listing.usb_error.empty()) messages.ShowText(listing.usb_error);
+  if (listing.parallel.empty() && listing.usb.empty()) result.message = kTextNoPrinters;
+  return kExitSuccess;
+}
+
+void WritePortListing(const PortListing& listing, std::FILE* out, std::FILE* err) {
+  if (!listing.parallel_error.empty()) Line(err, listing.parallel_error);
+  if (!listing.usb_error.empty()) Line(err, listing.usb_error);
+  if (listing.parallel.empty() && listing.usb.empty()) {
+    Line(out, kTextNoPrinters);
+    return;
+  }
+  const std::string text = FormatPortListing(listing);
+  std::fputs(text.c_str(), out);
+  if (!text.empty() && text.back() != '\n') std::fputc('\n', out);
+  std::fflush(out);
+}
+
+}  // namespace tavi::cli

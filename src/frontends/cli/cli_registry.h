@@ -1,0 +1,65 @@
+// The table of tavi-cli's commands. Each command's file holds its whole binding (name, summary,
+// options and arguments, whether it needs a printer, its run function); the parser, --help, the
+// dispatch, the man page's command list and bash completion are all made from this table.
+#pragma once
+
+#include <cstdio>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "frontends/cli/cli_args.h"
+
+namespace CLI {
+class App;
+}
+
+namespace tavi::cli {
+
+struct CommandContext;
+struct CommandResult;
+class CliMessages;
+
+enum class Reach {
+  kPrinter,    // reaches a printer: settings, the deadline, SIGINT; runs with --hosts
+  kOffline,    // needs no printer and cannot be cancelled
+  kOwnOutput,  // writes its own text or JSON (discover)
+};
+
+struct CommandEntry {
+  Command id = Command::kNone;
+  std::string_view name;     // as typed: "report", "params decode"
+  std::string_view summary;  // the command's line in --help and the head of its own --help
+  std::string_view brief;    // the shorter description in the command list of --help
+  std::string_view man;      // the man page's text for the command (roff)
+  Reach reach = Reach::kPrinter;
+  // Adds the command's options and arguments, bound to `out`.
+  void (*bind)(CLI::App& command, Invocation& out) = nullptr;
+  // One of these, after `reach`.
+  int (*run_printer)(const CommandContext& context) = nullptr;
+  int (*run_offline)(const Invocation& invocation, std::FILE* out, CliMessages& messages,
+                     CommandResult& result) = nullptr;
+  int (*run_own)(const Invocation& invocation, std::FILE* out, std::FILE* err) = nullptr;
+};
+
+#define TAVI_CLI_COMMAND(Name) extern const CommandEntry k##Name##Command;
+#include "frontends/cli/commands/commands.def"
+#undef TAVI_CLI_COMMAND
+
+// Every command, each once, in the order of commands.def.
+[[nodiscard]] std::span<const CommandEntry* const> Commands();
+// The command with this id; nullptr for Command::kNone.
+[[nodiscard]] const CommandEntry* FindCommand(Command id);
+
+// Adds every command of the table to `app`, bound to `out` (a name with a space becomes a
+// command under a group: "params", then "decode"), and the command list to its --help.
+void AddCommands(CLI::App& app, Invocation& out);
+
+// What the build makes from the command line: the bash completion script, and the roff of the
+// man page's command list.
+[[nodiscard]] std::string BashCompletion(const CLI::App& app);
+[[nodiscard]] std::string ManCommandList(const CLI::App& app);
+// The command list of --help: each command with its arguments and brief description.
+[[nodiscard]] std::string HelpCommandList(const CLI::App& app);
+
+}  // namespace tavi::cli

@@ -1,0 +1,38 @@
+// get-params FILE: the parameter block backed up to a parameter file.
+#include <CLI/CLI.hpp>
+
+#include "core/connection/printer_connection.h"
+#include "core/operations/maintenance_flows.h"
+#include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_outcome.h"
+#include "frontends/cli/cli_registry.h"
+
+namespace tavi::cli {
+namespace {
+
+void Bind(CLI::App& command, Invocation& out) {
+  command.add_option("FILE", out.file, "Parameter file to write (replaced atomically)")->required();
+}
+
+int Run(const CommandContext& context) {
+  PrinterConnection connection = MakeConnection(context);
+  PathChooser chooser(context.invocation.file);
+  return ExitStatusFor(GetParametersFlow(connection, chooser));
+}
+
+}  // namespace
+
+extern const CommandEntry kGetParamsCommand{
+    .id = Command::kGetParams,
+    .name = "get-params",
+    .summary = "Back up the parameter block to a parameter file",
+    .brief = "back up the parameter block to a parameter file",
+    .man =
+        R"(Back up the printer's parameter block to the parameter file \fIFILE\fR (replaced atomically).
+)",
+    .reach = Reach::kPrinter,
+    .bind = Bind,
+    .run_printer = Run,
+};
+
+}  // namespace tavi::cli

@@ -1,0 +1,39 @@
+// put-params FILE: a parameter file checked, then restored to the printer.
+#include <CLI/CLI.hpp>
+
+#include "core/connection/printer_connection.h"
+#include "core/operations/maintenance_flows.h"
+#include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_outcome.h"
+#include "frontends/cli/cli_registry.h"
+
+namespace tavi::cli {
+namespace {
+
+void Bind(CLI::App& command, Invocation& out) {
+  command.add_option("FILE", out.file, "Parameter file to send")->required();
+}
+
+int Run(const CommandContext& context) {
+  PrinterConnection connection = MakeConnection(context);
+  PathChooser chooser(context.invocation.file);
+  return ExitStatusFor(PutParametersFlow(connection, chooser, /*all=*/false));
+}
+
+}  // namespace
+
+extern const CommandEntry kPutParamsCommand{
+    .id = Command::kPutParams,
+    .name = "put-params",
+    .summary = "Restore a parameter file; prints \"Done.\"",
+    .brief = "restore a parameter file; prints \"Done.\"",
+    .man = R"(Check the parameter file \fIFILE\fR completely, then send it to the printer.
+Prints "Done." on standard output.
+An unusable file gives "Illegal Parameter File." and sends nothing.
+)",
+    .reach = Reach::kPrinter,
+    .bind = Bind,
+    .run_printer = Run,
+};
+
+}  // namespace tavi::cli

@@ -1,0 +1,74 @@
+// report [-o FILE]: the status report, to a file or to standard output.
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
+
+#include "core/connection/printer_connection.h"
+#include "core/operations/maintenance_flows.h"
+#include "core/protocol/operations.h"
+#include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_outcome.h"
+#include "frontends/cli/cli_registry.h"
+#include "frontends/cli/cli_texts.h"
+
+namespace tavi::cli {
+namespace {
+
+// Writes all of `bytes` to `out`; false (with the error shown) when the stream refuses them.
+bool WriteAll(std::FILE* out, std::string_view bytes, CliMessages& messages) {
+  errno = 0;
+  const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), out);
+  if (written == bytes.size() && std::fflush(out) == 0) return true;
+  const int error_number = errno;
+  FileError error;
+  error.op = FileError::Op::kWrite;
+  error.path = "standard output";
+  error.error_number = error_number;
+  error.cause = error_number != 0 ? std::strerror(error_number) : "write failed";
+  messages.ShowFileError(error);
+  return false;
+}
+
+void Bind(CLI::App& command, Invocation& out) {
+  command.add_option("-o,--output", out.file, "File to write the report to (- for stdout)")
+      ->type_name("FILE");
+}
+
+int Run(const CommandContext& context) {
+  std::string report;
+  {
+    PrinterConnection connection = MakeConnection(context);
+    if (!GetReport(connection, report)) return kExitFailed;
+  }
+  // A report cut short by a cancel is not handed on.
+  if (context.progress.IsCancelled()) return kExitFailed;
+  if (!context.invocation.file.empty() && context.invocation.file != kStdoutName) {
+    PathChooser chooser(context.invocation.file);
+    return ExitStatusFor(SaveReportFlow(report, chooser, context.messages));
+  }
+  if (!WriteAll(context.out, report, context.messages)) return kExitFailed;
+  // The JSON object that follows the report's bytes starts on a line of its own.
+  if (context.invocation.json && !report.empty() && report.back() != '\n' &&
+      !WriteAll(context.out, "\n", context.messages)) {
+    return kExitFailed;
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
+extern const CommandEntry kReportCommand{
+    .id = Command::kReport,
+    .name = "report",
+    .summary = "Fetch the status report; its bytes to FILE (replaced atomically) or to stdout",
+    .brief = "fetch the status report; its bytes to FILE, or to stdout (also with -o -)",
+    .man = R"(Fetch the status report.
+Its bytes go to \fIFILE\fR (replaced atomically: the old file stays if writing fails) or,
+without \fB\-o\fR or with \fB\-o \-\fR, exactly as received to standard output.
+)",
+    .reach = Reach::kPrinter,
+    .bind = Bind,
+    .run_printer = Run,
+};
+
+}  // namespace tavi::cli

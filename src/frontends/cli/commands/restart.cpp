@@ -1,0 +1,51 @@
+// restart: an SNMP set request to a networked printer, then the wait while it restarts.
+#include <CLI/CLI.hpp>
+
+#include "core/operations/restart.h"
+#include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_registry.h"
+#include "frontends/cli/cli_texts.h"
+
+namespace tavi::cli {
+namespace {
+
+void Bind(CLI::App& /*command*/, Invocation& /*out*/) {}
+
+int Run(const CommandContext& context) {
+  std::string host;
+  if (context.invocation.host.has_value()) {
+    host = *context.invocation.host;
+  } else {
+    const auto& hosts = context.settings.hosts;
+    const std::int32_t sel = context.settings.host_sel;
+    if (sel >= 0 && static_cast<std::size_t>(sel) < hosts.size()) host = hosts[sel];
+  }
+  if (host.empty()) {
+    context.messages.ShowText(kTextNoHost);
+    return kExitUsage;
+  }
+  TracedClock clock(context.clock, context.trace);
+  return RestartPrinter(host, context.progress, context.messages, clock, context.ports.snmp,
+                        context.trace)
+             ? kExitSuccess
+             : kExitFailed;
+}
+
+}  // namespace
+
+extern const CommandEntry kRestartCommand{
+    .id = Command::kRestart,
+    .name = "restart",
+    .summary = "Restart a networked printer (SNMP set, then a 6-second wait)",
+    .brief = "restart a networked printer (SNMP set, 6-second wait)",
+    .man =
+        R"(Restart a networked printer: one SNMP set request to the host given with \fB\-\-host\fR or
+selected in the settings, then a six-second wait.
+Prints nothing on success.
+)",
+    .reach = Reach::kPrinter,
+    .bind = Bind,
+    .run_printer = Run,
+};
+
+}  // namespace tavi::cli

@@ -1,0 +1,192 @@
+#include "frontends/printer_sim/posix/sim_server_socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tavi {
+namespace {
+
+bool WaitReadable(int fd, int timeout_ms) {
+  pollfd p{fd, POLLIN, 0};
+  int r = 0;
+  do {
+    r = ::poll(&p, 1, timeout_ms);
+  } while (r < 0 && errno == EINTR);
+  return r > 0;
+}
+
+bool MakeAddress(std::string_view address, std::uint16_t port, sockaddr_in& out,
+                 std::string& error) {
+  std::memset(&out, 0, sizeof out);
+  out.sin_family = AF_INET;
+  out.sin_port = htons(port);
+  const std::string text(address);
+  if (::inet_pton(AF_INET, text.c_str(), &out.sin_addr) != 1) {
+    error = "not a dotted IPv4 address: " + text;
+    return false;
+  }
+  return true;
+}
+
+std::uint16_t BoundPort(int fd) {
+  sockaddr_in a{};
+  socklen_t len = sizeof a;
+  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return 0;
+  return ntohs(a.sin_port);
+}
+
+SimPeer PeerOf(const sockaddr_in& a) {
+  return SimPeer{ntohl(a.sin_addr.s_addr), ntohs(a.sin_port)};
+}
+
+int BoundSocket(int type, std::string_view address, std::uint16_t port, std::uint16_t& bound,
+                std::string& error) {
+  sockaddr_in a{};
+  if (!MakeAddress(address, port, a, error)) return -1;
+  const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    error = std::string("socket: ") + std::strerror(errno);
+    return -1;
+  }
+  if (type == SOCK_STREAM) {
+    // TCP refuses a second listener on the port even so; UDP would share it, so never there.
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  }
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+    const int e = errno;
+    const std::string where = std::string(type == SOCK_STREAM ? "TCP" : "UDP") + " port " +
+                              std::string(address) + ":" + std::to_string(port);
+    if (e == EADDRINUSE) {
+      error = where + " is already in use (another virtual printer or server holds it)";
+    } else {
+      error = "cannot bind " + where + ": " + std::strerror(e);
+    }
+    ::close(fd);
+    return -1;
+  }
+  bound = BoundPort(fd);
+  return fd;
+}
+
+}  // namespace
+
+std::string SimPeer::Text() const {
+  return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xff) + "." +
+         std::to_string((address >> 8) & 0xff) + "." + std::to_string(address & 0xff) + ":" +
+         std::to_string(port);
+}
+
+SimTcpConnection::SimTcpConnection(int fd, SimPeer peer) : fd_(fd), peer_(peer) {}
+
+SimTcpConnection::~SimTcpConnection() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int SimTcpConnection::Receive(std::span<std::byte> into, int timeout_ms) {
+  if (fd_ < 0) return kSimRecvError;
+  if (!WaitReadable(fd_, timeout_ms)) return kSimRecvTimeout;
+  ssize_t n = 0;
+  do {
+    n = ::recv(fd_, into.data(), into.size(), 0);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return kSimRecvError;
+  return static_cast<int>(n);
+}
+
+bool SimTcpConnection::SendAll(std::span<const std::byte> bytes) {
+  std::size_t done = 0;
+  while (fd_ >= 0 && done < bytes.size()) {
+    const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return done == bytes.size();
+}
+
+void SimTcpConnection::Abort() {
+  if (fd_ < 0) return;
+  linger l{1, 0};
+  ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+SimTcpListener::~SimTcpListener() {
+  Close();
+}
+
+bool SimTcpListener::Listen(std::string_view address, std::uint16_t port, std::string& error) {
+  Close();
+  fd_ = BoundSocket(SOCK_STREAM, address, port, port_, error);
+  if (fd_ < 0) return false;
+  if (::listen(fd_, 16) != 0) {
+    error = std::string("listen: ") + std::strerror(errno);
+    Close();
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<SimTcpConnection> SimTcpListener::Accept(int timeout_ms) {
+  if (fd_ < 0 || !WaitReadable(fd_, timeout_ms)) return nullptr;
+  sockaddr_in a{};
+  socklen_t len = sizeof a;
+  const int fd = ::accept4(fd_, reinterpret_cast<sockaddr*>(&a), &len, SOCK_CLOEXEC);
+  if (fd < 0) return nullptr;
+  return std::make_unique<SimTcpConnection>(fd, PeerOf(a));
+}
+
+void SimTcpListener::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+SimUdpSocket::~SimUdpSocket() {
+  Close();
+}
+
+bool SimUdpSocket::Bind(std::string_view address, std::uint16_t port, std::string& error) {
+  Close();
+  fd_ = BoundSocket(SOCK_DGRAM, address, port, port_, error);
+  return fd_ >= 0;
+}
+
+int SimUdpSocket::ReceiveFrom(std::span<std::byte> into, SimPeer& from, int timeout_ms) {
+  if (fd_ < 0) return kSimRecvError;
+  if (!WaitReadable(fd_, timeout_ms)) return kSimRecvTimeout;
+  sockaddr_in a{};
+  socklen_t len = sizeof a;
+  ssize_t n = 0;
+  do {
+    n = ::recvfrom(fd_, into.data(), into.size(), 0, reinterpret_cast<sockaddr*>(&a), &len);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return kSimRecvError;
+  from = PeerOf(a);
+  return static_cast<int>(n);
+}
+
+bool SimUdpSocket::SendTo(std::span<const std::byte> bytes, const SimPeer& to) {
+  if (fd_ < 0) return false;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(to.port);
+  a.sin_addr.s_addr = htonl(to.address);
+  const ssize_t n =
+      ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&a), sizeof a);
+  return n == static_cast<ssize_t>(bytes.size());
+}
+
+void SimUdpSocket::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace tavi

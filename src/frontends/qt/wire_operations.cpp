@@ -1,0 +1,43 @@
+#include "frontends/qt/wire_operations.h"
+
+#include <cstdint>
+#include <string>
+
+#include "core/connection/printer_connection.h"
+#include "core/operations/maintenance_flows.h"
+#include "core/protocol/operations.h"
+#include "frontends/qt/select_port_dialog.h"
+#include "frontends/qt/set_head_rank_dialog.h"
+
+namespace tavi {
+
+MainDialog::Operations WireOperations(std::uint16_t restart_snmp_port) {
+  MainDialog::Operations operations;
+  operations.select_port = [restart_snmp_port](MainDialog& d) {
+    PrinterConnection& connection = d.connection();
+    return RunSelectPort(connection.settings(), connection.messages(), connection.clock(),
+                         restart_snmp_port, &d, connection.trace());
+  };
+  operations.get_report = [](MainDialog& d, std::string& report) {
+    return GetReport(d.connection(), report);
+  };
+  operations.get_parameters = [](MainDialog& d) {
+    return GetParametersFlow(d.connection(), d.file_chooser()) == FlowOutcome::kSuccess;
+  };
+  operations.put_parameters = [](MainDialog& d, bool all) {
+    return PutParametersFlow(d.connection(), d.file_chooser(), all) == FlowOutcome::kSuccess;
+  };
+  operations.set_head_rank = [](MainDialog& d) {
+    // A new window each time, so every opening starts from the defaults and head "1".
+    SetHeadRankDialog window(d.file_chooser(), d.connection().messages(), &d);
+    if (window.exec() != QDialog::Accepted) return false;
+    return SetTypedHeadRankFlow(d.connection(), window.head_index(), window.fields()) ==
+           FlowOutcome::kSuccess;
+  };
+  operations.firmware_upgrade = [](MainDialog& d) {
+    return FirmwareUpgradeFlow(d.connection(), d.file_chooser()) == FlowOutcome::kSuccess;
+  };
+  return operations;
+}
+
+}  // namespace tavi

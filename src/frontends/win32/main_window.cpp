@@ -1,0 +1,175 @@
+#include "frontends/win32/main_window.h"
+
+#include "core/connection/printer_connection.h"
+#include "core/files/head_rank.h"
+#include "core/operations/maintenance_flows.h"
+#include "core/operations/operation_trace.h"
+#include "core/protocol/operations.h"
+#include "core/resources/constants.h"
+#include "core/resources/strings.h"
+#include "core/settings/port_settings.h"
+#include "frontends/win32/app_icon.h"
+#include "frontends/win32/dialogs.h"
+#include "frontends/win32/win_text.h"
+
+namespace tavi::win {
+
+MainWindow::MainWindow(PrinterConnection& connection, FileChooser& chooser,
+                       std::uint16_t restart_snmp_port)
+    : NativeDialog(kDlgMain),
+      connection_(connection),
+      chooser_(chooser),
+      restart_snmp_port_(restart_snmp_port),
+      version_text_(ProductVersion()) {}
+
+BOOL MainWindow::OnInit() {
+  const std::string about = std::string(LoadString(kIdsAboutMenu));
+  if (!about.empty()) {
+    if (HMENU menu = GetSystemMenu(hwnd(), FALSE)) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(menu, MF_STRING, kSysCommandAbout, Widen(about).c_str());
+    }
+  }
+  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon(SM_CXICON)));
+  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(AppIcon(SM_CXSMICON)));
+  SetWindowTextW(hwnd(), Widen(std::string(kAppName) + ' ' + version_text_).c_str());
+  EnableCommands(true);
+  return TRUE;
+}
+
+void MainWindow::EnableCommands(bool enable) {
+  for (int id : kCommandButtonIds) EnableItem(id, enable);
+  if (HWND all = Item(kIdAllCheck)) {
+    EnableWindow(all, FALSE);
+    ShowWindow(all, SW_HIDE);
+  }
+  all_option_ = 0;
+  CheckDlgButton(hwnd(), kIdAllCheck, all_option_ != 0 ? BST_CHECKED : BST_UNCHECKED);
+  // The top line names the printer the buttons talk to.
+  SetItemText(kIdDevelopmentLabel, PrinterBrief(connection_.settings()));
+}
+
+bool MainWindow::OnCommand(int id, int notification) {
+  switch (id) {
+    case kIdSelectPort:
+    case kIdGetReport:
+    case kIdGetParameters:
+    case kIdPutParameters:
+    case kIdSetHeadRank:
+    case kIdFirmwareUpgrade:
+      if (notification == BN_CLICKED) RunCommand(id);
+      return true;
+    case IDOK:      // Exit
+    case IDCANCEL:  // Escape, Close
+      if (busy_) {
+        held_result_ = id;
+      } else {
+        End(id);
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MainWindow::RunCommand(int id) {
+  if (busy_) return;
+  EnableCommands(false);
+  busy_ = true;
+  if (trace_memory_ != nullptr) {
+    StartOperationTrace(connection_, *trace_memory_, version_text_, ItemText(id));
+  }
+  RunOperation(id);
+  EndOperationTrace(connection_);
+  busy_ = false;
+  EnableCommands(true);
+  // The keyboard goes back to the button that started the operation.
+  if (IsWindowVisible(hwnd())) SetActiveWindow(hwnd());
+  SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+  if (held_result_ >= 0) {
+    const int result = held_result_;
+    held_result_ = -1;
+    End(result);
+  }
+}
+
+void MainWindow::SaveTrace() {
+  if (trace_memory_ == nullptr) return;
+  (void)SaveTraceFlow(*trace_memory_, chooser_, connection_.messages());
+}
+
+void MainWindow::RunOperation(int id) {
+  PrinterConnection& c = connection_;
+  switch (id) {
+    case kIdSelectPort:
+      RunSelectPort(hwnd(), c.settings(), c.messages(), c.clock(),
+                    {find_targets_, restart_snmp_port_, 0}, c.trace());
+      return;
+    case kIdGetReport: {
+      std::string report;
+      if (!GetReport(c, report)) return;
+      GetReportWindow window(std::move(report), chooser_, c.messages());
+      window.RunModal(hwnd());
+      return;
+    }
+    case kIdGetParameters:
+      (void)GetParametersFlow(c, chooser_);
+      return;
+    case kIdPutParameters:
+      (void)PutParametersFlow(c, chooser_, all_option_ != 0);
+      return;
+    case kIdSetHeadRank: {
+      // A new window each time, so every opening starts from the defaults and head "1".
+      SetHeadRankWindow window(chooser_, c.messages());
+      if (window.RunModal(hwnd()) != IDOK) return;
+      // A rank that would not pass as a head rank line is refused before the printer is reached.
+      (void)SetTypedHeadRankFlow(c, window.head_index(), window.fields());
+      return;
+    }
+    case kIdFirmwareUpgrade:
+      (void)FirmwareUpgradeFlow(c, chooser_);
+      return;
+    default:
+      return;
+  }
+}
+
+bool MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM /*lparam*/, INT_PTR& result) {
+  switch (message) {
+    case WM_SYSCOMMAND:
+      // The low four bits are the system's own.
+      if ((static_cast<unsigned>(wparam) & ~0xFu) != kSysCommandAbout) return false;
+      {
+        AboutBox about(version_text_);
+        about.RunModal(hwnd());
+      }
+      result = 0;
+      return true;
+    case WM_PAINT:
+      if (!IsIconic(hwnd())) return false;
+      PaintMinimised();
+      result = 0;
+      return true;
+    case WM_QUERYDRAGICON:
+      result = reinterpret_cast<INT_PTR>(AppIcon());
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MainWindow::PaintMinimised() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(hwnd(), &paint);
+  SendMessageW(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client{};
+  GetClientRect(hwnd(), &client);
+  const int cx = GetSystemMetrics(SM_CXICON);
+  const int cy = GetSystemMetrics(SM_CYICON);
+  const int x = (client.right - client.left - cx + 1) / 2;
+  const int y = (client.bottom - client.top - cy + 1) / 2;
+  DrawIcon(dc, x, y, AppIcon());
+  EndPaint(hwnd(), &paint);
+}
+
+}  // namespace tavi::win

@@ -1,0 +1,65 @@
+// The main dialog (template 102) built natively: one button per maintenance operation, Exit,
+// and the About entry (string 101, system command 0x0010) on the system menu. Every operation
+// button disables the command buttons, runs the core's flow for it, and enables them again on
+// every path. Exit, Escape and Close end the modal run; while an operation runs, the end is held
+// until it is over.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "frontends/win32/native_dialog.h"
+
+namespace tavi {
+class FileChooser;
+class PrinterConnection;
+class TraceMemory;
+}  // namespace tavi
+
+namespace tavi::win {
+
+class MainWindow final : public NativeDialog {
+ public:
+  static constexpr unsigned kSysCommandAbout = 0x0010;
+
+  // `restart_snmp_port` is the SNMP port Restart asks (0: the "snmp" service port).
+  MainWindow(PrinterConnection& connection, FileChooser& chooser,
+             std::uint16_t restart_snmp_port = 0);
+
+  // Enables or disables the command buttons 1000..1005 and Exit; check box 1015 stays disabled
+  // and hidden, the all option becomes 0 and label 1021 shows the (empty) development text.
+  void EnableCommands(bool enable);
+  int all_option() const { return all_option_; }
+
+  // Every operation from now on is traced into `memory` (which outlives the window); each one
+  // starts it afresh.
+  void set_trace_memory(TraceMemory* memory) { trace_memory_ = memory; }
+  // Asks for a file and writes the last operation's trace to it (file errors are shown).
+  void SaveTrace();
+  // The addresses Find... in Select Port asks one by one (empty: every interface's broadcast).
+  void set_find_targets(std::vector<std::uint32_t> targets) { find_targets_ = std::move(targets); }
+
+ protected:
+  BOOL OnInit() override;
+  bool OnCommand(int id, int notification) override;
+  bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) override;
+
+ private:
+  // Runs the operation of button `id` between EnableCommands(false) and EnableCommands(true).
+  void RunCommand(int id);
+  void RunOperation(int id);
+  void PaintMinimised();
+
+  PrinterConnection& connection_;
+  FileChooser& chooser_;
+  std::uint16_t restart_snmp_port_;
+  std::string version_text_;
+  TraceMemory* trace_memory_ = nullptr;
+  std::vector<std::uint32_t> find_targets_;
+  int all_option_ = 0;
+  bool busy_ = false;
+  int held_result_ = -1;  // a close asked for while busy; -1 for none
+};
+
+}  // namespace tavi::win

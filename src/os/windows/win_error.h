@@ -1,0 +1,122 @@
+// Helpers of the Windows platform code (inside os/windows/ only): the system's words for an
+// error code, and the errno value the core's rules test for (a missing file, a cancelled read).
+#pragma once
+
+#include <windows.h>
+
+#include <cerrno>
+#include <string>
+#include <utility>
+
+#include "core/ui/seams.h"
+
+namespace tavi {
+
+// FormatMessageA's text for `code` without its trailing line end and full stop ("The system
+// cannot find the file specified"); "error N" when the system has no text for it.
+inline std::string WindowsErrorText(DWORD code) {
+  char* buffer = nullptr;
+  const DWORD flags =
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+  const DWORD n = ::FormatMessageA(flags, nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                   reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+  std::string text;
+  if (n > 0 && buffer != nullptr) text.assign(buffer, n);
+  if (buffer != nullptr) ::LocalFree(buffer);
+  while (!text.empty() &&
+         (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {
+    text.pop_back();
+  }
+  if (text.empty()) text = "error " + std::to_string(code);
+  return text;
+}
+
+// The errno value for a Win32 file error, for the rules that look at it (ENOENT: a settings file
+// that is not there yet).
+inline int ErrnoFromWindowsError(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      return EACCES;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return EINVAL;
+    case ERROR_DIRECTORY:
+      return ENOTDIR;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return ENOMEM;
+    default:
+      return EIO;
+  }
+}
+
+// Fills `error` with the step, the path, the errno value for the rules and the system's words.
+inline void FillWindowsFileError(FileError& error, FileError::Op op, const std::string& path,
+                                 DWORD code) {
+  error.op = op;
+  error.path = path;
+  error.error_number = ErrnoFromWindowsError(code);
+  error.cause = WindowsErrorText(code);
+}
+
+// Fills `error` with a cause in our own words (e.g. "Not a regular file (a device)").
+inline void FillFileCause(FileError& error, FileError::Op op, const std::string& path, int errnum,
+                          std::string cause) {
+  error.op = op;
+  error.path = path;
+  error.error_number = errnum;
+  error.cause = std::move(cause);
+}
+
+// Owns a file handle (INVALID_HANDLE_VALUE when empty).
+class UniqueHandle {
+ public:
+  explicit UniqueHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+  ~UniqueHandle() { Reset(); }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = INVALID_HANDLE_VALUE;
+  }
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      handle_ = other.handle_;
+      other.handle_ = INVALID_HANDLE_VALUE;
+    }
+    return *this;
+  }
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  void Reset() {
+    if (valid()) ::CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+  // Closes now and reports the result.
+  [[nodiscard]] bool Close() {
+    const HANDLE h = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    return h == INVALID_HANDLE_VALUE || h == nullptr || ::CloseHandle(h) != 0;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace tavi
