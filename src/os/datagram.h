@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "core/failure/failure.h"
+
 namespace tavi {
 
 // Addresses here are IPv4 in host byte order (127.0.0.1 is 0x7F000001).
@@ -31,8 +33,8 @@ class DatagramEndpoint {
 };
 
 // A UDP socket on any local address and port, broadcast allowed. Null when it cannot be made
-// (`wsa_error` says why, as a Windows Sockets code).
-std::unique_ptr<DatagramEndpoint> OpenDatagramEndpoint(int& wsa_error);
+// (`failure` says why, with a Windows Sockets code).
+std::unique_ptr<DatagramEndpoint> OpenDatagramEndpoint(Failure& failure);
 
 // The broadcast address of every IPv4 interface that is up and has one, each once, in the
 // order the system lists them. Loopback has none.

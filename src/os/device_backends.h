@@ -1,6 +1,8 @@
 // The seam between the parallel and USB channels and the device libraries: small interfaces
 // that each system's backends (os/posix, os/windows) implement and tests fake.
-// Plain standard types only.
+// Plain standard types only. A device that cannot be listed or opened is a Failure with no
+// message of its own: its details in the technician's words, and the system's code when there is
+// one (a code that denies access says the device exists but this user may not open it).
 #pragma once
 
 #include <cstddef>
@@ -10,13 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace tavi {
+#include "core/failure/failure.h"
 
-// Why a device could not be listed or opened, in words for the technician.
-struct DeviceError {
-  bool permission_denied = false;  // the device exists but this user may not open it
-  std::string text;
-};
+namespace tavi {
 
 // The outcome of one bounded transfer attempt.
 struct TransferResult {
@@ -34,9 +32,9 @@ class ParallelBackend {
  public:
   virtual ~ParallelBackend() = default;
   // The parallel ports in the library's order. False, with `error`, when they cannot be listed.
-  virtual bool ListPorts(std::vector<std::string>& names, DeviceError& error) = 0;
+  virtual bool ListPorts(std::vector<std::string>& names, Failure& error) = 0;
   // Opens and claims the port called `name`.
-  virtual bool Open(const std::string& name, DeviceError& error) = 0;
+  virtual bool Open(const std::string& name, Failure& error) = 0;
   // One compatibility-mode write attempt that stays inactive at most `timeout_ms`.
   virtual TransferResult Write(std::span<const std::byte> bytes, int timeout_ms) = 0;
   // One fresh (never cached) device-ID read into `buffer`: the ID with its 2-byte length in
@@ -60,10 +58,10 @@ class UsbBackend {
  public:
   virtual ~UsbBackend() = default;
   // Every USB device on the system. False, with `error`, when the bus cannot be walked.
-  virtual bool ListDevices(std::vector<UsbDeviceInfo>& devices, DeviceError& error) = 0;
+  virtual bool ListDevices(std::vector<UsbDeviceInfo>& devices, Failure& error) = 0;
   // Opens this very device and claims its printer-class interface, detaching a kernel driver
   // while the interface is held.
-  virtual bool Open(const UsbDeviceInfo& device, DeviceError& error) = 0;
+  virtual bool Open(const UsbDeviceInfo& device, Failure& error) = 0;
   // One bulk OUT transfer attempt of the given bytes, bounded by `timeout_ms`.
   virtual TransferResult BulkWrite(std::span<const std::byte> bytes, int timeout_ms) = 0;
   // One printer-class GET_DEVICE_ID request into `buffer`, bounded by `timeout_ms`.

@@ -1,6 +1,6 @@
 // Our blocking socket layer: TCP and UDP over non-blocking sockets that wait in short slices and
-// ask a message-pending hook between slices whether to go on. Errors are kept as Windows Sockets
-// codes, so that the network clients name them the same way on every system.
+// ask a message-pending hook between slices whether to go on. A failure carries a Windows Sockets
+// code on every system, so that the network clients name it the same way everywhere.
 //
 // A contract: every system folder (os/posix, os/windows) implements what is
 // declared here and not defined in os/socket_common.cpp.
@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "core/failure/failure.h"
 
 namespace tavi {
 
@@ -89,13 +91,14 @@ struct Ipv4 {
 // not such an address.
 bool ParseDottedAddress(std::string_view text, Ipv4& out);
 
-// A dotted address first, else a name look-up (IPv4 only). On failure returns false and sets
-// `wsa_error` (WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY, WSANO_DATA, ...).
-bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error);
+// A dotted address first, else a name look-up (IPv4 only). On failure returns false and fills
+// `failure`: its code WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY, WSANO_DATA, ...; its
+// details ResolveFailure's.
+[[nodiscard]] bool ResolveHost(std::string_view host, Ipv4& out, Failure& failure);
 
-// Why a name could not be looked up, in the technician's words: "name 'printer7' not found", or
-// "name 'printer7' could not be looked up: <the resolver's reason>".
-std::string ResolveFailureText(std::string_view host, int wsa_error);
+// Why a name could not be looked up (`wsa_code`), with the technician's words: "name 'printer7'
+// not found", or "name 'printer7' could not be looked up: <the resolver's reason>".
+Failure ResolveFailure(std::string_view host, int wsa_code);
 
 // "192.0.2.7".
 std::string FormatIpv4(Ipv4 address);
@@ -110,7 +113,8 @@ std::int64_t SteadyMs();
 std::uint32_t CurrentProcessId();
 
 // A blocking TCP or UDP socket. Every call that would block waits in slices of at most 20 ms and
-// calls the hook between slices; there is no overall time-out. The last error is kept per object.
+// calls the hook between slices; there is no overall time-out. The last failure is kept per
+// object.
 class Socket {
  public:
   enum class Kind { kStream, kDatagram };
@@ -135,11 +139,12 @@ class Socket {
   void Close();
 
   bool IsOpen() const { return handle_ != kNoHandle; }
-  // The Windows Sockets code of the last failure of this object (0 when none yet).
-  int LastError() const { return last_error_; }
-  // The last failure in the operating system's words ("Connection refused"; "cancelled" when the
-  // hook ended the wait). Empty when none yet.
-  const std::string& LastReason() const { return last_reason_; }
+  // The last failure of this object: its Windows Sockets code, and its details in the operating
+  // system's words ("Connection refused"; "cancelled" when the hook ended the wait). Empty (no
+  // code, no details) when none yet. It names no message: the caller's step decides.
+  const Failure& LastFailure() const { return last_failure_; }
+  // True when the last failure was the hook ending the wait.
+  bool WasCancelled() const { return last_failure_.code.IsWinsock(wsa::kEintr); }
 
  private:
   // The system's socket (a descriptor, or a SOCKET on Windows, whose INVALID_SOCKET is -1 here).
@@ -158,8 +163,7 @@ class Socket {
 
   Kind kind_;
   Handle handle_ = kNoHandle;
-  int last_error_ = 0;
-  std::string last_reason_;
+  Failure last_failure_;
   PendingHook hook_;
 };
 

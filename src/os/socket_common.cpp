@@ -97,19 +97,24 @@ std::string FormatIpv4(Ipv4 address) {
   return text.data();
 }
 
-std::string ResolveFailureText(std::string_view host, int wsa_error) {
+Failure ResolveFailure(std::string_view host, int wsa_code) {
   std::string text = "name '" + std::string(host) + "'";
-  switch (wsa_error) {
+  switch (wsa_code) {
     case wsa::kHostNotFound:
     case wsa::kNoData:
-      return text + " not found";
+      text += " not found";
+      break;
     case wsa::kTryAgain:
-      return text + " could not be looked up: the name server did not answer (try again later)";
+      text += " could not be looked up: the name server did not answer (try again later)";
+      break;
     case wsa::kNoRecovery:
-      return text + " could not be looked up: the name server failed";
+      text += " could not be looked up: the name server failed";
+      break;
     default:
-      return text + " could not be looked up (error " + std::to_string(wsa_error) + ")";
+      text += " could not be looked up (error " + std::to_string(wsa_code) + ")";
+      break;
   }
+  return {0, std::move(text), SystemCode::Winsock(wsa_code)};
 }
 
 std::int64_t SteadyMs() {
@@ -125,8 +130,7 @@ Socket::~Socket() {
 }
 
 bool Socket::Fail(int wsa_code, std::string reason) {
-  last_error_ = wsa_code;
-  last_reason_ = std::move(reason);
+  last_failure_ = {0, std::move(reason), SystemCode::Winsock(wsa_code)};
   return false;
 }
 

@@ -119,7 +119,8 @@ TEST(QtMessagesBox, TitleTextAndDetails) {
   EXPECT_EQ(details, QString("connect: Connection refused"));
 
   test::WhenModalShown([&](QWidget* modal) { text = qobject_cast<QMessageBox*>(modal)->text(); });
-  messages.ShowFileError({FileError::Op::kWrite, "/srv/report.txt", 28, "No space left on device"});
+  messages.ShowFileError(
+      {FileError::Op::kWrite, "/srv/report.txt", SystemCode::Errno(28), "No space left on device"});
   EXPECT_EQ(text, QString("Could not write /srv/report.txt: No space left on device."));
 }
 

@@ -74,17 +74,17 @@ struct ScriptedDevice {
 
 class FakeParallelBackend : public ParallelBackend {
  public:
-  bool ListPorts(std::vector<std::string>& names, DeviceError& error) override {
+  bool ListPorts(std::vector<std::string>& names, Failure& error) override {
     if (!list_error.empty()) {
-      error.text = list_error;
+      error.details = list_error;
       return false;
     }
     names = ports;
     return true;
   }
-  bool Open(const std::string& name, DeviceError& error) override {
+  bool Open(const std::string& name, Failure& error) override {
     opened.push_back(name);
-    if (!open_error.text.empty()) {
+    if (!open_error.details.empty()) {
       error = open_error;
       return false;
     }
@@ -104,7 +104,7 @@ class FakeParallelBackend : public ParallelBackend {
 
   std::vector<std::string> ports{"parport0"};
   std::string list_error;
-  DeviceError open_error;  // non-empty text: Open fails with it
+  Failure open_error;  // non-empty text: Open fails with it
   ScriptedDevice device;
   std::vector<std::string> opened;
   bool is_open = false;
@@ -113,18 +113,18 @@ class FakeParallelBackend : public ParallelBackend {
 
 class FakeUsbBackend : public UsbBackend {
  public:
-  bool ListDevices(std::vector<UsbDeviceInfo>& out, DeviceError& error) override {
+  bool ListDevices(std::vector<UsbDeviceInfo>& out, Failure& error) override {
     ++lists;
     if (!list_error.empty()) {
-      error.text = list_error;
+      error.details = list_error;
       return false;
     }
     out = devices;
     return true;
   }
-  bool Open(const UsbDeviceInfo& d, DeviceError& error) override {
+  bool Open(const UsbDeviceInfo& d, Failure& error) override {
     opened.push_back(d);
-    if (!open_error.text.empty()) {
+    if (!open_error.details.empty()) {
       error = open_error;
       return false;
     }
@@ -144,7 +144,7 @@ class FakeUsbBackend : public UsbBackend {
 
   std::vector<UsbDeviceInfo> devices;
   std::string list_error;
-  DeviceError open_error;
+  Failure open_error;
   ScriptedDevice device;
   std::vector<UsbDeviceInfo> opened;
   bool is_open = false;

@@ -203,7 +203,7 @@ TEST(NetworkChannelTest, ReplyReadAndRestartFailAlikeOnTheSameBadAnswer) {
     test::RecordingProgress progress;
     const ChannelContext context{settings, progress, clock, off};
     NetworkChannel channel(context, {kPort, kPort});
-    ChannelFailure read_failure;
+    Failure read_failure;
     std::string reply = "kept";
     EXPECT_FALSE(channel.ReadReply(reply, read_failure));
     EXPECT_EQ(reply, "kept");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "connection/device_fakes.h"
 #include "core/connection/printer_connection.h"
 #include "core/resources/constants.h"
@@ -29,7 +31,7 @@ struct ParallelRig {
   ChannelContext context{settings, progress, clock, trace};
   test::FakeParallelBackend* backend = nullptr;
   std::unique_ptr<ParallelChannel> channel;
-  ChannelFailure failure;
+  Failure failure;
 };
 
 TEST(ParallelChannel, OpensThePcsFirstPortWhateverTheListingOrderAndClosesIt) {
@@ -52,7 +54,8 @@ TEST(ParallelChannel, OpenFailuresAre107WithTheReason) {
   }
   {
     ParallelRig rig;
-    rig.backend->open_error = {true, "the port could not be initialised (Permission denied)"};
+    rig.backend->open_error = {0, "the port could not be initialised (Permission denied)",
+                               SystemCode::Errno(EACCES)};
     EXPECT_FALSE(rig.channel->Open(rig.failure));
     EXPECT_EQ(rig.failure.message_id, kIdsFailedToOpenPort);
     EXPECT_NE(rig.failure.details.find("parport0"), std::string::npos);
@@ -60,7 +63,7 @@ TEST(ParallelChannel, OpenFailuresAre107WithTheReason) {
   }
   {
     ParallelRig rig;
-    rig.backend->open_error = {false, "the port could not be claimed"};
+    rig.backend->open_error = {0, "the port could not be claimed"};
     EXPECT_FALSE(rig.channel->Open(rig.failure));
     EXPECT_EQ(rig.failure.details.find("group lp"), std::string::npos);
   }

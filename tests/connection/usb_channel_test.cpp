@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "connection/device_fakes.h"
 #include "core/connection/port_listing.h"
 #include "core/connection/printer_connection.h"
@@ -35,7 +37,7 @@ struct UsbRig {
   ChannelContext context{settings, progress, clock, trace};
   test::FakeUsbBackend* backend = nullptr;
   std::unique_ptr<UsbChannel> channel;
-  ChannelFailure failure;
+  Failure failure;
 };
 
 bool SameDevice(const UsbDeviceInfo& a, const UsbDeviceInfo& b) {
@@ -63,7 +65,8 @@ TEST(UsbChannel, OpenFailuresAre107NamingTheDevice) {
   }
   {
     UsbRig rig;
-    rig.backend->open_error = {true, "Access denied (insufficient permissions)"};
+    rig.backend->open_error = {0, "Access denied (insufficient permissions)",
+                               SystemCode::Errno(EACCES)};
     EXPECT_FALSE(rig.channel->Open(rig.failure));
     EXPECT_EQ(rig.failure.message_id, kIdsFailedToOpenPort);
     EXPECT_NE(rig.failure.details.find("USB\\VID_0E2A&PID_0102 on bus 1 at address 4"),
@@ -231,7 +234,7 @@ TEST(PortListing, ListsPortsAndFamilyPrintersAndMarksTheOneInUse) {
   none.ports.clear();
   test::FakeUsbBackend denied;
   denied.devices = {kPrinter};
-  denied.open_error = {true, "Access denied (insufficient permissions)"};
+  denied.open_error = {0, "Access denied (insufficient permissions)", SystemCode::Errno(EACCES)};
   const std::string text = FormatPortListing(ListPorts(&none, &denied));
   EXPECT_NE(text.find("Parallel ports:\n  none found"), std::string::npos);
   EXPECT_NE(text.find("device ID not readable: Access denied"), std::string::npos);

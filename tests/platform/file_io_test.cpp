@@ -89,7 +89,7 @@ TEST_F(FileIoTest, FolderThatIsAFileFailsWithCreateError) {
   EXPECT_FALSE(WriteFileAtomically(path, Bytes("data"), error));
   EXPECT_EQ(error.op, FileError::Op::kCreate);
   EXPECT_EQ(error.path, path);
-  EXPECT_EQ(error.error_number, ENOTDIR);
+  EXPECT_EQ(error.code, SystemCode::Errno(ENOTDIR));
   EXPECT_EQ(FileErrorText(error), "Could not create " + path + ": Not a directory.");
   EXPECT_EQ(Get(Path("plain")), "x");
 }
@@ -106,7 +106,7 @@ TEST_F(FileIoTest, FailedWriteLeavesOldContentAndNoTemporaryFile) {
     ::setrlimit(RLIMIT_FSIZE, &limit);
     FileError error;
     const bool ok = WriteFileAtomically(path, Bytes(std::string(4096, 'n')), error);
-    const bool described = error.op == FileError::Op::kWrite && error.error_number == EFBIG &&
+    const bool described = error.op == FileError::Op::kWrite && error.code.IsErrno(EFBIG) &&
                            error.path == path && !error.cause.empty();
     ::_exit(ok ? 1 : described ? 0 : 2);
   }
@@ -144,13 +144,13 @@ TEST_F(FileIoTest, ReadFailuresAreDescribed) {
   const std::string missing = Path("missing");
   EXPECT_FALSE(ReadWholeFile(missing, out, error));
   EXPECT_EQ(error.op, FileError::Op::kOpen);
-  EXPECT_EQ(error.error_number, ENOENT);
+  EXPECT_EQ(error.code, SystemCode::Errno(ENOENT));
   EXPECT_EQ(FileErrorText(error), "Could not open " + missing + ": No such file or directory.");
   EXPECT_TRUE(out.empty());
 
   EXPECT_FALSE(ReadFileLimited(dir_.string(), 10, out, error));
   EXPECT_EQ(error.op, FileError::Op::kRead);
-  EXPECT_EQ(error.error_number, EISDIR);
+  EXPECT_EQ(error.code, SystemCode::Errno(EISDIR));
 }
 
 TEST_F(FileIoTest, WholeReadRefusesFilesTooLargeToHold) {
@@ -161,7 +161,7 @@ TEST_F(FileIoTest, WholeReadRefusesFilesTooLargeToHold) {
   FileError error;
   EXPECT_FALSE(ReadWholeFile(path, out, error));
   EXPECT_EQ(error.op, FileError::Op::kRead);
-  EXPECT_EQ(error.error_number, 0);
+  EXPECT_EQ(error.code, SystemCode{});
   EXPECT_EQ(error.cause, "File too large");
   EXPECT_EQ(FileErrorText(error), "Could not read " + path + ": File too large.");
   EXPECT_TRUE(out.empty());
@@ -238,7 +238,7 @@ TEST_F(FileIoTest, FifoIsReadUnderTheCallersWatch) {
   int asked = 0;
   EXPECT_FALSE(ReadFileLimited(fifo, 100, out, error,
                                [&](bool waiting) { return waiting && ++asked == 5; }));
-  EXPECT_EQ(error.error_number, ECANCELED);
+  EXPECT_EQ(error.code, SystemCode::Errno(ECANCELED));
   EXPECT_EQ(FileErrorText(error), "Could not read " + fifo + ": Cancelled.");
   EXPECT_EQ(asked, 5);
 }

@@ -109,10 +109,11 @@ TEST(SocketAddressTest, DottedParseAndFormatMatchTheSystemOnEveryForm) {
 
 TEST(SocketAddressTest, UnresolvableNameIsHostNotFound) {
   Ipv4 address;
-  int error = 0;
+  Failure error;
   EXPECT_FALSE(ResolveHost("no..such.host", address, error));
-  EXPECT_EQ(error, wsa::kHostNotFound);
-  EXPECT_EQ(WsaErrorName(error), "WSAHOST_NOT_FOUND");
+  EXPECT_EQ(error.code, SystemCode::Winsock(wsa::kHostNotFound));
+  EXPECT_EQ(error.details, "name 'no..such.host' not found");
+  EXPECT_EQ(error.message_id, 0);
   EXPECT_TRUE(ResolveHost("127.0.0.21", address, error));
   EXPECT_EQ(HostOrder(address), 0x7F000015u);
 }
@@ -124,17 +125,17 @@ TEST(SocketAddressTest, ServicePortFallsBackWhenTheServiceIsUnknown) {
 
 TEST(SocketErrorTest, ErrnoWithoutACounterpartIsNamedUnknown) {
   EXPECT_EQ(WsaCodeFromErrno(0), 0);
-  EXPECT_EQ(WsaErrorName(WsaCodeFromErrno(ENOENT)), "WSA_UNKNOWN");
-  EXPECT_EQ(WsaErrorName(WsaCodeFromErrno(EPIPE)), "WSAECONNRESET");
+  EXPECT_EQ(ErrorName(SystemCode::Winsock(WsaCodeFromErrno(ENOENT))), "WSA_UNKNOWN");
+  EXPECT_EQ(ErrorName(SystemCode::Winsock(WsaCodeFromErrno(EPIPE))), "WSAECONNRESET");
 }
 
 TEST(SocketStreamTest, RefusedConnectionKeepsItsError) {
   Socket socket(Socket::Kind::kStream);
   EXPECT_FALSE(socket.Connect(Dotted("127.0.0.20"), 20001));
-  EXPECT_EQ(socket.LastError(), wsa::kEconnrefused);
+  EXPECT_EQ(socket.LastFailure().code, SystemCode::Winsock(wsa::kEconnrefused));
   EXPECT_FALSE(socket.IsOpen());
   EXPECT_EQ(socket.Send(Bytes("x")), -1);
-  EXPECT_EQ(socket.LastError(), wsa::kEnotsock);
+  EXPECT_EQ(socket.LastFailure().code, SystemCode::Winsock(wsa::kEnotsock));
 }
 
 TEST(SocketStreamTest, LargeSendReachesAPeerThatReadsSlowly) {
@@ -181,7 +182,7 @@ TEST(SocketStreamTest, SendToAClosedPeerFailsWithoutKillingTheProcess) {
   std::int32_t result = 0;
   for (int i = 0; i < 50 && result >= 0; ++i) result = socket.Send(data);  // no SIGPIPE
   EXPECT_EQ(result, -1);
-  EXPECT_EQ(socket.LastError(), wsa::kEconnreset);
+  EXPECT_EQ(socket.LastFailure().code, SystemCode::Winsock(wsa::kEconnreset));
 }
 
 TEST(SocketCancelTest, HookCancelsAWaitingReceiveWithinOneSlice) {
@@ -202,7 +203,7 @@ TEST(SocketCancelTest, HookCancelsAWaitingReceiveWithinOneSlice) {
   std::array<std::byte, 16> buffer{};
   EXPECT_EQ(socket.Receive(buffer), -1);
   const auto returned = std::chrono::steady_clock::now();
-  EXPECT_EQ(socket.LastError(), wsa::kEintr);
+  EXPECT_EQ(socket.LastFailure().code, SystemCode::Winsock(wsa::kEintr));
   EXPECT_LT(returned - cancel_at, 20ms);
   // 200 ms of waiting in slices of at most 20 ms asks the hook about ten times (fewer only
   // when the machine is too busy to wake the thread on time).
@@ -218,7 +219,7 @@ TEST(SocketCancelTest, HookCancelsAWaitingConnect) {
   int hooks = 0;
   socket.SetPendingHook([&] { return ++hooks < 5; });
   EXPECT_FALSE(socket.Connect(Dotted("127.0.0.22"), 20005));
-  EXPECT_EQ(socket.LastError(), wsa::kEintr);
+  EXPECT_EQ(socket.LastFailure().code, SystemCode::Winsock(wsa::kEintr));
   EXPECT_EQ(hooks, 5);
   EXPECT_FALSE(socket.IsOpen());
 }
@@ -233,7 +234,7 @@ TEST(SocketDatagramTest, OversizeDatagramFailsAndTheNextOneArrives) {
   EXPECT_EQ(socket.Send(Bytes("ping")), 4);
   std::array<std::byte, 1500> area{};
   EXPECT_EQ(socket.Receive(area), -1);
-  EXPECT_EQ(socket.LastError(), wsa::kEmsgsize);
+  EXPECT_EQ(socket.LastFailure().code, SystemCode::Winsock(wsa::kEmsgsize));
   EXPECT_EQ(socket.Receive(area), 4);
   EXPECT_EQ(std::to_integer<char>(area[0]), 'p');
 }
@@ -246,7 +247,7 @@ TEST(SocketDatagramTest, PortUnreachableIsAResetConnection) {
   socket.SetPendingHook([&] { return ++hooks < 100; });  // a safety net, not the ending
   std::array<std::byte, 1500> area{};
   EXPECT_EQ(socket.Receive(area), -1);
-  EXPECT_EQ(socket.LastError(), wsa::kEconnreset);
+  EXPECT_EQ(socket.LastFailure().code, SystemCode::Winsock(wsa::kEconnreset));
   EXPECT_LT(hooks, 100);
 }
 

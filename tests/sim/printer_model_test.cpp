@@ -266,7 +266,7 @@ TEST_F(ModelTest, FirmwareStreamIsCountedAndHashed) {
 
 TEST_F(ModelTest, FirmwareImageMayFollowInTheNextOpenAfterTheDeviceWasReopened) {
   DeviceChannel usb(model, 2);
-  ChannelFailure failure;
+  Failure failure;
   ASSERT_TRUE(usb.Open(failure));
   const std::string head = Line(2) + std::string(kCmdPipeMonitor);
   ASSERT_TRUE(usb.Write(std::as_bytes(std::span(head.data(), head.size())), failure));
@@ -298,7 +298,7 @@ TEST_F(ModelTest, DeviceChannelCutsRepliesLikeTheDeviceIdQuery) {
   model.SetOptions(options);
   DeviceChannel parallel(model, 0);
   DeviceChannel usb(model, 2);
-  ChannelFailure failure;
+  Failure failure;
   std::string text;
   EXPECT_FALSE(parallel.ReadReply(text, failure));  // not open
   EXPECT_EQ(failure.message_id, 109);

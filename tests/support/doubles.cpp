@@ -86,7 +86,7 @@ std::string ScriptedFileChooser::AskSaveFile(FileKind kind) {
   return answer;
 }
 
-bool FakeChannel::Open(ChannelFailure& failure) {
+bool FakeChannel::Open(Failure& failure) {
   calls.push_back("open");
   ++opens;
   if (fail_open_with != 0) {
@@ -97,7 +97,7 @@ bool FakeChannel::Open(ChannelFailure& failure) {
   return true;
 }
 
-bool FakeChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure) {
+bool FakeChannel::Write(std::span<const std::byte> bytes, Failure& failure) {
   calls.push_back("write");
   const int number = static_cast<int>(writes.size());
   writes.emplace_back(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -108,7 +108,7 @@ bool FakeChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failur
   return true;
 }
 
-bool FakeChannel::ReadReply(std::string& out, ChannelFailure& failure) {
+bool FakeChannel::ReadReply(std::string& out, Failure& failure) {
   calls.push_back("read");
   const int number = reads++;
   if (fail_read_with != 0) {

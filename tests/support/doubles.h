@@ -87,9 +87,9 @@ class ScriptedFileChooser : public FileChooser {
 // A channel whose behaviour the test scripts; it records every call.
 class FakeChannel : public Channel {
  public:
-  bool Open(ChannelFailure& failure) override;
-  bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) override;
-  bool ReadReply(std::string& out, ChannelFailure& failure) override;
+  bool Open(Failure& failure) override;
+  bool Write(std::span<const std::byte> bytes, Failure& failure) override;
+  bool ReadReply(std::string& out, Failure& failure) override;
   void Close() override;
   std::string PortWords() const override { return port_words; }
   int WriteFailureId() const override { return write_failure_id; }

@@ -103,10 +103,10 @@ class TempFile {
 TEST(TraceSinks, FileNeverPassesItsLimitAndKeepsTheOutcome) {
   TempFile temp;
   const std::size_t limit = kTraceKeepReserve + 2000;
-  int error = 0;
+  FileError error;
   {
     auto file = TraceFile::Create(temp.path(), limit, error);
-    ASSERT_NE(file, nullptr) << error;
+    ASSERT_NE(file, nullptr) << FileErrorText(error);
     const std::string line(99, 'L');  // 100 bytes with its line end
     for (int i = 0; i < 500; ++i) file->WriteLine(line, false);
     file->WriteLine("outcome: failed", true);
@@ -118,9 +118,11 @@ TEST(TraceSinks, FileNeverPassesItsLimitAndKeepsTheOutcome) {
   // 20 lines fit before the reserve; the other 480 are counted, then the outcome comes.
   EXPECT_TRUE(text.ends_with(LeftOutNote(480, 48000, limit) + "\noutcome: failed\n")) << text;
 
-  int missing = 0;
+  FileError missing;
   EXPECT_EQ(TraceFile::Create("/no/such/dir/trace.txt", limit, missing), nullptr);
-  EXPECT_EQ(missing, ENOENT);
+  EXPECT_EQ(missing.code, SystemCode::Errno(ENOENT));
+  EXPECT_EQ(FileErrorText(missing),
+            "Could not create /no/such/dir/trace.txt: No such file or directory.");
 }
 
 TEST(TraceSinks, MemoryKeepsTheStartAndTheEndWithinItsBound) {

@@ -188,7 +188,7 @@ TEST_F(WindowsDeviceTest, UsbOpensTheMatchedDevicesOwnInterface) {
   calls.devices[ours_present].device_id = std::string("MFG:Tavi;REPORT:1,2;\0junk", 25);
 
   UsbChannel channel(context, std::make_unique<WindowsUsbBackend>(std::move(owned)));
-  ChannelFailure failure;
+  Failure failure;
   ASSERT_TRUE(channel.Open(failure)) << failure.details;
   const std::vector<std::byte> data = Bytes(10000);
   ASSERT_TRUE(channel.Write(data, failure)) << failure.details;
@@ -215,7 +215,7 @@ TEST_F(WindowsDeviceTest, UsbNeverFallsBackToAnotherDeviceAndSaysWhy) {
   calls.devices[theirs].device_id = "MFG:Other;";
   FakeCalls* fake = owned.get();
   UsbChannel channel(context, std::make_unique<WindowsUsbBackend>(std::move(owned)));
-  ChannelFailure failure;
+  Failure failure;
   EXPECT_FALSE(channel.Open(failure));
   EXPECT_EQ(failure.message_id, kIdsFailedToOpenPort);
   EXPECT_NE(failure.details.find("USB\\VID_0E2A&PID_0101 at " + ours), std::string::npos)
@@ -247,7 +247,7 @@ TEST_F(WindowsDeviceTest, UsbEmptyReplyKeepsTheDeviceAndAFailedWriteReopens) {
   calls.present[kPrintClass] = {{ours, ""}};
   FakeDevice& device = calls.devices[ours];
   UsbChannel channel(context, std::make_unique<WindowsUsbBackend>(std::move(owned)));
-  ChannelFailure failure;
+  Failure failure;
   std::string reply;
   EXPECT_FALSE(channel.ReadReply(reply, failure));
   EXPECT_EQ(failure.message_id, kIdsFailedToRead);
@@ -269,7 +269,7 @@ TEST_F(WindowsDeviceTest, ParallelDefinesItsNameAtEveryOpenAndFramesTheDeviceId)
   port.device_id = std::string(600, 'x');  // longer than the reply buffer, no zero byte
   FakeCalls* fake = owned.get();
   ParallelChannel channel(context, std::make_unique<WindowsParallelBackend>(std::move(owned)));
-  ChannelFailure failure;
+  Failure failure;
   ASSERT_TRUE(channel.Open(failure)) << failure.details;
   ASSERT_TRUE(channel.Write(Bytes(10), failure));
   EXPECT_EQ(port.writes, (std::vector<std::size_t>{10, 7, 4, 1}));

@@ -92,7 +92,7 @@ TEST_F(WindowsFiles, SaveCreatesAndReplacesInOneStepAndRefusesWhatIsNoRegularFil
   // A folder that does not exist: the create step fails with the system's words.
   EXPECT_FALSE(WriteFileAtomically(Path("missing\\report.txt"), Bytes("x"), error));
   EXPECT_EQ(error.op, FileError::Op::kCreate);
-  EXPECT_EQ(error.error_number, ENOENT);
+  EXPECT_EQ(error.code, SystemCode::Errno(ENOENT));
   EXPECT_EQ(error.path, Path("missing\\report.txt"));
   EXPECT_FALSE(error.cause.empty());
   EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "report.txt"}));
@@ -118,15 +118,15 @@ TEST_F(WindowsFiles, ReadTakesBoundedBytesAndRefusesFoldersDevicesAndTooLargeFil
   int asked = 0;
   EXPECT_FALSE(
       ReadWholeFile(name, out, error, kMaxWholeFileBytes, [&](bool) { return ++asked > 1; }));
-  EXPECT_EQ(error.error_number, ECANCELED);
+  EXPECT_EQ(error.code, SystemCode::Errno(ECANCELED));
   EXPECT_EQ(error.cause, kReadCancelledCause);
 
   // The settings rules take "not there" (ENOENT) as "no settings yet".
   EXPECT_FALSE(ReadWholeFile(Path("none.ini"), out, error));
   EXPECT_EQ(error.op, FileError::Op::kOpen);
-  EXPECT_EQ(error.error_number, ENOENT);
+  EXPECT_EQ(error.code, SystemCode::Errno(ENOENT));
   EXPECT_FALSE(ReadWholeFile(dir_.string(), out, error));
-  EXPECT_EQ(error.error_number, EISDIR);
+  EXPECT_EQ(error.code, SystemCode::Errno(EISDIR));
   EXPECT_FALSE(ReadWholeFile("NUL", out, error));
   EXPECT_EQ(error.cause, "Not a regular file (a device)");
 }

@@ -87,7 +87,7 @@ TEST(Win32CallsTest, RegistryWalkFindsARegisteredPrinterThatIsNotPresent) {
 
   WindowsUsbBackend backend(MakeSystemWin32DeviceCalls());
   std::vector<UsbDeviceInfo> devices;
-  DeviceError error;
+  Failure error;
   const bool listed = backend.ListDevices(devices, error);
   ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, base.c_str());
   ASSERT_TRUE(listed) << error.text;

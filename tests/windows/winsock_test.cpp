@@ -65,17 +65,18 @@ TEST_F(Winsock, RefusedConnectIsNamedAndTheLpdClientRecordsIt) {
   // Nothing listens on 127.0.5.1:21901.
   Socket socket(Socket::Kind::kStream);
   EXPECT_FALSE(socket.Connect(Dotted("127.0.5.1"), 21901));
-  EXPECT_EQ(socket.LastError(), wsa::kEconnrefused);
-  EXPECT_EQ(WsaErrorName(socket.LastError()), "WSAECONNREFUSED");
-  EXPECT_NE(socket.LastReason().find("(WSAECONNREFUSED)"), std::string::npos)
-      << socket.LastReason();
+  EXPECT_EQ(socket.LastFailure().code, SystemCode::Winsock(wsa::kEconnrefused));
+  EXPECT_EQ(ErrorName(socket.LastFailure().code), "WSAECONNREFUSED");
+  EXPECT_NE(socket.LastFailure().details.find("(WSAECONNREFUSED)"), std::string::npos)
+      << socket.LastFailure().details;
   EXPECT_FALSE(socket.IsOpen());
 
   LpdClient client(21901);
   EXPECT_EQ(client.StartJob("127.0.5.1", "lp1"), -1);
   EXPECT_EQ(client.LastErrorText(), "Connect: WSAECONNREFUSED\r\n");
-  EXPECT_TRUE(client.details().starts_with("connect to 127.0.5.1 port 21901 (LPD): "))
-      << client.details();
+  EXPECT_TRUE(client.failure().details.starts_with("connect to 127.0.5.1 port 21901 (LPD): "))
+      << client.failure().details;
+  EXPECT_EQ(client.failure().code, SystemCode::Winsock(wsa::kEconnrefused));
   // An unresolvable name fails before any socket exists, by the resolver's code.
   LpdClient unnamed(21901);
   EXPECT_EQ(unnamed.StartJob("no..such.host", "lp1"), -1);
@@ -130,7 +131,7 @@ TEST_F(Winsock, StreamWaitsInSlicesAndTheHookCancelsWithinOne) {
   });
   std::array<std::byte, 16> buffer{};
   EXPECT_EQ(socket.Receive(buffer), -1);
-  EXPECT_EQ(socket.LastError(), wsa::kEintr);
+  EXPECT_EQ(socket.LastFailure().code, SystemCode::Winsock(wsa::kEintr));
   EXPECT_LT(std::chrono::steady_clock::now() - cancel_at, 40ms);
   EXPECT_GE(hooks, 5);
   EXPECT_LE(hooks, 12);
@@ -143,15 +144,16 @@ TEST_F(Winsock, StreamWaitsInSlicesAndTheHookCancelsWithinOne) {
   const std::vector<std::byte> more(1 << 20);
   for (int i = 0; i < 50 && result >= 0; ++i) result = socket.Send(more);
   EXPECT_EQ(result, -1);
-  EXPECT_TRUE(socket.LastError() == wsa::kEconnreset || socket.LastError() == wsa::kEconnaborted)
-      << socket.LastError();
+  EXPECT_TRUE(socket.LastFailure().code.IsWinsock(wsa::kEconnreset) ||
+              socket.LastFailure().code.IsWinsock(wsa::kEconnaborted))
+      << socket.LastFailure().code.value;
 }
 
 TEST_F(Winsock, NamesServicesAndProcess) {
   Ipv4 address;
-  int error = 0;
+  Failure error;
   EXPECT_FALSE(ResolveHost("no..such.host", address, error));
-  EXPECT_EQ(WsaErrorName(error), "WSAHOST_NOT_FOUND");
+  EXPECT_EQ(ErrorName(error.code), "WSAHOST_NOT_FOUND");
   ASSERT_TRUE(ResolveHost("127.1", address, error));  // inet_addr's short form, no look-up
   EXPECT_EQ(FormatIpv4(address), "127.0.0.1");
   EXPECT_EQ(ServicePort("no-such-service", "tcp", 515), 515);

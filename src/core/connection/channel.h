@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "core/failure/failure.h"
 #include "core/resources/strings.h"
 
 namespace tavi {
@@ -16,13 +17,6 @@ class Clock;
 class ProgressDialog;
 class Trace;
 struct PortSettings;
-
-// What a channel reports when an operation fails: the string-table message to show
-// (104..109) and, for the technician, the details behind it (may be empty).
-struct ChannelFailure {
-  int message_id = 0;
-  std::string details;
-};
 
 // What a printer reset asks of a channel. Every channel waits for the printer's restart; one
 // whose device leaves the system while the printer restarts is closed before the wait and
@@ -44,12 +38,13 @@ class Channel {
   virtual int ReadFailureId() const { return kIdsFailedToRead; }
   // What a printer reset asks of this channel (waiting only, unless the channel says more).
   virtual ResetPolicy AfterReset() const { return ResetPolicy::kWait; }
-  // Makes the channel ready. On failure fills `failure` and returns false.
-  virtual bool Open(ChannelFailure& failure) = 0;
+  // Makes the channel ready. On failure fills `failure` (its message 104..109, or 0 for the
+  // caller's) and returns false.
+  virtual bool Open(Failure& failure) = 0;
   // Sends all bytes. On failure fills `failure` and returns false.
-  virtual bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) = 0;
+  virtual bool Write(std::span<const std::byte> bytes, Failure& failure) = 0;
   // Fetches one reply text into `out`. On failure fills `failure` and returns false.
-  virtual bool ReadReply(std::string& out, ChannelFailure& failure) = 0;
+  virtual bool ReadReply(std::string& out, Failure& failure) = 0;
   // Releases the channel; never fails.
   virtual void Close() = 0;
 };

@@ -35,17 +35,23 @@ bool LpdClient::SocketHook() {
   return false;
 }
 
-void LpdClient::AppendSocketLine(const char* format) {
-  last_error_.AppendF(format, WsaErrorName(socket_.LastError()).data(), kLineEnd);
+void LpdClient::AppendCodeLine(const char* format, SystemCode code) {
+  last_error_.AppendF(format, ErrorName(code).data(), kLineEnd);
 }
 
 void LpdClient::AppendLine(const char* format) {
   last_error_.AppendF(format, kLineEnd);
 }
 
-void LpdClient::Fail(std::string what) {
-  details_ = std::move(what);
-  trace_.Event("lpd", "failed: " + details_);
+void LpdClient::Fail(std::string what, SystemCode code) {
+  failure_ = {0, std::move(what), code};
+  trace_.Event("lpd", "failed: " + failure_.details);
+}
+
+void LpdClient::FailSocket(const char* format, std::string what) {
+  const SystemCode code = socket_.LastFailure().code;
+  AppendCodeLine(format, code);
+  Fail(std::move(what), code);
 }
 
 std::string LpdClient::Where() const {
@@ -54,19 +60,18 @@ std::string LpdClient::Where() const {
 }
 
 std::string LpdClient::SocketReason(std::int64_t since_ms) const {
-  if (socket_.LastError() == wsa::kEintr) {
+  if (socket_.WasCancelled()) {
     return "cancelled after " + std::to_string(SteadyMs() - since_ms) + " ms";
   }
-  return socket_.LastReason();
+  return socket_.LastFailure().details;
 }
 
 std::int32_t LpdClient::ReceiveAck(std::span<std::byte> buffer, std::string_view step) {
   const std::int64_t since = SteadyMs();
   const std::int32_t n = socket_.Receive(buffer.first(kLpdAckSize));
   if (n < 0) {
-    AppendSocketLine(kLineRecv);
-    Fail("no acknowledgement of " + std::string(step) + " from " + Where() + ": " +
-         SocketReason(since));
+    FailSocket(kLineRecv, "no acknowledgement of " + std::string(step) + " from " + Where() + ": " +
+                              SocketReason(since));
   } else if (trace_.on()) {
     trace_.Event("lpd", n == 0 ? "ack: none, the server closed the connection"
                                : "ack " + HexBytes(buffer.first(static_cast<std::size_t>(n)), 8));
@@ -77,11 +82,11 @@ std::int32_t LpdClient::ReceiveAck(std::span<std::byte> buffer, std::string_view
 std::int32_t LpdClient::StartJob(std::string_view host, std::string_view queue) {
   host_ = std::string(host);
   Ipv4 address;
-  int resolve_error = 0;
+  Failure resolve;
   if (trace_.on()) trace_.Event("net", "look up '" + host_ + "'");
-  if (!ResolveHost(host_, address, resolve_error)) {
-    last_error_.AppendF(kLineGethostbyname, WsaErrorName(resolve_error).data(), kLineEnd);
-    Fail(ResolveFailureText(host_, resolve_error));
+  if (!ResolveHost(host_, address, resolve)) {
+    AppendCodeLine(kLineGethostbyname, resolve.code);
+    Fail(std::move(resolve.details), resolve.code);
     return -1;
   }
   address_ = FormatIpv4(address);
@@ -89,8 +94,7 @@ std::int32_t LpdClient::StartJob(std::string_view host, std::string_view queue) 
   if (trace_.on()) trace_.Event("lpd", "connect to " + Where());
   const std::int64_t since = SteadyMs();
   if (!socket_.Connect(address, port_)) {
-    AppendSocketLine(kLineConnect);
-    Fail("connect to " + Where() + ": " + SocketReason(since));
+    FailSocket(kLineConnect, "connect to " + Where() + ": " + SocketReason(since));
     return -1;
   }
   trace_.Event("lpd", "connected");
@@ -130,9 +134,9 @@ std::int32_t LpdClient::SendDataFile(std::span<const std::byte> bytes) {
   while (done < bytes.size()) {
     const std::int32_t n = socket_.Send(bytes.subspan(done));
     if (n < 0) {
-      AppendSocketLine(kLineSend);
-      Fail("send the " + std::to_string(bytes.size()) + " bytes of " + step + " to " + Where() +
-           ": " + SocketReason(since) + " after " + std::to_string(done) + " bytes");
+      FailSocket(kLineSend, "send the " + std::to_string(bytes.size()) + " bytes of " + step +
+                                " to " + Where() + ": " + SocketReason(since) + " after " +
+                                std::to_string(done) + " bytes");
       return -1;
     }
     done += static_cast<std::size_t>(n);
@@ -141,8 +145,8 @@ std::int32_t LpdClient::SendDataFile(std::span<const std::byte> bytes) {
 
   buffer[0] = kAccepted;  // the end-of-data byte
   if (socket_.Send(std::span(buffer).first(1)) < 0) {
-    AppendSocketLine(kLineSend);
-    Fail("send the end of " + step + " to " + Where() + ": " + SocketReason(since));
+    FailSocket(kLineSend,
+               "send the end of " + step + " to " + Where() + ": " + SocketReason(since));
     return -1;
   }
   trace_.Event("lpd", "end of data: 00");
@@ -174,8 +178,8 @@ bool LpdClient::SendCommandLine(std::span<std::byte> buffer, std::size_t length,
   const std::int64_t since = SteadyMs();
   const std::int32_t sent = socket_.Send(buffer.first(length));
   if (sent < 0) {
-    AppendSocketLine(kLineSend);
-    Fail("send " + std::string(step) + " to " + Where() + ": " + SocketReason(since));
+    FailSocket(kLineSend,
+               "send " + std::string(step) + " to " + Where() + ": " + SocketReason(since));
     return false;
   }
   if (static_cast<std::size_t>(sent) < length) {

@@ -43,18 +43,21 @@ class LpdClient {
   // count copied + 1.
   std::size_t CopyLastErrorText(std::span<char> out) const { return last_error_.CopyTo(out); }
   std::string_view LastErrorText() const { return last_error_.view(); }
-  // The last failure in the technician's words: what was tried, where, and the reason, e.g.
-  // "connect to 192.0.2.7 port 515 (LPD): Connection refused". Empty before any failure.
-  const std::string& details() const { return details_; }
+  // The last failure: in the technician's words what was tried, where, and the reason, e.g.
+  // "connect to 192.0.2.7 port 515 (LPD): Connection refused", with the socket's code when a
+  // socket call failed. No message of its own (the channel names it); empty before any failure.
+  const Failure& failure() const { return failure_; }
   const std::string& host() const { return host_; }
 
  private:
   bool SocketHook();
-  // Appends `format` filled with the name of the socket's last error and the line end.
-  void AppendSocketLine(const char* format);
+  // Appends `format` filled with the name of `code` and the line end.
+  void AppendCodeLine(const char* format, SystemCode code);
   void AppendLine(const char* format);
-  // Records `what` as the failure's details (and traces it).
-  void Fail(std::string what);
+  // Records `what` as the failure's details with `code` (and traces it).
+  void Fail(std::string what, SystemCode code = {});
+  // The same for a failed socket call: its line (`format`) and its code.
+  void FailSocket(const char* format, std::string what);
   // "192.0.2.7 port 515 (LPD)", with the name first when the host was one.
   std::string Where() const;
   // The socket's reason, with the time waited when the wait was cancelled.
@@ -73,7 +76,7 @@ class LpdClient {
   std::string address_;  // the dotted address the job connects to
   std::uint16_t port_ = 0;
   std::int32_t files_ = 0;  // data files begun in this job
-  std::string details_;
+  Failure failure_;
   Trace trace_;
   BoundedText last_error_{kLpdLastErrorCapacity};
   ProgressDialog* cancel_source_ = nullptr;

@@ -14,7 +14,7 @@ NetworkChannel::NetworkChannel(const ChannelContext& context, NetworkPorts ports
       trace_(context.trace),
       ports_(ports) {}
 
-std::optional<std::string> NetworkChannel::SelectedHost(ChannelFailure& failure) const {
+std::optional<std::string> NetworkChannel::SelectedHost(Failure& failure) const {
   const std::int32_t index = settings_.host_sel;
   if (index < 0 || static_cast<std::size_t>(index) >= settings_.hosts.size()) {
     failure.message_id = kIdsFailedToConnect;
@@ -26,39 +26,40 @@ std::optional<std::string> NetworkChannel::SelectedHost(ChannelFailure& failure)
   return settings_.hosts[static_cast<std::size_t>(index)];
 }
 
-bool NetworkChannel::Open(ChannelFailure& failure) {
+bool NetworkChannel::Open(Failure& failure) {
   lpd_ = std::make_unique<LpdClient>(ports_.lpd, trace_);
   lpd_->SetCancelSource(&progress_);
   const std::optional<std::string> host = SelectedHost(failure);
   if (!host) return false;
   if (lpd_->StartJob(*host, kLpdQueue) != 0) {
+    failure = lpd_->failure();
     failure.message_id = kIdsFailedToConnect;
-    failure.details = lpd_->details();
     return false;
   }
   return true;
 }
 
-bool NetworkChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure) {
+bool NetworkChannel::Write(std::span<const std::byte> bytes, Failure& failure) {
   failure.message_id = kIdsFailedToSend;
   if (!lpd_) {
     failure.details = "No print job is open.";
     return false;
   }
   if (lpd_->SendDataFile(bytes) != 0) {
-    failure.details = lpd_->details();
+    failure = lpd_->failure();
+    failure.message_id = kIdsFailedToSend;
     return false;
   }
   failure.message_id = 0;
   return true;
 }
 
-bool NetworkChannel::ReadReply(std::string& out, ChannelFailure& failure) {
+bool NetworkChannel::ReadReply(std::string& out, Failure& failure) {
   const std::optional<std::string> host = SelectedHost(failure);
   if (!host) return false;
   SnmpOutcome outcome = ReadSnmpReply({*host, ports_.snmp, &progress_, trace_});
   if (!outcome.ok()) {
-    failure = {outcome.message_id, std::move(outcome.details)};
+    failure = std::move(outcome.failure);
     return false;
   }
   out = std::move(outcome.value_text);

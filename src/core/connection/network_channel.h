@@ -18,12 +18,12 @@ class NetworkChannel final : public Channel {
   NetworkChannel(const ChannelContext& context, NetworkPorts ports);
 
   // A new LPD client starts a job on the selected host, queue "lp1". Any failure: 104.
-  bool Open(ChannelFailure& failure) override;
+  bool Open(Failure& failure) override;
   // One data file of the job. Any failure: 105.
-  bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) override;
+  bool Write(std::span<const std::byte> bytes, Failure& failure) override;
   // One GetRequest of the reply object through a fresh SNMP client; `out` becomes its value text
   // (an OCTET STRING in double quotes). Open 104, send 105, receive 106.
-  bool ReadReply(std::string& out, ChannelFailure& failure) override;
+  bool ReadReply(std::string& out, Failure& failure) override;
   // Deletes the LPD client, which closes its connection and so ends the job.
   void Close() override;
   // "network, host 'printer7'" (or "network, no host selected").
@@ -38,7 +38,7 @@ class NetworkChannel final : public Channel {
  private:
   // The selected host, or nothing (with `failure` filled with 104) when the index lies outside
   // the host list.
-  std::optional<std::string> SelectedHost(ChannelFailure& failure) const;
+  std::optional<std::string> SelectedHost(Failure& failure) const;
 
   const PortSettings& settings_;
   ProgressDialog& progress_;

@@ -21,7 +21,7 @@ ParallelChannel::~ParallelChannel() {
   Close();
 }
 
-bool ParallelChannel::Open(ChannelFailure& failure) {
+bool ParallelChannel::Open(Failure& failure) {
   Close();
   failure.message_id = kIdsFailedToOpenPort;
   if (!backend_) {
@@ -29,9 +29,9 @@ bool ParallelChannel::Open(ChannelFailure& failure) {
     return false;
   }
   std::vector<std::string> ports;
-  DeviceError error;
+  Failure error;
   if (!backend_->ListPorts(ports, error)) {
-    failure.details = "The parallel ports could not be listed: " + error.text;
+    failure.details = "The parallel ports could not be listed: " + error.details;
     return false;
   }
   if (ports.empty()) {
@@ -41,8 +41,8 @@ bool ParallelChannel::Open(ChannelFailure& failure) {
   // The PC's first port, in the kernel's order rather than the library's.
   const std::string& name = ports[*PickParallelPort(ports)];
   if (!backend_->Open(name, error)) {
-    failure.details = "Parallel port " + name + " could not be opened: " + error.text + ".";
-    if (error.permission_denied) failure.details += PermissionFix();
+    failure.details = "Parallel port " + name + " could not be opened: " + error.details + ".";
+    if (DeniesAccess(error.code)) failure.details += PermissionFix();
     return false;
   }
   port_ = name;
@@ -51,7 +51,7 @@ bool ParallelChannel::Open(ChannelFailure& failure) {
   return true;
 }
 
-bool ParallelChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure) {
+bool ParallelChannel::Write(std::span<const std::byte> bytes, Failure& failure) {
   if (port_.empty()) {
     failure = {kIdsFailedToWrite, "The parallel port is not open."};
     return false;
@@ -74,7 +74,7 @@ bool ParallelChannel::Write(std::span<const std::byte> bytes, ChannelFailure& fa
   return false;
 }
 
-bool ParallelChannel::ReadReply(std::string& out, ChannelFailure& failure) {
+bool ParallelChannel::ReadReply(std::string& out, Failure& failure) {
   if (port_.empty()) {
     failure = {kIdsFailedToRead, "The parallel port is not open."};
     return false;

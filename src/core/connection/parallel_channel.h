@@ -17,9 +17,9 @@ class ParallelChannel final : public Channel {
   ParallelChannel(const ParallelChannel&) = delete;
   ParallelChannel& operator=(const ParallelChannel&) = delete;
 
-  bool Open(ChannelFailure& failure) override;
-  bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) override;
-  bool ReadReply(std::string& out, ChannelFailure& failure) override;
+  bool Open(Failure& failure) override;
+  bool Write(std::span<const std::byte> bytes, Failure& failure) override;
+  bool ReadReply(std::string& out, Failure& failure) override;
   void Close() override;
   std::string PortWords() const override { return "parallel port"; }
 

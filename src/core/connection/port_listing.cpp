@@ -28,9 +28,9 @@ void ReadIdOnce(ListedDevice& device, ReadFn read, std::span<std::byte> buffer) 
 
 void ListParallel(ParallelBackend& backend, PortListing& listing) {
   std::vector<std::string> names;
-  DeviceError error;
+  Failure error;
   if (!backend.ListPorts(names, error)) {
-    listing.parallel_error = error.text;
+    listing.parallel_error = error.details;
     return;
   }
   const std::optional<std::size_t> chosen = PickParallelPort(names);
@@ -43,7 +43,7 @@ void ListParallel(ParallelBackend& backend, PortListing& listing) {
           buffer);
       backend.Close();
     } else {
-      device.note = error.text + (error.permission_denied ? "." + PermissionFix() : "");
+      device.note = error.details + (DeniesAccess(error.code) ? "." + PermissionFix() : "");
     }
     listing.parallel.push_back(std::move(device));
   }
@@ -51,9 +51,9 @@ void ListParallel(ParallelBackend& backend, PortListing& listing) {
 
 void ListUsb(UsbBackend& backend, PortListing& listing) {
   std::vector<UsbDeviceInfo> devices;
-  DeviceError error;
+  Failure error;
   if (!backend.ListDevices(devices, error)) {
-    listing.usb_error = error.text;
+    listing.usb_error = error.details;
     return;
   }
   std::vector<UsbCandidate> candidates;
@@ -80,7 +80,7 @@ void ListUsb(UsbBackend& backend, PortListing& listing) {
           buffer);
       backend.Close();
     } else {
-      device.note = error.text + (error.permission_denied ? "." + PermissionFix() : "");
+      device.note = error.details + (DeniesAccess(error.code) ? "." + PermissionFix() : "");
     }
     listing.usb.push_back(std::move(device));
   }

@@ -34,7 +34,7 @@ Channel* PrinterConnection::ChannelFor(std::int32_t kind) {
   return raw;
 }
 
-void PrinterConnection::Report(const ChannelFailure& failure) {
+void PrinterConnection::Report(const Failure& failure) {
   // A step that Cancel ended (a socket call broken off, or any failure once Cancel was
   // pressed) is no failure: the operation ends without a message.
   if (progress_.IsCancelled()) {
@@ -84,7 +84,7 @@ bool PrinterConnection::Open() {
   // The channel that was opened is the one that is written, read and closed, even if the
   // settings change in between.
   open_channel_ = channel;
-  ChannelFailure failure;
+  Failure failure;
   if (!channel->Open(failure)) {
     if (failure.message_id == 0) failure.message_id = kIdsFailedToOpenPort;
     Report(failure);
@@ -107,7 +107,7 @@ bool PrinterConnection::Write(std::span<const std::byte> bytes, Payload payload)
             "The printer connection is not open."});
     return false;
   }
-  ChannelFailure failure;
+  Failure failure;
   if (!open_channel_->Write(bytes, failure)) {
     if (failure.message_id == 0) failure.message_id = open_channel_->WriteFailureId();
     Report(failure);
@@ -130,7 +130,7 @@ bool PrinterConnection::ReadReply(std::string& out) {
             "The printer connection is not open."});
     return false;
   }
-  ChannelFailure failure;
+  Failure failure;
   std::string reply;
   if (!open_channel_->ReadReply(reply, failure)) {
     if (failure.message_id == 0) failure.message_id = open_channel_->ReadFailureId();

@@ -76,7 +76,7 @@ class PrinterConnection {
   std::string PortWords(const Channel* channel) const;
   // The message of a write or read with nothing open: the current kind's channel names it.
   int NotOpenFailureId(int (Channel::*id)() const, int fallback);
-  void Report(const ChannelFailure& failure);
+  void Report(const Failure& failure);
 
   PortSettings settings_;
   ProgressDialog& progress_;

@@ -37,9 +37,9 @@ bool UsbChannel::EnsureOpen(std::string& details) {
   }
   // Nothing found earlier is reused: every open walks the bus again.
   std::vector<UsbDeviceInfo> devices;
-  DeviceError error;
+  Failure error;
   if (!backend_->ListDevices(devices, error)) {
-    details = "The USB devices could not be listed: " + error.text;
+    details = "The USB devices could not be listed: " + error.details;
     return false;
   }
   std::vector<UsbCandidate> candidates;
@@ -64,8 +64,8 @@ bool UsbChannel::EnsureOpen(std::string& details) {
       break;
     }
     if (!details.empty()) details += " ";
-    details += "USB printer " + name + " could not be opened: " + error.text + ".";
-    permission_denied = permission_denied || error.permission_denied;
+    details += "USB printer " + name + " could not be opened: " + error.details + ".";
+    permission_denied = permission_denied || DeniesAccess(error.code);
   }
   if (!opened) {
     if (permission_denied) details += PermissionFix();
@@ -78,7 +78,7 @@ bool UsbChannel::EnsureOpen(std::string& details) {
   return true;
 }
 
-bool UsbChannel::Open(ChannelFailure& failure) {
+bool UsbChannel::Open(Failure& failure) {
   std::string details;
   if (EnsureOpen(details)) return true;
   trace_.Event("usb", "failed: " + details);
@@ -86,7 +86,7 @@ bool UsbChannel::Open(ChannelFailure& failure) {
   return false;
 }
 
-bool UsbChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure) {
+bool UsbChannel::Write(std::span<const std::byte> bytes, Failure& failure) {
   std::string details;
   if (!EnsureOpen(details)) {
     failure = {kIdsFailedToWrite, std::move(details)};
@@ -110,7 +110,7 @@ bool UsbChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure
   return false;
 }
 
-bool UsbChannel::ReadReply(std::string& out, ChannelFailure& failure) {
+bool UsbChannel::ReadReply(std::string& out, Failure& failure) {
   std::string details;
   if (!EnsureOpen(details)) {
     failure = {kIdsFailedToRead, std::move(details)};

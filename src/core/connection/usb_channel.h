@@ -18,11 +18,11 @@ class UsbChannel final : public Channel {
   UsbChannel& operator=(const UsbChannel&) = delete;
 
   // Finds and opens the device unless it is open already.
-  bool Open(ChannelFailure& failure) override;
+  bool Open(Failure& failure) override;
   // Each of these opens the device first if an earlier failure closed it. A failed or
   // cancelled transfer closes the device.
-  bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) override;
-  bool ReadReply(std::string& out, ChannelFailure& failure) override;
+  bool Write(std::span<const std::byte> bytes, Failure& failure) override;
+  bool ReadReply(std::string& out, Failure& failure) override;
   void Close() override;
   std::string PortWords() const override { return "USB"; }
   // The printer leaves the bus while it restarts: the device is found and opened again.

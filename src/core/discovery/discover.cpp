@@ -25,7 +25,7 @@ Discovered Discover(const DiscoverRequest& request, Clock& clock, ProgressDialog
   plan.port = request.port != 0 ? request.port : ServicePort("snmp", "udp", kDefaultSnmpPort);
   plan.timeout_ms = request.timeout_ms;
   plan.request_id_base = NewRequestIdBase();
-  const auto endpoint = OpenDatagramEndpoint(out.wsa_error);
+  const auto endpoint = OpenDatagramEndpoint(out.failure);
   if (!endpoint) return out;
   out.opened = true;
   out.sweep = RunSweep(plan, *endpoint, clock, progress);

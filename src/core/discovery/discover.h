@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/discovery/sweep.h"
+#include "core/failure/failure.h"
 
 namespace tavi::discovery {
 
@@ -27,8 +28,8 @@ struct DiscoverRequest {
 };
 
 struct Discovered {
-  bool opened = false;  // false: no socket could be made (`wsa_error` says why)
-  int wsa_error = 0;
+  bool opened = false;  // false: no socket could be made (`failure` says why)
+  Failure failure;
   std::vector<std::uint32_t> broadcast;  // the broadcast addresses asked
   SweepResult sweep;
 };

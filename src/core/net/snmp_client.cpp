@@ -40,9 +40,13 @@ bool SnmpClient::SocketHook() {
   return false;
 }
 
-void SnmpClient::Fail(std::string what) {
-  details_ = std::move(what);
-  wire_trace_.Event("snmp", "failed: " + details_);
+void SnmpClient::AppendCodeLine(const char* format, SystemCode code) {
+  last_error_.AppendF(format, ErrorName(code).data(), kLineEnd);
+}
+
+void SnmpClient::Fail(std::string what, SystemCode code) {
+  failure_ = {0, std::move(what), code};
+  wire_trace_.Event("snmp", "failed: " + failure_.details);
 }
 
 std::string SnmpClient::Where() const {
@@ -51,26 +55,26 @@ std::string SnmpClient::Where() const {
 }
 
 std::string SnmpClient::SocketReason() const {
-  return socket_.LastError() == wsa::kEintr ? "cancelled" : socket_.LastReason();
+  return socket_.WasCancelled() ? "cancelled" : socket_.LastFailure().details;
 }
 
 std::int32_t SnmpClient::Open(std::string_view host) {
   host_ = std::string(host);
   Ipv4 address;
-  int resolve_error = 0;
+  Failure resolve;
   if (!ParseDottedAddress(host, address) && wire_trace_.on()) {
     wire_trace_.Event("net", "look up '" + host_ + "'");
   }
-  if (!ResolveHost(host, address, resolve_error)) {
-    last_error_.AppendF(kLineGethostbyname, WsaErrorName(resolve_error).data(), kLineEnd);
-    Fail(ResolveFailureText(host, resolve_error));
+  if (!ResolveHost(host, address, resolve)) {
+    AppendCodeLine(kLineGethostbyname, resolve.code);
+    Fail(std::move(resolve.details), resolve.code);
     return -1;
   }
   address_ = FormatIpv4(address);
   port_ = port_override_ != 0 ? port_override_ : ServicePort("snmp", "udp", kDefaultSnmpPort);
   if (!socket_.Connect(address, port_)) {
-    last_error_.AppendF(kLineConnect, WsaErrorName(socket_.LastError()).data(), kLineEnd);
-    Fail("connect to " + Where() + ": " + SocketReason());
+    AppendCodeLine(kLineConnect, socket_.LastFailure().code);
+    Fail("connect to " + Where() + ": " + SocketReason(), socket_.LastFailure().code);
     return -1;
   }
   open_status_ = 0;
@@ -102,7 +106,7 @@ std::int32_t SnmpClient::BuildOctetString(std::string_view oid, std::uint8_t pdu
 
 std::int32_t SnmpClient::Send() {
   if (!request_built_) {  // nothing sendable was built
-    last_error_.AppendF(kLineSend, WsaErrorName(wsa::kEinval).data(), kLineEnd);
+    AppendCodeLine(kLineSend, SystemCode::Winsock(wsa::kEinval));
     Fail("no request could be built for " + Where());
     return -1;
   }
@@ -119,8 +123,8 @@ std::int32_t SnmpClient::Send() {
   }
   const std::int32_t sent = socket_.Send(request);
   if (sent < 0) {
-    last_error_.AppendF(kLineSend, WsaErrorName(socket_.LastError()).data(), kLineEnd);
-    Fail("send to " + Where() + ": " + SocketReason());
+    AppendCodeLine(kLineSend, socket_.LastFailure().code);
+    Fail("send to " + Where() + ": " + SocketReason(), socket_.LastFailure().code);
     return -1;
   }
   return sent;
@@ -130,12 +134,13 @@ std::int32_t SnmpClient::Receive() {
   const auto area = ReceiveArea().first(static_cast<std::size_t>(receive_length_));
   const std::int32_t received = socket_.Receive(area);
   if (received < 0) {
-    last_error_.AppendF(kLineRecv, WsaErrorName(socket_.LastError()).data(), kLineEnd);
-    if (socket_.LastError() == wsa::kEintr) {
-      Fail("no answer from " + Where() + " within " + std::to_string(SteadyMs() - sent_ms_) +
-           " ms");
+    const SystemCode code = socket_.LastFailure().code;
+    AppendCodeLine(kLineRecv, code);
+    if (socket_.WasCancelled()) {
+      Fail("no answer from " + Where() + " within " + std::to_string(SteadyMs() - sent_ms_) + " ms",
+           code);
     } else {
-      Fail("no answer from " + Where() + ": " + SocketReason());
+      Fail("no answer from " + Where() + ": " + SocketReason(), code);
     }
     return -1;
   }

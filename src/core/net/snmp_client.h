@@ -61,19 +61,21 @@ class SnmpClient {
   void ValueText(std::string& out) const { out.assign(value_text_.view()); }
   std::string_view value_text() const { return value_text_.view(); }
   std::string_view last_error_text() const { return last_error_.view(); }
-  // The last failure in the technician's words, e.g. "no answer from 192.0.2.7 port 161 (SNMP)
-  // within 30000 ms". Empty before any failure.
-  const std::string& details() const { return details_; }
+  // The last failure: in the technician's words, e.g. "no answer from 192.0.2.7 port 161 (SNMP)
+  // within 30000 ms", with the socket's code when a socket call failed. No message of its own
+  // (the caller's step names it); empty before any failure.
+  const Failure& failure() const { return failure_; }
   std::string_view trace_text() const { return trace_.view(); }
-  std::size_t CopyTraceText(std::span<char> out) const { return trace_.CopyTo(out); }
   std::size_t CopyLastErrorText(std::span<char> out) const { return last_error_.CopyTo(out); }
-  std::size_t CopyValueText(std::span<char> out) const { return value_text_.CopyTo(out); }
   // The decoded response of the last successful receive (also after a nonzero error status).
   const ber::DecodedMessage& response() const { return decoded_response_; }
 
  private:
   bool SocketHook();
-  void Fail(std::string what);
+  // Appends `format` filled with the name of `code` and the line end to the last-error text.
+  void AppendCodeLine(const char* format, SystemCode code);
+  // Records `what` as the failure's details with `code` (and traces it).
+  void Fail(std::string what, SystemCode code = {});
   // "192.0.2.7 port 161 (SNMP)", with the name first when the host was one.
   std::string Where() const;
   std::string SocketReason() const;
@@ -98,7 +100,7 @@ class SnmpClient {
   std::string address_;
   std::uint16_t port_ = 0;
   std::int64_t sent_ms_ = 0;  // when the request went out (steady clock)
-  std::string details_;
+  Failure failure_;
   Trace wire_trace_;
   Socket socket_{Socket::Kind::kDatagram};
 };

@@ -12,11 +12,16 @@ namespace {
 SnmpOutcome Exchange(const SnmpPeer& peer, const std::function<void(SnmpClient&)>& build) {
   SnmpClient client(peer.port, peer.trace);
   client.SetCancelSource(peer.cancel_source);
-  if (client.Open(peer.host) != 0) return {kIdsFailedToConnect, client.details(), {}};
-  build(client);
-  if (client.Send() < 0) return {kIdsFailedToSend, client.details(), {}};
-  if (client.Receive() < 0) return {kIdsFailedToReceive, client.details(), {}};
   SnmpOutcome outcome;
+  const auto failed = [&](int id) {
+    outcome.failure = client.failure();
+    outcome.failure.message_id = id;
+    return outcome;
+  };
+  if (client.Open(peer.host) != 0) return failed(kIdsFailedToConnect);
+  build(client);
+  if (client.Send() < 0) return failed(kIdsFailedToSend);
+  if (client.Receive() < 0) return failed(kIdsFailedToReceive);
   client.ValueText(outcome.value_text);
   return outcome;
 }

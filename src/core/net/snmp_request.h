@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/failure/failure.h"
 #include "core/trace/trace.h"
 
 namespace tavi {
@@ -15,10 +16,9 @@ namespace tavi {
 class ProgressDialog;
 
 struct SnmpOutcome {
-  int message_id = 0;      // 0 when the response came back with no error status
-  std::string details;     // the client's details of the failure
+  Failure failure;         // message 0 when the response came back with no error status
   std::string value_text;  // the response value's text (on success)
-  bool ok() const { return message_id == 0; }
+  bool ok() const { return failure.message_id == 0; }
 };
 
 // Where and how the exchange runs. `port` 0 is the "snmp" service port, else 161. While a socket

@@ -25,7 +25,7 @@ constexpr std::size_t kHeadRankFileLimit = 65536;
 void FillEmptyFileError(FileError& error, const std::string& path) {
   error.op = FileError::Op::kRead;
   error.path = path;
-  error.error_number = 0;
+  error.code = {};
   error.cause = "The file is empty";
 }
 
@@ -80,7 +80,7 @@ std::string TracedPath(std::string_view path) {
 
 // The outcome of a failed read: a cancel shows nothing, anything else the file-error message.
 FlowOutcome ReadFailed(const FileError& error, Messages& messages) {
-  if (error.error_number == ECANCELED) return FlowOutcome::kCancelled;
+  if (error.code.IsErrno(ECANCELED)) return FlowOutcome::kCancelled;
   messages.ShowFileError(error);
   return FlowOutcome::kFileReadError;
 }

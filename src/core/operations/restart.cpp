@@ -22,15 +22,15 @@ bool RestartPrinter(std::string_view host, ProgressDialog& progress, Messages& m
   if (!outcome.ok()) {
     // A socket call that Cancel broke off is no failure: no message.
     if (progress.IsCancelled()) {
-      if (trace.on()) trace.Event("snmp", "cancelled, so no message: " + outcome.details);
-      messages.NoteCancelled(outcome.message_id, outcome.details);
+      if (trace.on()) trace.Event("snmp", "cancelled, so no message: " + outcome.failure.details);
+      messages.NoteCancelled(outcome.failure.message_id, outcome.failure.details);
     } else {
       if (trace.on()) {
-        trace.Event("snmp", "message " + std::to_string(outcome.message_id) + " \"" +
-                                std::string(LoadString(outcome.message_id)) +
-                                "\": " + outcome.details);
+        trace.Event("snmp", "message " + std::to_string(outcome.failure.message_id) + " \"" +
+                                std::string(LoadString(outcome.failure.message_id)) +
+                                "\": " + outcome.failure.details);
       }
-      messages.ShowMessage(outcome.message_id, outcome.details);
+      messages.ShowMessage(outcome.failure.message_id, outcome.failure.details);
     }
   } else {
     if (trace.on()) trace.Event("snmp", "the printer accepted the restart request");

@@ -1,6 +1,7 @@
 #include "core/trace/trace_sinks.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace tavi {
 
@@ -10,11 +11,12 @@ std::string LeftOutNote(std::size_t lines, std::size_t bytes, std::size_t limit)
 }
 
 std::unique_ptr<TraceFile> TraceFile::Create(const std::string& path, std::size_t limit,
-                                             int& error_number) {
+                                             FileError& error) {
   errno = 0;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
-    error_number = errno;
+    const int saved = errno;
+    error = {FileError::Op::kCreate, path, SystemCode::Errno(saved), std::strerror(saved)};
     return nullptr;
   }
   return std::unique_ptr<TraceFile>(new TraceFile(file, limit));

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/trace/trace.h"
+#include "core/ui/seams.h"
 
 namespace tavi {
 
@@ -29,9 +30,10 @@ std::string LeftOutNote(std::size_t lines, std::size_t bytes, std::size_t limit)
 // lines to keep, which are written after a note of what was left out while they fit the limit.
 class TraceFile final : public TraceSink {
  public:
-  // Creates or truncates `path`. On failure returns null and sets `error_number` (errno).
+  // Creates or truncates `path`. On failure returns null and fills `error` (a kCreate error with
+  // errno and its text).
   static std::unique_ptr<TraceFile> Create(const std::string& path, std::size_t limit,
-                                           int& error_number);
+                                           FileError& error);
   ~TraceFile() override;
   TraceFile(const TraceFile&) = delete;
   TraceFile& operator=(const TraceFile&) = delete;

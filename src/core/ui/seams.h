@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/failure/failure.h"
 #include "core/ui/progress_status.h"
 
 namespace tavi {
@@ -57,8 +58,8 @@ struct FileError {
   enum class Op { kOpen, kCreate, kRead, kWrite };
   Op op = Op::kOpen;
   std::string path;
-  int error_number = 0;  // errno value; 0 when the cause has no errno (e.g. too large)
-  std::string cause;     // the cause in words, e.g. "No space left on device"
+  SystemCode code;    // the system's code (errno space); empty when none (e.g. too large)
+  std::string cause;  // the cause in words, e.g. "No space left on device"
 };
 
 // The text shown for a file error, e.g. "Could not write /srv/report.txt: No space left on device."

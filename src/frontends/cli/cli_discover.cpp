@@ -87,7 +87,7 @@ int RunDiscover(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   progress.Show(false);
   progress.Erase();
   if (!found.opened) {
-    Line(err, "Cannot open a UDP socket: " + std::string(WsaErrorName(found.wsa_error)));
+    Line(err, "Cannot open a UDP socket: " + std::string(ErrorName(found.failure.code)));
     return kExitFailed;
   }
   if (request.unicast.empty() && found.broadcast.empty()) {

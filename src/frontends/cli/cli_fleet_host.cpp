@@ -1,7 +1,6 @@
 #include "frontends/cli/cli_fleet_host.h"
 
 #include <memory>
-#include <system_error>
 
 #include "core/connection/printer_connection.h"
 #include "core/operations/maintenance_flows.h"
@@ -132,12 +131,10 @@ HostResult RunHost(const FleetJob& job, const std::string& host,
   std::unique_ptr<TraceFile> file;
   if (!job.trace_file.empty()) {
     const std::string path = ExpandHostPath(job.trace_file, host);
-    int error_number = 0;
-    file = TraceFile::Create(path, kTraceFileLimit, error_number);
+    FileError error;
+    file = TraceFile::Create(path, kTraceFileLimit, error);
     if (!file) {
       // Nothing was sent: the printer is not contacted without the trace asked for.
-      const FileError error{FileError::Op::kCreate, path, error_number,
-                            std::generic_category().message(error_number)};
       result.outcome = HostOutcome::kFailed;
       result.exit_status = kExitFailed;
       result.message = FileErrorText(error);

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "core/resources/constants.h"
@@ -152,11 +151,9 @@ int Run(int argc, const char* const* argv) {
 
   std::unique_ptr<TraceFile> file;
   if (!invocation.trace_file.empty()) {
-    int error_number = 0;
-    file = TraceFile::Create(invocation.trace_file, kTraceFileLimit, error_number);
+    FileError error;
+    file = TraceFile::Create(invocation.trace_file, kTraceFileLimit, error);
     if (!file) {
-      FileError error{FileError::Op::kCreate, invocation.trace_file, error_number,
-                      std::strerror(error_number)};
       std::fprintf(stderr, "%s\n", FileErrorText(error).c_str());
       return kExitUsage;
     }

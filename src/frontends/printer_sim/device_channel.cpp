@@ -9,7 +9,7 @@
 namespace tavi::sim {
 namespace {
 
-bool Fail(ChannelFailure& failure, int id, std::string details) {
+bool Fail(Failure& failure, int id, std::string details) {
   failure.message_id = id;
   failure.details = std::move(details);
   return false;
@@ -26,7 +26,7 @@ DeviceChannel::~DeviceChannel() {
   Close();
 }
 
-bool DeviceChannel::Open(ChannelFailure& failure) {
+bool DeviceChannel::Open(Failure& failure) {
   if (model_.IsAway()) return Fail(failure, kIdsFailedToOpenPort, "the printer is restarting");
   if (!session_) {
     session_ = model_.OpenSession(port_kind_ == kPortUsb ? "usb" : "parallel");
@@ -34,7 +34,7 @@ bool DeviceChannel::Open(ChannelFailure& failure) {
   return true;
 }
 
-bool DeviceChannel::Write(std::span<const std::byte> bytes, ChannelFailure& failure) {
+bool DeviceChannel::Write(std::span<const std::byte> bytes, Failure& failure) {
   if (!session_) return Fail(failure, kIdsFailedToWrite, "the device is not open");
   if (model_.IsAway()) return Fail(failure, kIdsFailedToWrite, "the printer is restarting");
   model_.log().Add(Ev("device-write")
@@ -45,7 +45,7 @@ bool DeviceChannel::Write(std::span<const std::byte> bytes, ChannelFailure& fail
   return true;
 }
 
-bool DeviceChannel::ReadReply(std::string& out, ChannelFailure& failure) {
+bool DeviceChannel::ReadReply(std::string& out, Failure& failure) {
   if (!session_) return Fail(failure, kIdsFailedToRead, "the device is not open");
   std::string text;
   if (!model_.ReadReply(text))

@@ -17,9 +17,9 @@ class DeviceChannel final : public Channel {
   DeviceChannel(PrinterModel& model, std::int32_t port_kind);
   ~DeviceChannel() override;
 
-  bool Open(ChannelFailure& failure) override;
-  bool Write(std::span<const std::byte> bytes, ChannelFailure& failure) override;
-  bool ReadReply(std::string& out, ChannelFailure& failure) override;
+  bool Open(Failure& failure) override;
+  bool Write(std::span<const std::byte> bytes, Failure& failure) override;
+  bool ReadReply(std::string& out, Failure& failure) override;
   void Close() override;
   // As the real channel of the same kind names its port and meets a reset.
   std::string PortWords() const override;

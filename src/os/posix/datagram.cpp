@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "os/posix/errno_codes.h"
 #include "os/socket.h"
@@ -85,16 +86,18 @@ class UdpEndpoint final : public DatagramEndpoint {
 
 }  // namespace
 
-std::unique_ptr<DatagramEndpoint> OpenDatagramEndpoint(int& wsa_error) {
-  wsa_error = 0;
+std::unique_ptr<DatagramEndpoint> OpenDatagramEndpoint(Failure& failure) {
+  failure = {};
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) {
-    wsa_error = WsaCodeFromErrno(errno);
+    const int saved = errno;
+    failure = {0, std::strerror(saved), SystemCode::Winsock(WsaCodeFromErrno(saved))};
     return nullptr;
   }
   const int on = 1;
   if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
-    wsa_error = WsaCodeFromErrno(errno);
+    const int saved = errno;
+    failure = {0, std::strerror(saved), SystemCode::Winsock(WsaCodeFromErrno(saved))};
     ::close(fd);
     return nullptr;
   }

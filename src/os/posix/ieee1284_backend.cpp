@@ -85,20 +85,21 @@ void Ieee1284Backend::FreeList() {
   have_list_ = false;
 }
 
-bool Ieee1284Backend::Refresh(DeviceError& error) {
+bool Ieee1284Backend::Refresh(Failure& error) {
   if (port_ != nullptr) return true;
   FreeList();
   *list_ = {};
   const int rc = ieee1284_find_ports(list_.get(), 0);
   if (rc != E1284_OK) {
-    error = {false, Ieee1284ErrorText(rc, errno)};
+    const int saved = errno;
+    error = {0, Ieee1284ErrorText(rc, saved), SystemCode::Errno(saved)};
     return false;
   }
   have_list_ = true;
   return true;
 }
 
-bool Ieee1284Backend::ListPorts(std::vector<std::string>& names, DeviceError& error) {
+bool Ieee1284Backend::ListPorts(std::vector<std::string>& names, Failure& error) {
   names.clear();
   if (!Refresh(error)) return false;
   for (int i = 0; i < list_->portc; ++i) {
@@ -108,7 +109,7 @@ bool Ieee1284Backend::ListPorts(std::vector<std::string>& names, DeviceError& er
   return true;
 }
 
-bool Ieee1284Backend::Open(const std::string& name, DeviceError& error) {
+bool Ieee1284Backend::Open(const std::string& name, Failure& error) {
   Close();
   error = {};
   if (!Refresh(error)) return false;
@@ -119,7 +120,7 @@ bool Ieee1284Backend::Open(const std::string& name, DeviceError& error) {
     if (listed == name) port = list_->portv[i];
   }
   if (port == nullptr) {
-    error.text = "no such port";
+    error.details = "no such port";
     return false;
   }
   std::string where = port->filename != nullptr && *port->filename != '\0'
@@ -131,9 +132,9 @@ bool Ieee1284Backend::Open(const std::string& name, DeviceError& error) {
   if (rc != E1284_OK) {
     const int saved = errno;
     const bool node_refused = !IsPermissionError(saved) && NodeRefusesThisUser(name);
-    error.permission_denied = IsPermissionError(saved) || node_refused;
-    error.text = node_refused ? "/dev/" + name + ": " + std::strerror(EACCES)
-                              : Ieee1284ErrorText(rc, saved) + where;
+    error.code = SystemCode::Errno(node_refused ? EACCES : saved);
+    error.details = node_refused ? "/dev/" + name + ": " + std::strerror(EACCES)
+                                 : Ieee1284ErrorText(rc, saved) + where;
     return false;
   }
   errno = 0;
@@ -141,8 +142,8 @@ bool Ieee1284Backend::Open(const std::string& name, DeviceError& error) {
   if (rc != E1284_OK) {
     const int saved = errno;
     ieee1284_close(port);
-    error.permission_denied = IsPermissionError(saved);
-    error.text = "the port could not be claimed: " + Ieee1284ErrorText(rc, saved) + where;
+    error.code = SystemCode::Errno(saved);
+    error.details = "the port could not be claimed: " + Ieee1284ErrorText(rc, saved) + where;
     return false;
   }
   port_ = port;

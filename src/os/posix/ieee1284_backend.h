@@ -20,15 +20,15 @@ class Ieee1284Backend final : public ParallelBackend {
   Ieee1284Backend(const Ieee1284Backend&) = delete;
   Ieee1284Backend& operator=(const Ieee1284Backend&) = delete;
 
-  bool ListPorts(std::vector<std::string>& names, DeviceError& error) override;
-  bool Open(const std::string& name, DeviceError& error) override;
+  bool ListPorts(std::vector<std::string>& names, Failure& error) override;
+  bool Open(const std::string& name, Failure& error) override;
   TransferResult Write(std::span<const std::byte> bytes, int timeout_ms) override;
   TransferResult ReadDeviceId(std::span<std::byte> buffer, int timeout_ms) override;
   void Close() override;
 
  private:
   // Lists the ports afresh unless one of them is open (its entry must stay alive).
-  bool Refresh(DeviceError& error);
+  bool Refresh(Failure& error);
   void FreeList();
   void SetTimeout(int timeout_ms);
 

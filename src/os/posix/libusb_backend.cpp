@@ -3,6 +3,7 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <memory>
 #include <string>
@@ -14,6 +15,12 @@ namespace {
 
 std::string UsbErrorText(int code) {
   return std::string(libusb_strerror(code)) + " (" + libusb_error_name(code) + ")";
+}
+
+// The library's codes are its own; the one that says this user may not open the device is the
+// system's EACCES, and the others carry no system code.
+SystemCode AccessCode(int code) {
+  return code == LIBUSB_ERROR_ACCESS ? SystemCode::Errno(EACCES) : SystemCode{};
 }
 
 struct DeviceListDeleter {
@@ -76,16 +83,16 @@ LibusbBackend::~LibusbBackend() {
   if (init_result_ == LIBUSB_SUCCESS) libusb_exit(context_);
 }
 
-bool LibusbBackend::ListDevices(std::vector<UsbDeviceInfo>& devices, DeviceError& error) {
+bool LibusbBackend::ListDevices(std::vector<UsbDeviceInfo>& devices, Failure& error) {
   devices.clear();
   if (init_result_ != LIBUSB_SUCCESS) {
-    error = {false, "USB is not available on this system: " + UsbErrorText(init_result_)};
+    error = {0, "USB is not available on this system: " + UsbErrorText(init_result_)};
     return false;
   }
   libusb_device** raw = nullptr;
   const ssize_t count = libusb_get_device_list(context_, &raw);
   if (count < 0) {
-    error = {false, UsbErrorText(static_cast<int>(count))};
+    error = {0, UsbErrorText(static_cast<int>(count))};
     return false;
   }
   const DeviceList list(raw);
@@ -98,17 +105,17 @@ bool LibusbBackend::ListDevices(std::vector<UsbDeviceInfo>& devices, DeviceError
   return true;
 }
 
-bool LibusbBackend::Open(const UsbDeviceInfo& wanted, DeviceError& error) {
+bool LibusbBackend::Open(const UsbDeviceInfo& wanted, Failure& error) {
   Close();
   error = {};
   if (init_result_ != LIBUSB_SUCCESS) {
-    error.text = "USB is not available on this system: " + UsbErrorText(init_result_);
+    error.details = "USB is not available on this system: " + UsbErrorText(init_result_);
     return false;
   }
   libusb_device** raw = nullptr;
   const ssize_t count = libusb_get_device_list(context_, &raw);
   if (count < 0) {
-    error.text = UsbErrorText(static_cast<int>(count));
+    error.details = UsbErrorText(static_cast<int>(count));
     return false;
   }
   const DeviceList list(raw);
@@ -123,14 +130,14 @@ bool LibusbBackend::Open(const UsbDeviceInfo& wanted, DeviceError& error) {
     }
   }
   if (device == nullptr) {
-    error.text = "the device is gone";
+    error.details = "the device is gone";
     return false;
   }
   libusb_device_handle* handle = nullptr;
   int rc = libusb_open(device, &handle);
   if (rc != LIBUSB_SUCCESS) {
-    error.permission_denied = rc == LIBUSB_ERROR_ACCESS;
-    error.text = UsbErrorText(rc);
+    error.code = AccessCode(rc);
+    error.details = UsbErrorText(rc);
     return false;
   }
   int config_value = 0;
@@ -138,7 +145,7 @@ bool LibusbBackend::Open(const UsbDeviceInfo& wanted, DeviceError& error) {
   PrinterInterface printer;
   if (rc != LIBUSB_SUCCESS || !FindPrinterInterface(device, config_value, printer)) {
     libusb_close(handle);
-    error.text = rc != LIBUSB_SUCCESS ? UsbErrorText(rc) : "it has no printer interface";
+    error.details = rc != LIBUSB_SUCCESS ? UsbErrorText(rc) : "it has no printer interface";
     return false;
   }
   // The kernel's printer driver lets go while we hold the interface and gets it back on
@@ -151,10 +158,11 @@ bool LibusbBackend::Open(const UsbDeviceInfo& wanted, DeviceError& error) {
   }
   if (rc != LIBUSB_SUCCESS) {
     libusb_close(handle);
-    error.permission_denied = rc == LIBUSB_ERROR_ACCESS;
-    error.text = rc == LIBUSB_ERROR_BUSY ? "the printer interface is in use by another program (" +
-                                               UsbErrorText(rc) + ")"
-                                         : UsbErrorText(rc);
+    error.code = AccessCode(rc);
+    error.details =
+        rc == LIBUSB_ERROR_BUSY
+            ? "the printer interface is in use by another program (" + UsbErrorText(rc) + ")"
+            : UsbErrorText(rc);
     return false;
   }
   handle_ = handle;

@@ -19,8 +19,8 @@ class LibusbBackend final : public UsbBackend {
   LibusbBackend(const LibusbBackend&) = delete;
   LibusbBackend& operator=(const LibusbBackend&) = delete;
 
-  bool ListDevices(std::vector<UsbDeviceInfo>& devices, DeviceError& error) override;
-  bool Open(const UsbDeviceInfo& device, DeviceError& error) override;
+  bool ListDevices(std::vector<UsbDeviceInfo>& devices, Failure& error) override;
+  bool Open(const UsbDeviceInfo& device, Failure& error) override;
   TransferResult BulkWrite(std::span<const std::byte> bytes, int timeout_ms) override;
   TransferResult GetDeviceId(std::span<std::byte> buffer, int timeout_ms) override;
   void Close() override;

@@ -51,7 +51,7 @@ inline void FillFileError(FileError& error, FileError::Op op, const std::string&
                           std::string cause = {}) {
   error.op = op;
   error.path = path;
-  error.error_number = errnum;
+  error.code = errnum != 0 ? SystemCode::Errno(errnum) : SystemCode{};
   if (!cause.empty()) {
     error.cause = std::move(cause);
   } else {

@@ -17,7 +17,7 @@ namespace {
 bool ReadProfile(const std::string& path, ProfileFile& profile, FileError& error) {
   std::vector<std::byte> bytes;
   if (!ReadWholeFile(path, bytes, error, kMaxSettingsFileBytes)) {
-    if (error.op == FileError::Op::kOpen && error.error_number == ENOENT) {
+    if (error.op == FileError::Op::kOpen && error.code.IsErrno(ENOENT)) {
       profile = ProfileFile();
       return true;
     }
@@ -71,7 +71,7 @@ bool WriteSettingsSection(const std::string& path, std::string_view section,
     if (ec) {
       error.op = FileError::Op::kCreate;
       error.path = folder.string();
-      error.error_number = ec.value();
+      error.code = SystemCode::Errno(ec.value());
       error.cause = ec.message();
       return false;
     }

@@ -161,7 +161,7 @@ std::string ErrnoText(int errno_value) {
   return text != nullptr ? std::string(text) : "error " + std::to_string(errno_value);
 }
 
-bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error) {
+bool ResolveHost(std::string_view host, Ipv4& out, Failure& failure) {
   if (ParseDottedAddress(host, out)) return true;
   const std::string name(host);
   addrinfo hints{};
@@ -170,7 +170,7 @@ bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error) {
   addrinfo* result = nullptr;
   const int rc = getaddrinfo(name.c_str(), nullptr, &hints, &result);
   if (rc != 0 || result == nullptr) {
-    wsa_error = rc != 0 ? WsaCodeFromResolver(rc) : wsa::kNoData;
+    failure = ResolveFailure(host, rc != 0 ? WsaCodeFromResolver(rc) : wsa::kNoData);
     return false;
   }
   bool found = false;
@@ -182,7 +182,7 @@ bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error) {
     }
   }
   freeaddrinfo(result);
-  if (!found) wsa_error = wsa::kNoData;
+  if (!found) failure = ResolveFailure(host, wsa::kNoData);
   return found;
 }
 
@@ -205,7 +205,7 @@ void Socket::Close() {
   if (handle_ != kNoHandle) {
     // A stream whose call Cancel broke off is reset, not drained: what is still queued for the
     // peer is dropped and the peer learns at once that the job is over.
-    if (kind_ == Kind::kStream && last_error_ == wsa::kEintr) {
+    if (kind_ == Kind::kStream && WasCancelled()) {
       const linger reset{1, 0};
       ::setsockopt(Fd(handle_), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "os/socket.h"
+#include "os/windows/win_error.h"
 
 namespace tavi {
 namespace {
@@ -91,14 +92,18 @@ class UdpEndpoint final : public DatagramEndpoint {
   SOCKET socket_;
 };
 
+Failure SocketFailure(int code) {
+  return {0, WindowsErrorText(static_cast<DWORD>(code)), SystemCode::Winsock(code)};
+}
+
 }  // namespace
 
-std::unique_ptr<DatagramEndpoint> OpenDatagramEndpoint(int& wsa_error) {
-  wsa_error = 0;
+std::unique_ptr<DatagramEndpoint> OpenDatagramEndpoint(Failure& failure) {
+  failure = {};
   const SOCKET s =
       ::WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
   if (s == INVALID_SOCKET) {
-    wsa_error = ::WSAGetLastError();
+    failure = SocketFailure(::WSAGetLastError());
     return nullptr;
   }
   u_long non_blocking = 1;
@@ -106,7 +111,7 @@ std::unique_ptr<DatagramEndpoint> OpenDatagramEndpoint(int& wsa_error) {
   if (::ioctlsocket(s, FIONBIO, &non_blocking) != 0 ||
       ::setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) !=
           0) {
-    wsa_error = ::WSAGetLastError();
+    failure = SocketFailure(::WSAGetLastError());
     ::closesocket(s);
     return nullptr;
   }

@@ -14,22 +14,22 @@ WindowsParallelBackend::~WindowsParallelBackend() {
   Close();
 }
 
-bool WindowsParallelBackend::ListPorts(std::vector<std::string>& names, DeviceError&) {
+bool WindowsParallelBackend::ListPorts(std::vector<std::string>& names, Failure&) {
   names.assign(1, kParallelTarget);
   return true;
 }
 
-bool WindowsParallelBackend::Open(const std::string& name, DeviceError& error) {
+bool WindowsParallelBackend::Open(const std::string& name, Failure& error) {
   Close();
   error = {};
   // Defined again at every open, never removed.
   const DWORD defined = calls_->DefineRawDosDevice(kParallelDosName, name);
   if (defined != ERROR_SUCCESS) {
-    error.text = std::string("the device name ") + kParallelDosName +
-                 " could not be defined: " + WindowsErrorText(defined);
+    error.details = std::string("the device name ") + kParallelDosName +
+                    " could not be defined: " + WindowsErrorText(defined);
     return false;
   }
-  return port_.Open(kParallelOpenName, error.text);
+  return port_.Open(kParallelOpenName, error.details);
 }
 
 TransferResult WindowsParallelBackend::Write(std::span<const std::byte> bytes, int timeout_ms) {

@@ -26,12 +26,13 @@ SOCKET Native(std::intptr_t handle) {
 // The system's words with the code's name, which support desks search for: "No connection could
 // be made because the target machine actively refused it (WSAECONNREFUSED)".
 std::string WsaText(int code) {
-  return WindowsErrorText(static_cast<DWORD>(code)) + " (" + std::string(WsaErrorName(code)) + ")";
+  return WindowsErrorText(static_cast<DWORD>(code)) + " (" +
+         std::string(ErrorName(SystemCode::Winsock(code))) + ")";
 }
 
 }  // namespace
 
-bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error) {
+bool ResolveHost(std::string_view host, Ipv4& out, Failure& failure) {
   if (ParseDottedAddress(host, out)) return true;
   const std::string name(host);
   addrinfo hints{};
@@ -41,7 +42,7 @@ bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error) {
   // getaddrinfo's failures are Windows Sockets codes (WSAHOST_NOT_FOUND, WSATRY_AGAIN, ...).
   const int rc = ::getaddrinfo(name.c_str(), nullptr, &hints, &result);
   if (rc != 0 || result == nullptr) {
-    wsa_error = rc != 0 ? rc : wsa::kNoData;
+    failure = ResolveFailure(host, rc != 0 ? rc : wsa::kNoData);
     return false;
   }
   bool found = false;
@@ -53,7 +54,7 @@ bool ResolveHost(std::string_view host, Ipv4& out, int& wsa_error) {
     }
   }
   ::freeaddrinfo(result);
-  if (!found) wsa_error = wsa::kNoData;
+  if (!found) failure = ResolveFailure(host, wsa::kNoData);
   return found;
 }
 
@@ -72,7 +73,7 @@ void Socket::Close() {
   if (handle_ != kNoHandle) {
     // A stream whose call Cancel broke off is reset, not drained: what is still queued for the
     // peer is dropped and the peer learns at once that the job is over.
-    if (kind_ == Kind::kStream && last_error_ == wsa::kEintr) {
+    if (kind_ == Kind::kStream && WasCancelled()) {
       const linger reset{1, 0};
       ::setsockopt(Native(handle_), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset),
                    sizeof reset);

@@ -165,29 +165,29 @@ bool WindowsUsbBackend::Walk(std::vector<UsbDeviceInfo>& devices, std::string& e
   return true;
 }
 
-bool WindowsUsbBackend::ListDevices(std::vector<UsbDeviceInfo>& devices, DeviceError& error) {
+bool WindowsUsbBackend::ListDevices(std::vector<UsbDeviceInfo>& devices, Failure& error) {
   devices.clear();
   instance_of_link_.clear();
   std::string text;
   if (Walk(devices, text)) return true;
   devices.clear();
-  error = {false, text};
+  error = {0, text};
   return false;
 }
 
-bool WindowsUsbBackend::Open(const UsbDeviceInfo& wanted, DeviceError& error) {
+bool WindowsUsbBackend::Open(const UsbDeviceInfo& wanted, Failure& error) {
   Close();
   error = {};
   const std::string class_text = InterfaceClassOfLink(wanted.path);
   GUID guid{};
   if (class_text.empty() || !calls_->ParseGuid(class_text, guid)) {
-    error.text = "its interface path names no interface class (" + wanted.path + ")";
+    error.details = "its interface path names no interface class (" + wanted.path + ")";
     return false;
   }
   std::vector<DeviceInterface> present;
   DWORD code = ERROR_SUCCESS;
   if (!calls_->PresentInterfaces(guid, present, code)) {
-    error.text = "the present devices could not be listed: " + WindowsErrorText(code);
+    error.details = "the present devices could not be listed: " + WindowsErrorText(code);
     return false;
   }
   // This device's own interface: the one at the registered path, or failing that the one of
@@ -201,10 +201,10 @@ bool WindowsUsbBackend::Open(const UsbDeviceInfo& wanted, DeviceError& error) {
   };
   const auto it = std::find_if(present.begin(), present.end(), same_device);
   if (it == present.end()) {
-    error.text = "it is not connected or switched off";
+    error.details = "it is not connected or switched off";
     return false;
   }
-  return device_.Open(it->path, error.text);
+  return device_.Open(it->path, error.details);
 }
 
 TransferResult WindowsUsbBackend::BulkWrite(std::span<const std::byte> bytes, int timeout_ms) {

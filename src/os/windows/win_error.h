@@ -71,7 +71,7 @@ inline void FillWindowsFileError(FileError& error, FileError::Op op, const std::
                                  DWORD code) {
   error.op = op;
   error.path = path;
-  error.error_number = ErrnoFromWindowsError(code);
+  error.code = SystemCode::Errno(ErrnoFromWindowsError(code));
   error.cause = WindowsErrorText(code);
 }
 
@@ -80,7 +80,7 @@ inline void FillFileCause(FileError& error, FileError::Op op, const std::string&
                           std::string cause) {
   error.op = op;
   error.path = path;
-  error.error_number = errnum;
+  error.code = errnum != 0 ? SystemCode::Errno(errnum) : SystemCode{};
   error.cause = std::move(cause);
 }
 

@@ -24,8 +24,8 @@ class WindowsParallelBackend final : public ParallelBackend {
   ~WindowsParallelBackend() override;
 
   // One port: kParallelTarget.
-  bool ListPorts(std::vector<std::string>& names, DeviceError& error) override;
-  bool Open(const std::string& name, DeviceError& error) override;
+  bool ListPorts(std::vector<std::string>& names, Failure& error) override;
+  bool Open(const std::string& name, Failure& error) override;
   TransferResult Write(std::span<const std::byte> bytes, int timeout_ms) override;
   TransferResult ReadDeviceId(std::span<std::byte> buffer, int timeout_ms) override;
   void Close() override;
@@ -48,8 +48,8 @@ class WindowsUsbBackend final : public UsbBackend {
   explicit WindowsUsbBackend(std::unique_ptr<Win32DeviceCalls> calls);
   ~WindowsUsbBackend() override;
 
-  bool ListDevices(std::vector<UsbDeviceInfo>& devices, DeviceError& error) override;
-  bool Open(const UsbDeviceInfo& device, DeviceError& error) override;
+  bool ListDevices(std::vector<UsbDeviceInfo>& devices, Failure& error) override;
+  bool Open(const UsbDeviceInfo& device, Failure& error) override;
   TransferResult BulkWrite(std::span<const std::byte> bytes, int timeout_ms) override;
   TransferResult GetDeviceId(std::span<std::byte> buffer, int timeout_ms) override;
   void Close() override;

@@ -23,7 +23,7 @@ bool WriteAll(std::FILE* out, std::string_view bytes, CliMessages& messages) {
   FileError error;
   error.op = FileError::Op::kWrite;
   error.path = "standard output";
-  error.error_number = error_number;
+  error.code = error_number != 0 ? SystemCode::Errno(error_number) : SystemCode{};
   error.cause = error_number != 0 ? std::strerror(error_number) : "write failed";
   messages.ShowFileError(error);
   return false;
