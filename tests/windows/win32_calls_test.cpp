@@ -90,7 +90,7 @@ TEST(Win32CallsTest, RegistryWalkFindsARegisteredPrinterThatIsNotPresent) {
   Failure error;
   const bool listed = backend.ListDevices(devices, error);
   ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, base.c_str());
-  ASSERT_TRUE(listed) << error.text;
+  ASSERT_TRUE(listed) << error.details;
   const UsbDeviceInfo* found = nullptr;
   for (const UsbDeviceInfo& d : devices)
     if (d.path == link) found = &d;
@@ -98,12 +98,12 @@ TEST(Win32CallsTest, RegistryWalkFindsARegisteredPrinterThatIsNotPresent) {
   EXPECT_EQ(found->vendor_id, 0x0E2A);
   EXPECT_EQ(found->product_id, 0x0103);
   EXPECT_FALSE(backend.Open(*found, error));
-  EXPECT_EQ(error.text, "it is not connected or switched off");
+  EXPECT_EQ(error.details, "it is not connected or switched off");
 
   // No such parallel port under Wine: the open fails in words, and nothing stays open.
   WindowsParallelBackend parallel(MakeSystemWin32DeviceCalls());
   EXPECT_FALSE(parallel.Open(kParallelTarget, error));
-  EXPECT_FALSE(error.text.empty());
+  EXPECT_FALSE(error.details.empty());
   EXPECT_EQ(parallel.Write(std::vector<std::byte>(1), 100).status, TransferResult::Status::kFailed);
 }
 

@@ -19,12 +19,12 @@ bool WriteAll(std::FILE* out, std::string_view bytes, CliMessages& messages) {
   errno = 0;
   const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), out);
   if (written == bytes.size() && std::fflush(out) == 0) return true;
-  const int error_number = errno;
+  const int saved = errno;
   FileError error;
   error.op = FileError::Op::kWrite;
   error.path = "standard output";
-  error.code = error_number != 0 ? SystemCode::Errno(error_number) : SystemCode{};
-  error.cause = error_number != 0 ? std::strerror(error_number) : "write failed";
+  error.code = saved != 0 ? SystemCode::Errno(saved) : SystemCode{};
+  error.cause = saved != 0 ? std::strerror(saved) : "write failed";
   messages.ShowFileError(error);
   return false;
 }
