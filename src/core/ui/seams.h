@@ -58,7 +58,7 @@ struct FileError {
   enum class Op { kOpen, kCreate, kRead, kWrite };
   Op op = Op::kOpen;
   std::string path;
-  SystemCode code;    // the system's code (errno space); empty when none (e.g. too large)
+  SystemCode code;    // the system's code (errno; Win32 on Windows); empty when none (too large)
   std::string cause;  // the cause in words, e.g. "No space left on device"
 };
 

@@ -1,5 +1,5 @@
 // Helpers of the Windows platform code (inside os/windows/ only): the system's words for an
-// error code, and the errno value the core's rules test for (a missing file, a cancelled read).
+// error code, and the file errors that carry it.
 #pragma once
 
 #include <windows.h>
@@ -31,47 +31,12 @@ inline std::string WindowsErrorText(DWORD code) {
   return text;
 }
 
-// The errno value for a Win32 file error, for the rules that look at it (ENOENT: a settings file
-// that is not there yet).
-inline int ErrnoFromWindowsError(DWORD code) {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-      return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-      return EACCES;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-      return EEXIST;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-      return EINVAL;
-    case ERROR_DIRECTORY:
-      return ENOTDIR;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-      return ENOMEM;
-    default:
-      return EIO;
-  }
-}
-
-// Fills `error` with the step, the path, the errno value for the rules and the system's words.
+// Fills `error` with the step, the path, the system's code and its words.
 inline void FillWindowsFileError(FileError& error, FileError::Op op, const std::string& path,
                                  DWORD code) {
   error.op = op;
   error.path = path;
-  error.code = SystemCode::Errno(ErrnoFromWindowsError(code));
+  error.code = SystemCode::Win32(code);
   error.cause = WindowsErrorText(code);
 }
 
