@@ -15,6 +15,7 @@
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
 #include "core/settings/port_settings.h"
+#include "os/error_names.h"
 #include "support/doubles.h"
 #include "support/fake_servers.h"
 #include "support/peers.h"
@@ -96,15 +97,30 @@ TEST(NetworkChannelTest, OpenFailuresAreFailedToConnectWithTheReason) {
   struct Case {
     PortSettings settings;
     std::string details;
+    SystemCode code;  // what the channel's failure carries beside the shown details
   };
   const std::vector<Case> cases = {
-      {NetworkSettings({"no..such.host"}), "name 'no..such.host' not found"},
-      {NetworkSettings({kFakeHost}), "connect to 127.0.0.31 port 23002 (LPD): Connection refused"},
-      {NetworkSettings({}), "The selected host (index 0) is not in the host list of 0 hosts."},
+      {NetworkSettings({"no..such.host"}), "name 'no..such.host' not found",
+       SystemCode::Winsock(wsa::kHostNotFound)},
+      {NetworkSettings({kFakeHost}), "connect to 127.0.0.31 port 23002 (LPD): Connection refused",
+       SystemCode::Winsock(wsa::kEconnrefused)},
+      {NetworkSettings({}), "The selected host (index 0) is not in the host list of 0 hosts.", {}},
       {NetworkSettings({kFakeHost}, 3),
-       "The selected host (index 3) is not in the host list of 1 hosts."},
+       "The selected host (index 3) is not in the host list of 1 hosts.",
+       {}},
   };
   for (const Case& c : cases) {
+    {
+      const Trace off;
+      test::RecordingProgress progress;
+      test::FakeClock clock;
+      NetworkChannel channel(ChannelContext{c.settings, progress, clock, off}, {23002, 23002});
+      Failure failure;
+      EXPECT_FALSE(channel.Open(failure));
+      EXPECT_EQ(failure.message_id, kIdsFailedToConnect);
+      EXPECT_EQ(failure.details, c.details);
+      EXPECT_EQ(failure.code, c.code) << ErrorName(failure.code);
+    }
     Rig rig(c.settings, {23002, 23002});
     EXPECT_FALSE(rig.connection.Open());
     ASSERT_EQ(rig.messages.shown.size(), 1u);
