@@ -128,7 +128,7 @@ int FleetExitStatus(const std::vector<HostResult>& results) {
 // The host's JSON object, with the fields of one run's.
 CommandResult JsonResult(const FleetJob& job, const std::string& host, const HostResult& r) {
   CommandResult result;
-  result.command = std::string(CommandName(job.command));
+  result.command = std::string(FindCommand(job.command)->json_name());
   result.port = PortKindName(kPortNetwork);
   result.host = host;
   result.exit_status = r.exit_status;

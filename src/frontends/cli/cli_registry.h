@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/operations/catalogue.h"
 #include "frontends/cli/cli_args.h"
 
 namespace CLI {
@@ -28,7 +29,7 @@ enum class Reach {
 
 struct CommandEntry {
   Command id = Command::kNone;
-  std::string_view name;     // as typed: "report", "params decode"
+  Operation operation = Operation::kGetReport;  // its names: the operations' catalogue
   std::string_view summary;  // the command's line in --help and the head of its own --help
   std::string_view brief;    // the shorter description in the command list of --help
   std::string_view man;      // the man page's text for the command (roff)
@@ -40,6 +41,11 @@ struct CommandEntry {
   int (*run_offline)(const Invocation& invocation, std::FILE* out, CliMessages& messages,
                      CommandResult& result) = nullptr;
   int (*run_own)(const Invocation& invocation, std::FILE* out, std::FILE* err) = nullptr;
+
+  // As typed: "report", "params decode".
+  [[nodiscard]] constexpr std::string_view name() const { return NamesOf(operation).command; }
+  // The "command" member of the --json object.
+  [[nodiscard]] constexpr std::string_view json_name() const { return NamesOf(operation).json; }
 };
 
 #define TAVI_CLI_COMMAND(Name) extern const CommandEntry k##Name##Command;

@@ -24,7 +24,7 @@ int Run(const CommandContext& context) {
 
 extern const CommandEntry kFirmwareCommand{
     .id = Command::kFirmware,
-    .name = "firmware",
+    .operation = Operation::kFirmwareUpgrade,
     .summary = "Firmware upgrade; prints \"Done.\"",
     .brief = "firmware upgrade; prints \"Done.\"",
     .man = R"(Upgrade the firmware with the image \fIFILE\fR.

@@ -24,7 +24,7 @@ int Run(const CommandContext& context) {
 
 extern const CommandEntry kGetParamsCommand{
     .id = Command::kGetParams,
-    .name = "get-params",
+    .operation = Operation::kGetParameters,
     .summary = "Back up the parameter block to a parameter file",
     .brief = "back up the parameter block to a parameter file",
     .man =

@@ -24,7 +24,7 @@ int Run(const CommandContext& context) {
 
 extern const CommandEntry kPutParamsCommand{
     .id = Command::kPutParams,
-    .name = "put-params",
+    .operation = Operation::kPutParameters,
     .summary = "Restore a parameter file; prints \"Done.\"",
     .brief = "restore a parameter file; prints \"Done.\"",
     .man = R"(Check the parameter file \fIFILE\fR completely, then send it to the printer.

@@ -59,7 +59,7 @@ int Run(const CommandContext& context) {
 
 extern const CommandEntry kReportCommand{
     .id = Command::kReport,
-    .name = "report",
+    .operation = Operation::kGetReport,
     .summary = "Fetch the status report; its bytes to FILE (replaced atomically) or to stdout",
     .brief = "fetch the status report; its bytes to FILE, or to stdout (also with -o -)",
     .man = R"(Fetch the status report.

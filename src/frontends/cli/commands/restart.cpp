@@ -35,7 +35,7 @@ int Run(const CommandContext& context) {
 
 extern const CommandEntry kRestartCommand{
     .id = Command::kRestart,
-    .name = "restart",
+    .operation = Operation::kRestart,
     .summary = "Restart a networked printer (SNMP set, then a 6-second wait)",
     .brief = "restart a networked printer (SNMP set, 6-second wait)",
     .man =

@@ -40,7 +40,7 @@ int Run(const CommandContext& context) {
 
 extern const CommandEntry kSetHeadRankCommand{
     .id = Command::kSetHeadRank,
-    .name = "set-head-rank",
+    .operation = Operation::kSetHeadRank,
     .summary =
         "Set the rank code of head HEAD (1..8), from RANK or from a head rank file; prints "
         "\"Done.\"",
