@@ -9,7 +9,8 @@
 #include <mutex>
 #include <thread>
 
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/firmware_upgrade.h"
+#include "core/operations/put_parameters.h"
 #include "core/resources/strings.h"
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_fleet_host.h"

@@ -4,7 +4,8 @@
 #include <system_error>
 
 #include "core/connection/printer_connection.h"
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/get_parameters.h"
+#include "core/operations/get_report.h"
 #include "core/operations/restart.h"
 #include "core/protocol/operations.h"
 #include "core/resources/constants.h"
@@ -58,7 +59,7 @@ int Exchange(const FleetJob& job, const std::string& host, PrinterConnection& co
   switch (job.command) {
     case Command::kReport: {
       std::string report;
-      if (!GetReport(connection, report)) return kExitFailed;
+      if (FetchReportFlow(connection, report) != FlowOutcome::kSuccess) return kExitFailed;
       // A report cut short by a cancel is not handed on.
       if (progress.IsCancelled()) return kExitFailed;
       if (job.output.empty()) {

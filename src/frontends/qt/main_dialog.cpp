@@ -10,6 +10,7 @@
 
 #include "core/connection/printer_connection.h"
 #include "core/operations/command_runner.h"
+#include "core/operations/get_report.h"
 #include "core/operations/operation_trace.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
@@ -95,14 +96,15 @@ void MainDialog::RunOperation(Operation operation) {
       case Operation::kSelectPort:
         (void)operations_.select_port(*this);
         return;
-      case Operation::kGetReport: {
-        std::string report;
-        if (!operations_.get_report(*this, report)) return;
-        GetReportDialog window(chooser_, connection_.messages(), this);
-        window.SetReportText(std::move(report));
-        window.exec();
+      case Operation::kGetReport:
+        (void)GetReportFlow(
+            [this](std::string& report) { return operations_.get_report(*this, report); },
+            [this](std::string report) {
+              GetReportDialog window(chooser_, connection_.messages(), this);
+              window.SetReportText(std::move(report));
+              window.exec();
+            });
         return;
-      }
       case Operation::kGetParameters:
         (void)operations_.get_parameters(*this);
         return;

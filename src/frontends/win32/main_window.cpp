@@ -2,9 +2,12 @@
 
 #include "core/connection/printer_connection.h"
 #include "core/files/head_rank.h"
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/firmware_upgrade.h"
+#include "core/operations/get_parameters.h"
+#include "core/operations/get_report.h"
 #include "core/operations/operation_trace.h"
-#include "core/protocol/operations.h"
+#include "core/operations/put_parameters.h"
+#include "core/operations/set_head_rank.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
 #include "core/settings/port_settings.h"
@@ -87,13 +90,12 @@ void MainWindow::RunOperation(Operation operation) {
       RunSelectPort(hwnd(), c.settings(), c.messages(), c.clock(),
                     {find_targets_, restart_snmp_port_, 0}, c.trace());
       return;
-    case Operation::kGetReport: {
-      std::string report;
-      if (!GetReport(c, report)) return;
-      GetReportWindow window(std::move(report), chooser_, c.messages());
-      window.RunModal(hwnd());
+    case Operation::kGetReport:
+      (void)GetReportFlow(c, [this](std::string report) {
+        GetReportWindow window(std::move(report), chooser_, connection_.messages());
+        window.RunModal(hwnd());
+      });
       return;
-    }
     case Operation::kGetParameters:
       (void)GetParametersFlow(c, chooser_);
       return;

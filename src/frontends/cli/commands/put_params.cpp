@@ -2,7 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "core/connection/printer_connection.h"
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/put_parameters.h"
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"

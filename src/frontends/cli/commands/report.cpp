@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "core/connection/printer_connection.h"
-#include "core/operations/maintenance_flows.h"
-#include "core/protocol/operations.h"
+#include "core/operations/get_report.h"
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"
@@ -38,7 +37,7 @@ int Run(const CommandContext& context) {
   std::string report;
   {
     PrinterConnection connection = MakeConnection(context);
-    if (!GetReport(connection, report)) return kExitFailed;
+    if (FetchReportFlow(connection, report) != FlowOutcome::kSuccess) return kExitFailed;
   }
   // A report cut short by a cancel is not handed on.
   if (context.progress.IsCancelled()) return kExitFailed;
