@@ -158,6 +158,19 @@ const CommandEntry* FindCommand(Command id) {
   return nullptr;
 }
 
+std::string FleetCommandsText() {
+  std::vector<std::string_view> names;
+  for (const CommandEntry* entry : kCommands) {
+    if (entry->fleet_run != nullptr) names.push_back(entry->name());
+  }
+  std::string text = "--hosts works with";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    text += i == 0 ? " " : i + 1 == names.size() ? " and " : ", ";
+    text += names[i];
+  }
+  return text + ".";
+}
+
 void AddCommands(CLI::App& app, Invocation& out) {
   for (const CommandEntry* entry : kCommands) {
     // Named, not bound: a lambda below captures the group.

@@ -3,7 +3,9 @@
 
 #include "core/connection/printer_connection.h"
 #include "core/operations/firmware_upgrade.h"
+#include "core/protocol/operations.h"
 #include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_fleet_host.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"
 
@@ -20,6 +22,16 @@ int Run(const CommandContext& context) {
   return ExitStatusFor(FirmwareUpgradeFlow(connection, chooser));
 }
 
+int PrepareOnHosts(const Invocation& invocation, std::size_t /*host_count*/, CliMessages& say,
+                   FleetJob& job) {
+  return ExitStatusFor(LoadFirmwareImage(invocation.file, say, job.image));
+}
+
+int RunOnHost(const FleetJob& job, const std::string& /*host*/, PrinterConnection& connection,
+              const Trace& /*trace*/, HostResult& /*result*/) {
+  return UpgradeFirmware(connection, job.image) ? kExitSuccess : kExitFailed;
+}
+
 }  // namespace
 
 extern const CommandEntry kFirmwareCommand{
@@ -33,6 +45,9 @@ Prints "Done.".
     .reach = Reach::kPrinter,
     .bind = Bind,
     .run_printer = Run,
+    .fleet_prepare = PrepareOnHosts,
+    .fleet_run = RunOnHost,
+    .changes_printer = true,
 };
 
 }  // namespace tavi::cli

@@ -6,6 +6,8 @@
 #include "core/connection/printer_connection.h"
 #include "core/operations/get_report.h"
 #include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_fleet_host.h"
+#include "frontends/cli/cli_hosts.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"
 #include "frontends/cli/cli_texts.h"
@@ -54,6 +56,20 @@ int Run(const CommandContext& context) {
   return kExitSuccess;
 }
 
+int RunOnHost(const FleetJob& job, const std::string& host, PrinterConnection& connection,
+              const Trace& /*trace*/, HostResult& result) {
+  std::string report;
+  if (FetchReportFlow(connection, report) != FlowOutcome::kSuccess) return kExitFailed;
+  // A report cut short by a cancel is not handed on.
+  if (connection.progress().IsCancelled()) return kExitFailed;
+  if (job.output.empty()) {
+    result.report = std::move(report);
+    return kExitSuccess;
+  }
+  PathChooser chooser(ExpandHostPath(job.output, host));
+  return ExitStatusFor(SaveReportFlow(report, chooser, connection.messages()));
+}
+
 }  // namespace
 
 extern const CommandEntry kReportCommand{
@@ -68,6 +84,8 @@ without \fB\-o\fR or with \fB\-o \-\fR, exactly as received to standard output.
     .reach = Reach::kPrinter,
     .bind = Bind,
     .run_printer = Run,
+    .fleet_prepare = PrepareFleetOutput,
+    .fleet_run = RunOnHost,
 };
 
 }  // namespace tavi::cli
