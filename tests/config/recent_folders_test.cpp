@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/get_report.h"
 #include "core/settings/save_at_exit.h"
 #include "core/settings/settings_store.h"
 #include "support/doubles.h"

@@ -1,4 +1,8 @@
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/firmware_upgrade.h"
+#include "core/operations/get_parameters.h"
+#include "core/operations/get_report.h"
+#include "core/operations/put_parameters.h"
+#include "core/operations/set_head_rank.h"
 
 #include <gtest/gtest.h>
 

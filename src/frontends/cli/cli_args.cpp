@@ -44,7 +44,7 @@ Print PrintRequest(int argc, const char* const* argv) {
 
 std::string_view CommandName(Command command) {
   const CommandEntry* entry = FindCommand(command);
-  return entry != nullptr ? entry->name : std::string_view();
+  return entry != nullptr ? entry->name() : std::string_view();
 }
 
 ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {

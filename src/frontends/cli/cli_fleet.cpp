@@ -9,7 +9,6 @@
 #include <mutex>
 #include <thread>
 
-#include "core/operations/maintenance_flows.h"
 #include "core/resources/strings.h"
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_fleet_host.h"
@@ -26,17 +25,13 @@
 namespace tavi::cli {
 namespace {
 
-bool IsPrinterCommand(Command command) {
-  const CommandEntry* entry = FindCommand(command);
-  return entry != nullptr && entry->reach == Reach::kPrinter;
-}
-
 // Checks the command line and reads the inputs once: 0 with `job` ready, else the exit status
 // (the reason shown through `say`).
 int PrepareJob(const Invocation& invocation, const PortSettings& settings, std::size_t host_count,
                CliMessages& say, FleetJob& job) {
-  if (!IsPrinterCommand(invocation.command)) {
-    say.ShowText(kTextFleetCommands);
+  const CommandEntry* command = FindCommand(invocation.command);
+  if (command == nullptr || command->fleet_run == nullptr) {
+    say.ShowText(FleetCommandsText());
     return kExitUsage;
   }
   if (invocation.port.has_value() && *invocation.port != kPortNetwork) {
@@ -57,33 +52,14 @@ int PrepareJob(const Invocation& invocation, const PortSettings& settings, std::
   }
   job.trace_file = invocation.trace_file;
 
-  switch (invocation.command) {
-    case Command::kReport:
-    case Command::kGetParams:
-      // Each printer's file is its own; one path for all would keep only the last one.
-      if (host_count > 1 && !HasHostPlaceholder(invocation.file)) {
-        say.ShowText(kTextFleetNeedsPath);
-        return kExitUsage;
-      }
-      job.output = invocation.file;
-      return kExitSuccess;
-    case Command::kPutParams:
-      return ExitStatusFor(LoadParameterImage(invocation.file, say, job.image));
-    case Command::kFirmware:
-      return ExitStatusFor(LoadFirmwareImage(invocation.file, say, job.image));
-    case Command::kSetHeadRank:
-      // Heads are numbered from 1 on the command line; the printer counts from 0.
-      job.head_index = invocation.head - 1;
-      return LoadHeadRank(invocation, say, job.head_rank);
-    default:
-      return kExitSuccess;
-  }
+  if (command->fleet_prepare == nullptr) return kExitSuccess;
+  return command->fleet_prepare(invocation, host_count, say, job);
 }
 
 // A changing command across several printers goes ahead only when confirmed: --yes, or "y" typed
 // on the terminal.
 int Confirm(const Invocation& invocation, const std::vector<std::string>& hosts, CliMessages& say) {
-  if (!ChangesPrinter(invocation.command) || hosts.size() < 2 || invocation.yes) {
+  if (!FindCommand(invocation.command)->changes_printer || hosts.size() < 2 || invocation.yes) {
     return kExitSuccess;
   }
   if (!StdinIsTerminal()) {
@@ -128,7 +104,7 @@ int FleetExitStatus(const std::vector<HostResult>& results) {
 // The host's JSON object, with the fields of one run's.
 CommandResult JsonResult(const FleetJob& job, const std::string& host, const HostResult& r) {
   CommandResult result;
-  result.command = std::string(CommandName(job.command));
+  result.command = std::string(FindCommand(job.command)->json_name());
   result.port = PortKindName(kPortNetwork);
   result.host = host;
   result.exit_status = r.exit_status;

@@ -3,15 +3,13 @@
 #include <memory>
 
 #include "core/connection/printer_connection.h"
-#include "core/operations/maintenance_flows.h"
-#include "core/operations/restart.h"
-#include "core/protocol/operations.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
 #include "core/trace/trace_sinks.h"
 #include "frontends/cli/cli_hosts.h"
 #include "frontends/cli/cli_json.h"
 #include "frontends/cli/cli_outcome.h"
+#include "frontends/cli/cli_registry.h"
 #include "frontends/cli/cli_seams.h"
 #include "frontends/cli/cli_texts.h"
 
@@ -49,44 +47,18 @@ class HostLinesSink final : public TraceSink {
   std::string lead_;
 };
 
-// The command's exchange with the printer; the exit status as one run gives it.
-int Exchange(const FleetJob& job, const std::string& host, PrinterConnection& connection,
-             const Trace& trace, HostResult& result) {
-  ProgressDialog& progress = connection.progress();
-  Messages& messages = connection.messages();
-  switch (job.command) {
-    case Command::kReport: {
-      std::string report;
-      if (!GetReport(connection, report)) return kExitFailed;
-      // A report cut short by a cancel is not handed on.
-      if (progress.IsCancelled()) return kExitFailed;
-      if (job.output.empty()) {
-        result.report = std::move(report);
-        return kExitSuccess;
-      }
-      PathChooser chooser(ExpandHostPath(job.output, host));
-      return ExitStatusFor(SaveReportFlow(report, chooser, messages));
-    }
-    case Command::kGetParams: {
-      PathChooser chooser(ExpandHostPath(job.output, host));
-      return ExitStatusFor(GetParametersFlow(connection, chooser));
-    }
-    case Command::kPutParams:
-      return PutParameters(connection, job.image, /*all=*/false) ? kExitSuccess : kExitFailed;
-    case Command::kSetHeadRank:
-      return SetHeadRank(connection, job.head_index, job.head_rank) ? kExitSuccess : kExitFailed;
-    case Command::kFirmware:
-      return UpgradeFirmware(connection, job.image) ? kExitSuccess : kExitFailed;
-    case Command::kRestart:
-      return RestartPrinter(host, progress, messages, connection.clock(), job.ports.snmp, trace)
-                 ? kExitSuccess
-                 : kExitFailed;
-    default:
-      return kExitUsage;
-  }
-}
-
 }  // namespace
+
+int PrepareFleetOutput(const Invocation& invocation, std::size_t host_count, CliMessages& say,
+                       FleetJob& job) {
+  // One path for all would keep only the last printer's file.
+  if (host_count > 1 && !HasHostPlaceholder(invocation.file)) {
+    say.ShowText(kTextFleetNeedsPath);
+    return kExitUsage;
+  }
+  job.output = invocation.file;
+  return kExitSuccess;
+}
 
 void SharedLines::Write(std::string_view line) {
   const std::lock_guard lock(mutex_);
@@ -164,7 +136,7 @@ HostResult RunHost(const FleetJob& job, const std::string& host,
   {
     PrinterConnection connection(std::move(settings), progress, messages, clock,
                                  DefaultChannelFactory(job.ports), trace);
-    result.exit_status = Exchange(job, host, connection, trace, result);
+    result.exit_status = FindCommand(job.command)->fleet_run(job, host, connection, trace, result);
   }
   result.duration_ms = steady.NowMs() - start;
 
@@ -229,11 +201,6 @@ std::string ResultText(const HostResult& result) {
     details.remove_prefix(end + 1);
   }
   return text;
-}
-
-bool ChangesPrinter(Command command) {
-  return command == Command::kPutParams || command == Command::kSetHeadRank ||
-         command == Command::kFirmware || command == Command::kRestart;
 }
 
 }  // namespace tavi::cli

@@ -17,6 +17,8 @@
 
 namespace tavi::cli {
 
+class CliMessages;
+
 // What every host runs. Built and checked before the first printer is contacted, then only read
 // while the hosts run.
 struct FleetJob {
@@ -88,11 +90,13 @@ class HostMessages final : public Messages {
 HostResult RunHost(const FleetJob& job, const std::string& host,
                    const std::function<bool()>& interrupted, SharedLines* verbose);
 
+// report -o / get-params FILE across several hosts: each printer's file is its own, so the path
+// needs "{host}" (kExitUsage, said through `say`, when it lacks it); `job.output` takes it.
+int PrepareFleetOutput(const Invocation& invocation, std::size_t host_count, CliMessages& say,
+                       FleetJob& job);
+
 // The result line's text after "host: ": "Done.", the failure and its details on one line,
 // "Timed out.", "Interrupted." or "Not started.".
 std::string ResultText(const HostResult& result);
-
-// Whether the command changes the printer (asked for across several hosts).
-bool ChangesPrinter(Command command);
 
 }  // namespace tavi::cli

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "core/files/head_rank.h"
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/set_head_rank.h"
 #include "core/resources/strings.h"
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_outcome.h"

@@ -1,7 +1,7 @@
 // How the outcome of a file flow becomes tavi-cli's exit status.
 #pragma once
 
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/flow_outcome.h"
 #include "frontends/cli/cli_texts.h"
 
 namespace tavi::cli {

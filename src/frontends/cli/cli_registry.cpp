@@ -118,7 +118,7 @@ std::vector<Piece> Pieces(const CLI::App& command) {
 }
 
 std::string Usage(const CommandEntry& entry, const CLI::App& command) {
-  std::string usage(entry.name);
+  std::string usage(entry.name());
   for (const Piece& piece : Pieces(command)) {
     std::string text = piece.flag.empty()
                            ? piece.value
@@ -158,10 +158,23 @@ const CommandEntry* FindCommand(Command id) {
   return nullptr;
 }
 
+std::string FleetCommandsText() {
+  std::vector<std::string_view> names;
+  for (const CommandEntry* entry : kCommands) {
+    if (entry->fleet_run != nullptr) names.push_back(entry->name());
+  }
+  std::string text = "--hosts works with";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    text += i == 0 ? " " : i + 1 == names.size() ? " and " : ", ";
+    text += names[i];
+  }
+  return text + ".";
+}
+
 void AddCommands(CLI::App& app, Invocation& out) {
   for (const CommandEntry* entry : kCommands) {
     // Named, not bound: a lambda below captures the group.
-    const std::pair<std::string, std::string> split = SplitName(entry->name);
+    const std::pair<std::string, std::string> split = SplitName(entry->name());
     const std::string& group = split.first;
     const std::string& word = split.second;
     CLI::App* parent = &app;
@@ -191,7 +204,7 @@ std::string HelpCommandList(const CLI::App& app) {
   constexpr std::size_t kWidth = 94;
   std::string list = "Commands:\n";
   for (const CommandEntry* entry : kCommands) {
-    std::string line = "  " + Usage(*entry, *CommandApp(app, entry->name));
+    std::string line = "  " + Usage(*entry, *CommandApp(app, entry->name()));
     if (line.size() + 1 > kColumn) {
       list += line + "\n";
       line.clear();
@@ -218,7 +231,7 @@ std::string ManCommandList(const CLI::App& app) {
   std::string roff;
   for (const CommandEntry* entry : kCommands) {
     std::string tail;
-    for (const Piece& piece : Pieces(*CommandApp(app, entry->name))) {
+    for (const Piece& piece : Pieces(*CommandApp(app, entry->name()))) {
       std::string text;
       if (!piece.flag.empty()) {
         std::string flags;
@@ -235,8 +248,8 @@ std::string ManCommandList(const CLI::App& app) {
       if (piece.repeated) text += "...";
       tail += " " + (piece.optional ? "[" + text + "]" : text);
     }
-    roff += ".TP\n" + (tail.empty() ? ".B \"" + Roff(entry->name) + "\"\n"
-                                    : ".BR \"" + Roff(entry->name) + "\" \"" + tail + "\"\n");
+    roff += ".TP\n" + (tail.empty() ? ".B \"" + Roff(entry->name()) + "\"\n"
+                                    : ".BR \"" + Roff(entry->name()) + "\" \"" + tail + "\"\n");
     roff += entry->man;
     if (roff.back() != '\n') roff += '\n';
   }
@@ -275,11 +288,11 @@ std::string BashCompletion(const CLI::App& app) {
   std::map<std::string, std::vector<std::string>> group_words;
   std::string per_command;
   for (const CommandEntry* entry : kCommands) {
-    const auto [group, word] = SplitName(entry->name);
+    const auto [group, word] = SplitName(entry->name());
     const std::string first = group.empty() ? word : group;
     if (std::find(top.begin(), top.end(), first) == top.end()) top.push_back(first);
     if (!group.empty()) group_words[group].push_back(word);
-    const CLI::App& command = *CommandApp(app, entry->name);
+    const CLI::App& command = *CommandApp(app, entry->name());
     std::vector<std::string> own;
     bool files = false;
     for (const CLI::Option* option : command.get_options()) {
@@ -296,7 +309,7 @@ std::string BashCompletion(const CLI::App& app) {
       for (const std::string& s : option->get_snames()) add("-" + s);
       for (const std::string& l : option->get_lnames()) add("--" + l);
     }
-    per_command += "    \"" + std::string(entry->name) + "\")";
+    per_command += "    \"" + std::string(entry->name()) + "\")";
     if (!own.empty()) per_command += " opts+=\" " + Words(own) + "\";";
     per_command += std::string(" files=") + (files ? "1" : "") + " ;;\n";
   }

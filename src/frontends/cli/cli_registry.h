@@ -1,6 +1,7 @@
-// The table of tavi-cli's commands. Each command's file holds its whole binding (name, summary,
-// options and arguments, whether it needs a printer, its run function); the parser, --help, the
-// dispatch, the man page's command list and bash completion are all made from this table.
+// The table of tavi-cli's commands. Each command's file holds its whole binding (its operation,
+// whose catalogue row gives its names; summary, options and arguments, whether it needs a
+// printer, its run function, how it runs across several hosts); the parser, --help, the dispatch,
+// --hosts, the man page's command list and bash completion are all made from this table.
 #pragma once
 
 #include <cstdio>
@@ -8,16 +9,24 @@
 #include <string>
 #include <string_view>
 
+#include "core/operations/catalogue.h"
 #include "frontends/cli/cli_args.h"
 
 namespace CLI {
 class App;
 }
 
+namespace tavi {
+class PrinterConnection;
+class Trace;
+}  // namespace tavi
+
 namespace tavi::cli {
 
 struct CommandContext;
 struct CommandResult;
+struct FleetJob;
+struct HostResult;
 class CliMessages;
 
 enum class Reach {
@@ -28,7 +37,7 @@ enum class Reach {
 
 struct CommandEntry {
   Command id = Command::kNone;
-  std::string_view name;     // as typed: "report", "params decode"
+  Operation operation = Operation::kGetReport;  // its names: the operations' catalogue
   std::string_view summary;  // the command's line in --help and the head of its own --help
   std::string_view brief;    // the shorter description in the command list of --help
   std::string_view man;      // the man page's text for the command (roff)
@@ -40,6 +49,22 @@ struct CommandEntry {
   int (*run_offline)(const Invocation& invocation, std::FILE* out, CliMessages& messages,
                      CommandResult& result) = nullptr;
   int (*run_own)(const Invocation& invocation, std::FILE* out, std::FILE* err) = nullptr;
+
+  // Across several hosts (--hosts); a command without `fleet_run` does not run so.
+  // Checks the command's arguments and reads its inputs once, before any printer is contacted:
+  // kExitSuccess with `job` filled, else the exit status (the reason said). Null: nothing to do.
+  int (*fleet_prepare)(const Invocation& invocation, std::size_t host_count, CliMessages& say,
+                       FleetJob& job) = nullptr;
+  // One host's exchange; the exit status as one run gives it.
+  int (*fleet_run)(const FleetJob& job, const std::string& host, PrinterConnection& connection,
+                   const Trace& trace, HostResult& result) = nullptr;
+  // It changes the printer: across several hosts it asks to be confirmed.
+  bool changes_printer = false;
+
+  // As typed: "report", "params decode".
+  [[nodiscard]] constexpr std::string_view name() const { return NamesOf(operation).command; }
+  // The "command" member of the --json object.
+  [[nodiscard]] constexpr std::string_view json_name() const { return NamesOf(operation).json; }
 };
 
 #define TAVI_CLI_COMMAND(Name) extern const CommandEntry k##Name##Command;
@@ -50,6 +75,9 @@ struct CommandEntry {
 [[nodiscard]] std::span<const CommandEntry* const> Commands();
 // The command with this id; nullptr for Command::kNone.
 [[nodiscard]] const CommandEntry* FindCommand(Command id);
+
+// "--hosts works with a, b and c.": the commands that run across several hosts.
+[[nodiscard]] std::string FleetCommandsText();
 
 // Adds every command of the table to `app`, bound to `out` (a name with a space becomes a
 // command under a group: "params", then "decode"), and the command list to its --help.

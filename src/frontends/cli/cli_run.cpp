@@ -147,7 +147,7 @@ int Run(int argc, const char* const* argv) {
   SteadyClock steady;
   const std::int64_t start = steady.NowMs();
   CommandResult result;
-  result.command = std::string(command.name);
+  result.command = std::string(command.json_name());
 
   std::unique_ptr<TraceFile> file;
   if (!invocation.trace_file.empty()) {
@@ -162,7 +162,8 @@ int Run(int argc, const char* const* argv) {
   TraceTee both(file.get(), invocation.verbose ? &to_stderr : nullptr);
   const Trace trace = file || invocation.verbose ? Trace(both, steady) : Trace();
   if (trace.on()) {
-    trace.Event("run", "tavi-cli " + std::string(ProductVersion()) + " " + result.command);
+    trace.Event("run",
+                "tavi-cli " + std::string(ProductVersion()) + " " + std::string(command.name()));
   }
 
   const bool offline = command.reach == Reach::kOffline;

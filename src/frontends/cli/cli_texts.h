@@ -34,8 +34,6 @@ inline constexpr std::string_view kTextSweepReceiveFailed =
 inline constexpr std::string_view kTextFailed = "The operation failed.";
 inline constexpr std::string_view kTextInterrupted = "Interrupted.";
 inline constexpr std::string_view kTextNotStarted = "Not started.";
-inline constexpr std::string_view kTextFleetCommands =
-    "--hosts works with report, get-params, put-params, set-head-rank, firmware and restart.";
 inline constexpr std::string_view kTextFleetPort =
     "--hosts reaches printers over the network; --port can only be network.";
 inline constexpr std::string_view kTextFleetNeedsPath =

@@ -5,7 +5,7 @@
 #include <QStringDecoder>
 #include <utility>
 
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/get_report.h"
 #include "frontends/qt/dialog_builder.h"
 
 namespace tavi {

@@ -9,6 +9,8 @@
 #include <QPushButton>
 
 #include "core/connection/printer_connection.h"
+#include "core/operations/command_runner.h"
+#include "core/operations/get_report.h"
 #include "core/operations/operation_trace.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
@@ -27,25 +29,6 @@ QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Re-enables the buttons however the operation ends.
-class CommandScope {
- public:
-  CommandScope(MainDialog& dialog, bool& busy) : dialog_(dialog), busy_(busy) {
-    dialog_.EnableCommands(false);
-    busy_ = true;
-  }
-  ~CommandScope() {
-    busy_ = false;
-    dialog_.EnableCommands(true);
-  }
-  CommandScope(const CommandScope&) = delete;
-  CommandScope& operator=(const CommandScope&) = delete;
-
- private:
-  MainDialog& dialog_;
-  bool& busy_;
-};
-
 }  // namespace
 
 MainDialog::MainDialog(PrinterConnection& connection, FileChooser& chooser, Operations operations,
@@ -56,17 +39,9 @@ MainDialog::MainDialog(PrinterConnection& connection, FileChooser& chooser, Oper
       operations_(std::move(operations)) {
   BuildDialog(*this, *FindDialogTemplate(kDlgMain));
 
-  const std::pair<int, void (MainDialog::*)()> handlers[] = {
-      {kIdSelectPort, &MainDialog::OnSelectPort},
-      {kIdGetReport, &MainDialog::OnGetReport},
-      {kIdGetParameters, &MainDialog::OnGetParameters},
-      {kIdPutParameters, &MainDialog::OnPutParameters},
-      {kIdSetHeadRank, &MainDialog::OnSetHeadRank},
-      {kIdFirmwareUpgrade, &MainDialog::OnFirmwareUpgrade},
-  };
-  for (const auto& [id, handler] : handlers) {
-    if (auto* button = FindControlAs<QPushButton>(*this, id)) {
-      connect(button, &QPushButton::clicked, this, handler);
+  for (Operation operation : kMainDialogOperations) {
+    if (auto* button = FindControlAs<QPushButton>(*this, NamesOf(operation).button)) {
+      connect(button, &QPushButton::clicked, this, [this, operation] { RunOperation(operation); });
     }
   }
   if (auto* exit = FindControlAs<QPushButton>(*this, kIdOk)) {
@@ -78,6 +53,16 @@ MainDialog::MainDialog(PrinterConnection& connection, FileChooser& chooser, Oper
   setWindowIcon(AppIcon());
 
   version_text_ = std::string(ProductVersion());
+  CommandRunner::Hooks hooks;
+  hooks.enable_commands = [this](bool enable) { EnableCommands(enable); };
+  // The keyboard goes back to the button that started the operation, in this window, also when
+  // the window that the operation opened took the activation with it.
+  hooks.focus = [this](int id) {
+    if (isVisible() && QApplication::activeWindow() == nullptr) activateWindow();
+    if (QWidget* button = FindControl(*this, id)) button->setFocus(Qt::OtherFocusReason);
+  };
+  hooks.end = [this](int result) { QDialog::done(result); };
+  runner_ = std::make_unique<CommandRunner>(connection_, version_text_, std::move(hooks));
   setWindowTitle(ToQString(kAppName) + QLatin1Char(' ') + ToQString(version_text_));
   EnableCommands(true);
 }
@@ -105,56 +90,56 @@ void MainDialog::EnableCommands(bool enable) {
   }
 }
 
-void MainDialog::RunCommand(int button_id, const std::function<void()>& body) {
-  {
-    CommandScope scope(*this, busy_);
-    if (trace_memory_ != nullptr) {
-      const QWidget* button = FindControl(*this, button_id);
-      const QString name = button != nullptr ? button->property("text").toString() : QString();
-      StartOperationTrace(connection_, *trace_memory_, version_text_, name.toStdString());
+void MainDialog::RunOperation(Operation operation) {
+  (void)runner_->Run(operation, [this, operation] {
+    switch (operation) {
+      case Operation::kSelectPort:
+        (void)operations_.select_port(*this);
+        return;
+      case Operation::kGetReport:
+        (void)GetReportFlow(
+            [this](std::string& report) { return operations_.get_report(*this, report); },
+            [this](std::string report) {
+              GetReportDialog window(chooser_, connection_.messages(), this);
+              window.SetReportText(std::move(report));
+              window.exec();
+            });
+        return;
+      case Operation::kGetParameters:
+        (void)operations_.get_parameters(*this);
+        return;
+      case Operation::kPutParameters:
+        (void)operations_.put_parameters(*this, all_option_ != 0);
+        return;
+      case Operation::kSetHeadRank:
+        (void)operations_.set_head_rank(*this);
+        return;
+      case Operation::kFirmwareUpgrade:
+        (void)operations_.firmware_upgrade(*this);
+        return;
+      default:
+        return;
     }
-    body();
-    EndOperationTrace(connection_);
-  }
-  // The keyboard goes back to the button that started the operation, in this window, also when
-  // the window that the operation opened took the activation with it.
-  if (isVisible() && QApplication::activeWindow() == nullptr) activateWindow();
-  if (QWidget* button = FindControl(*this, button_id)) button->setFocus(Qt::OtherFocusReason);
-  if (held_result_ >= 0) {
-    const int result = held_result_;
-    held_result_ = -1;
-    QDialog::done(result);
-  }
-}
-
-void MainDialog::OnSelectPort() {
-  RunCommand(kIdSelectPort, [this] { operations_.select_port(*this); });
-}
-
-void MainDialog::OnGetReport() {
-  RunCommand(kIdGetReport, [this] {
-    std::string report;
-    if (!operations_.get_report(*this, report)) return;
-    GetReportDialog window(chooser_, connection_.messages(), this);
-    window.SetReportText(std::move(report));
-    window.exec();
   });
 }
 
+void MainDialog::OnSelectPort() {
+  RunOperation(Operation::kSelectPort);
+}
+void MainDialog::OnGetReport() {
+  RunOperation(Operation::kGetReport);
+}
 void MainDialog::OnGetParameters() {
-  RunCommand(kIdGetParameters, [this] { operations_.get_parameters(*this); });
+  RunOperation(Operation::kGetParameters);
 }
-
 void MainDialog::OnPutParameters() {
-  RunCommand(kIdPutParameters, [this] { operations_.put_parameters(*this, all_option_ != 0); });
+  RunOperation(Operation::kPutParameters);
 }
-
 void MainDialog::OnSetHeadRank() {
-  RunCommand(kIdSetHeadRank, [this] { operations_.set_head_rank(*this); });
+  RunOperation(Operation::kSetHeadRank);
 }
-
 void MainDialog::OnFirmwareUpgrade() {
-  RunCommand(kIdFirmwareUpgrade, [this] { operations_.firmware_upgrade(*this); });
+  RunOperation(Operation::kFirmwareUpgrade);
 }
 
 bool MainDialog::OnSysCommand(unsigned id) {
@@ -176,7 +161,7 @@ void MainDialog::RebuildContextMenu(std::string_view about_text) {
     QAction* about = context_menu_->addAction(ToQString(about_text_));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); });
   }
-  if (trace_memory_ != nullptr) {
+  if (runner_ != nullptr && runner_->trace_memory() != nullptr) {
     context_menu_->addSeparator();
     save_trace_ = context_menu_->addAction(ToQString(kSaveTraceText));
     connect(save_trace_, &QAction::triggered, this, [this] { SaveTrace(); });
@@ -184,27 +169,24 @@ void MainDialog::RebuildContextMenu(std::string_view about_text) {
 }
 
 void MainDialog::set_trace_memory(TraceMemory* memory) {
-  trace_memory_ = memory;
+  runner_->set_trace_memory(memory);
   RebuildContextMenu(about_text_);
 }
 
 void MainDialog::SaveTrace() {
-  if (trace_memory_ == nullptr) return;
-  (void)SaveTraceFlow(*trace_memory_, chooser_, connection_.messages());
+  if (runner_->trace_memory() == nullptr) return;
+  (void)SaveTraceFlow(*runner_->trace_memory(), chooser_, connection_.messages());
 }
 
 void MainDialog::done(int result) {
-  if (busy_) {
-    held_result_ = result;
-    return;
-  }
-  QDialog::done(result);
+  runner_->Close(result);
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   if (context_menu_->isEmpty()) return;
   // There is something to save once an operation ran (and none runs now).
-  if (save_trace_ != nullptr) save_trace_->setEnabled(!busy_ && !trace_memory_->empty());
+  if (save_trace_ != nullptr)
+    save_trace_->setEnabled(!runner_->busy() && !runner_->trace_memory()->empty());
   context_menu_->popup(event->globalPos());
 }
 

@@ -5,12 +5,16 @@
 
 #include <QDialog>
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "core/operations/catalogue.h"
 
 class QMenu;
 
 namespace tavi {
 
+class CommandRunner;
 class FileChooser;
 class PrinterConnection;
 class TraceMemory;
@@ -51,6 +55,8 @@ class MainDialog : public QDialog {
   // (port, host, family; the whole sentence as its tool tip).
   void EnableCommands(bool enable);
 
+  // Runs the operation of one of the buttons, as its press does.
+  void RunOperation(Operation operation);
   void OnSelectPort();
   void OnGetReport();
   void OnGetParameters();
@@ -86,12 +92,7 @@ class MainDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  // Runs one operation between EnableCommands(false) and EnableCommands(true), then gives the
-  // keyboard focus back to button `button_id`.
-  void RunCommand(int button_id, const std::function<void()>& body);
-
   std::string about_text_;
-  TraceMemory* trace_memory_ = nullptr;
   QAction* save_trace_ = nullptr;
   int all_option_ = 0;
   std::string version_text_;
@@ -99,9 +100,8 @@ class MainDialog : public QDialog {
   FileChooser& chooser_;
   Operations operations_;
   QMenu* context_menu_ = nullptr;
-  bool busy_ = false;
+  std::unique_ptr<CommandRunner> runner_;
   bool shown_once_ = false;
-  int held_result_ = -1;  // the result of a close asked for while busy; -1 for none
 };
 
 }  // namespace tavi

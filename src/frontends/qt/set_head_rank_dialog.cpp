@@ -6,7 +6,7 @@
 #include <QValidator>
 #include <cstddef>
 
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/set_head_rank.h"
 #include "frontends/qt/dialog_builder.h"
 
 namespace tavi {

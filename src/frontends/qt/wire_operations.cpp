@@ -4,8 +4,11 @@
 #include <string>
 
 #include "core/connection/printer_connection.h"
-#include "core/operations/maintenance_flows.h"
-#include "core/protocol/operations.h"
+#include "core/operations/firmware_upgrade.h"
+#include "core/operations/get_parameters.h"
+#include "core/operations/get_report.h"
+#include "core/operations/put_parameters.h"
+#include "core/operations/set_head_rank.h"
 #include "frontends/qt/select_port_dialog.h"
 #include "frontends/qt/set_head_rank_dialog.h"
 
@@ -19,7 +22,7 @@ MainDialog::Operations WireOperations(std::uint16_t restart_snmp_port) {
                          restart_snmp_port, &d, connection.trace());
   };
   operations.get_report = [](MainDialog& d, std::string& report) {
-    return GetReport(d.connection(), report);
+    return FetchReportFlow(d.connection(), report) == FlowOutcome::kSuccess;
   };
   operations.get_parameters = [](MainDialog& d) {
     return GetParametersFlow(d.connection(), d.file_chooser()) == FlowOutcome::kSuccess;

@@ -7,8 +7,9 @@
 #include <string>
 
 #include "core/discovery/targets.h"
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/get_report.h"
 #include "core/operations/restart.h"
+#include "core/operations/set_head_rank.h"
 #include "frontends/win32/app_icon.h"
 #include "frontends/win32/found_printers_window.h"
 #include "frontends/win32/win_progress_dialog.h"

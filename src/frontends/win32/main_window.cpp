@@ -2,9 +2,12 @@
 
 #include "core/connection/printer_connection.h"
 #include "core/files/head_rank.h"
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/firmware_upgrade.h"
+#include "core/operations/get_parameters.h"
+#include "core/operations/get_report.h"
 #include "core/operations/operation_trace.h"
-#include "core/protocol/operations.h"
+#include "core/operations/put_parameters.h"
+#include "core/operations/set_head_rank.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
 #include "core/settings/port_settings.h"
@@ -20,7 +23,16 @@ MainWindow::MainWindow(PrinterConnection& connection, FileChooser& chooser,
       connection_(connection),
       chooser_(chooser),
       restart_snmp_port_(restart_snmp_port),
-      version_text_(ProductVersion()) {}
+      version_text_(ProductVersion()),
+      runner_(connection, version_text_,
+              {.enable_commands = [this](bool enable) { EnableCommands(enable); },
+               // The keyboard goes back to the button that started the operation.
+               .focus =
+                   [this](int id) {
+                     if (IsWindowVisible(hwnd())) SetActiveWindow(hwnd());
+                     SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+                   },
+               .end = [this](int result) { End(result); }}) {}
 
 BOOL MainWindow::OnInit() {
   const std::string about = std::string(LoadString(kIdsAboutMenu));
@@ -50,75 +62,47 @@ void MainWindow::EnableCommands(bool enable) {
 }
 
 bool MainWindow::OnCommand(int id, int notification) {
+  if (Operation operation{}; MainDialogOperation(id, operation)) {
+    if (notification == BN_CLICKED) {
+      (void)runner_.Run(operation, [this, operation] { RunOperation(operation); });
+    }
+    return true;
+  }
   switch (id) {
-    case kIdSelectPort:
-    case kIdGetReport:
-    case kIdGetParameters:
-    case kIdPutParameters:
-    case kIdSetHeadRank:
-    case kIdFirmwareUpgrade:
-      if (notification == BN_CLICKED) RunCommand(id);
-      return true;
     case IDOK:      // Exit
     case IDCANCEL:  // Escape, Close
-      if (busy_) {
-        held_result_ = id;
-      } else {
-        End(id);
-      }
+      runner_.Close(id);
       return true;
     default:
       return false;
   }
 }
 
-void MainWindow::RunCommand(int id) {
-  if (busy_) return;
-  EnableCommands(false);
-  busy_ = true;
-  if (trace_memory_ != nullptr) {
-    StartOperationTrace(connection_, *trace_memory_, version_text_, ItemText(id));
-  }
-  RunOperation(id);
-  EndOperationTrace(connection_);
-  busy_ = false;
-  EnableCommands(true);
-  // The keyboard goes back to the button that started the operation.
-  if (IsWindowVisible(hwnd())) SetActiveWindow(hwnd());
-  SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
-  if (held_result_ >= 0) {
-    const int result = held_result_;
-    held_result_ = -1;
-    End(result);
-  }
-}
-
 void MainWindow::SaveTrace() {
-  if (trace_memory_ == nullptr) return;
-  (void)SaveTraceFlow(*trace_memory_, chooser_, connection_.messages());
+  if (runner_.trace_memory() == nullptr) return;
+  (void)SaveTraceFlow(*runner_.trace_memory(), chooser_, connection_.messages());
 }
 
-void MainWindow::RunOperation(int id) {
+void MainWindow::RunOperation(Operation operation) {
   PrinterConnection& c = connection_;
-  switch (id) {
-    case kIdSelectPort:
+  switch (operation) {
+    case Operation::kSelectPort:
       RunSelectPort(hwnd(), c.settings(), c.messages(), c.clock(),
                     {find_targets_, restart_snmp_port_, 0}, c.trace());
       return;
-    case kIdGetReport: {
-      std::string report;
-      if (!GetReport(c, report)) return;
-      GetReportWindow window(std::move(report), chooser_, c.messages());
-      window.RunModal(hwnd());
+    case Operation::kGetReport:
+      (void)GetReportFlow(c, [this](std::string report) {
+        GetReportWindow window(std::move(report), chooser_, connection_.messages());
+        window.RunModal(hwnd());
+      });
       return;
-    }
-    case kIdGetParameters:
+    case Operation::kGetParameters:
       (void)GetParametersFlow(c, chooser_);
       return;
-    case kIdPutParameters:
+    case Operation::kPutParameters:
       (void)PutParametersFlow(c, chooser_, all_option_ != 0);
       return;
-    case kIdSetHeadRank: {
+    case Operation::kSetHeadRank: {
       // A new window each time, so every opening starts from the defaults and head "1".
       SetHeadRankWindow window(chooser_, c.messages());
       if (window.RunModal(hwnd()) != IDOK) return;
@@ -126,7 +110,7 @@ void MainWindow::RunOperation(int id) {
       (void)SetTypedHeadRankFlow(c, window.head_index(), window.fields());
       return;
     }
-    case kIdFirmwareUpgrade:
+    case Operation::kFirmwareUpgrade:
       (void)FirmwareUpgradeFlow(c, chooser_);
       return;
     default:

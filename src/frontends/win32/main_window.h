@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/operations/command_runner.h"
 #include "frontends/win32/native_dialog.h"
 
 namespace tavi {
@@ -34,7 +35,7 @@ class MainWindow final : public NativeDialog {
 
   // Every operation from now on is traced into `memory` (which outlives the window); each one
   // starts it afresh.
-  void set_trace_memory(TraceMemory* memory) { trace_memory_ = memory; }
+  void set_trace_memory(TraceMemory* memory) { runner_.set_trace_memory(memory); }
   // Asks for a file and writes the last operation's trace to it (file errors are shown).
   void SaveTrace();
   // The addresses Find... in Select Port asks one by one (empty: every interface's broadcast).
@@ -46,20 +47,17 @@ class MainWindow final : public NativeDialog {
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) override;
 
  private:
-  // Runs the operation of button `id` between EnableCommands(false) and EnableCommands(true).
-  void RunCommand(int id);
-  void RunOperation(int id);
+  // The flow of `operation`, run by the command runner.
+  void RunOperation(Operation operation);
   void PaintMinimised();
 
   PrinterConnection& connection_;
   FileChooser& chooser_;
   std::uint16_t restart_snmp_port_;
   std::string version_text_;
-  TraceMemory* trace_memory_ = nullptr;
   std::vector<std::uint32_t> find_targets_;
   int all_option_ = 0;
-  bool busy_ = false;
-  int held_result_ = -1;  // a close asked for while busy; -1 for none
+  CommandRunner runner_;
 };
 
 }  // namespace tavi::win

@@ -27,7 +27,7 @@ void Bind(CLI::App& command, Invocation& out) {
 
 extern const CommandEntry kDiscoverCommand{
     .id = Command::kDiscover,
-    .name = "discover",
+    .operation = Operation::kDiscover,
     .summary =
         "Find the family's printers: an SNMP request to every interface's broadcast "
         "address (or to each TARGET), then the parallel ports and USB printers as 'ports' "

@@ -2,8 +2,10 @@
 #include <CLI/CLI.hpp>
 
 #include "core/connection/printer_connection.h"
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/firmware_upgrade.h"
+#include "core/protocol/operations.h"
 #include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_fleet_host.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"
 
@@ -20,11 +22,21 @@ int Run(const CommandContext& context) {
   return ExitStatusFor(FirmwareUpgradeFlow(connection, chooser));
 }
 
+int PrepareOnHosts(const Invocation& invocation, std::size_t /*host_count*/, CliMessages& say,
+                   FleetJob& job) {
+  return ExitStatusFor(LoadFirmwareImage(invocation.file, say, job.image));
+}
+
+int RunOnHost(const FleetJob& job, const std::string& /*host*/, PrinterConnection& connection,
+              const Trace& /*trace*/, HostResult& /*result*/) {
+  return UpgradeFirmware(connection, job.image) ? kExitSuccess : kExitFailed;
+}
+
 }  // namespace
 
 extern const CommandEntry kFirmwareCommand{
     .id = Command::kFirmware,
-    .name = "firmware",
+    .operation = Operation::kFirmwareUpgrade,
     .summary = "Firmware upgrade; prints \"Done.\"",
     .brief = "firmware upgrade; prints \"Done.\"",
     .man = R"(Upgrade the firmware with the image \fIFILE\fR.
@@ -33,6 +45,9 @@ Prints "Done.".
     .reach = Reach::kPrinter,
     .bind = Bind,
     .run_printer = Run,
+    .fleet_prepare = PrepareOnHosts,
+    .fleet_run = RunOnHost,
+    .changes_printer = true,
 };
 
 }  // namespace tavi::cli

@@ -2,8 +2,10 @@
 #include <CLI/CLI.hpp>
 
 #include "core/connection/printer_connection.h"
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/get_parameters.h"
 #include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_fleet_host.h"
+#include "frontends/cli/cli_hosts.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"
 
@@ -20,11 +22,17 @@ int Run(const CommandContext& context) {
   return ExitStatusFor(GetParametersFlow(connection, chooser));
 }
 
+int RunOnHost(const FleetJob& job, const std::string& host, PrinterConnection& connection,
+              const Trace& /*trace*/, HostResult& /*result*/) {
+  PathChooser chooser(ExpandHostPath(job.output, host));
+  return ExitStatusFor(GetParametersFlow(connection, chooser));
+}
+
 }  // namespace
 
 extern const CommandEntry kGetParamsCommand{
     .id = Command::kGetParams,
-    .name = "get-params",
+    .operation = Operation::kGetParameters,
     .summary = "Back up the parameter block to a parameter file",
     .brief = "back up the parameter block to a parameter file",
     .man =
@@ -33,6 +41,8 @@ extern const CommandEntry kGetParamsCommand{
     .reach = Reach::kPrinter,
     .bind = Bind,
     .run_printer = Run,
+    .fleet_prepare = PrepareFleetOutput,
+    .fleet_run = RunOnHost,
 };
 
 }  // namespace tavi::cli

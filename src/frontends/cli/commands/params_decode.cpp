@@ -20,7 +20,7 @@ void Bind(CLI::App& command, Invocation& out) {
 
 extern const CommandEntry kParamsDecodeCommand{
     .id = Command::kParamsDecode,
-    .name = "params decode",
+    .operation = Operation::kDecodeParameters,
     .summary = "Check a parameter file, print the block length, write the raw block",
     .brief = "offline: check a parameter file, print the block length, write the raw block",
     .man =

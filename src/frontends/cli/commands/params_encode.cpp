@@ -21,7 +21,7 @@ int Run(const Invocation& invocation, std::FILE* /*out*/, CliMessages& messages,
 
 extern const CommandEntry kParamsEncodeCommand{
     .id = Command::kParamsEncode,
-    .name = "params encode",
+    .operation = Operation::kEncodeParameters,
     .summary = "Make a parameter file from a raw block",
     .brief = "offline: make a parameter file from a raw block",
     .man =

@@ -13,7 +13,7 @@ void Bind(CLI::App& /*command*/, Invocation& /*out*/) {}
 
 extern const CommandEntry kPortsCommand{
     .id = Command::kPorts,
-    .name = "ports",
+    .operation = Operation::kListPorts,
     .summary = "List parallel ports and matching USB printers, and which one would be used",
     .brief = "list parallel ports and matching USB printers",
     .man =

@@ -2,8 +2,10 @@
 #include <CLI/CLI.hpp>
 
 #include "core/connection/printer_connection.h"
-#include "core/operations/maintenance_flows.h"
+#include "core/operations/put_parameters.h"
+#include "core/protocol/operations.h"
 #include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_fleet_host.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"
 
@@ -20,11 +22,21 @@ int Run(const CommandContext& context) {
   return ExitStatusFor(PutParametersFlow(connection, chooser, /*all=*/false));
 }
 
+int PrepareOnHosts(const Invocation& invocation, std::size_t /*host_count*/, CliMessages& say,
+                   FleetJob& job) {
+  return ExitStatusFor(LoadParameterImage(invocation.file, say, job.image));
+}
+
+int RunOnHost(const FleetJob& job, const std::string& /*host*/, PrinterConnection& connection,
+              const Trace& /*trace*/, HostResult& /*result*/) {
+  return PutParameters(connection, job.image, /*all=*/false) ? kExitSuccess : kExitFailed;
+}
+
 }  // namespace
 
 extern const CommandEntry kPutParamsCommand{
     .id = Command::kPutParams,
-    .name = "put-params",
+    .operation = Operation::kPutParameters,
     .summary = "Restore a parameter file; prints \"Done.\"",
     .brief = "restore a parameter file; prints \"Done.\"",
     .man = R"(Check the parameter file \fIFILE\fR completely, then send it to the printer.
@@ -34,6 +46,9 @@ An unusable file gives "Illegal Parameter File." and sends nothing.
     .reach = Reach::kPrinter,
     .bind = Bind,
     .run_printer = Run,
+    .fleet_prepare = PrepareOnHosts,
+    .fleet_run = RunOnHost,
+    .changes_printer = true,
 };
 
 }  // namespace tavi::cli

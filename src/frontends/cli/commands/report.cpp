@@ -4,9 +4,10 @@
 #include <cstring>
 
 #include "core/connection/printer_connection.h"
-#include "core/operations/maintenance_flows.h"
-#include "core/protocol/operations.h"
+#include "core/operations/get_report.h"
 #include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_fleet_host.h"
+#include "frontends/cli/cli_hosts.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"
 #include "frontends/cli/cli_texts.h"
@@ -38,7 +39,7 @@ int Run(const CommandContext& context) {
   std::string report;
   {
     PrinterConnection connection = MakeConnection(context);
-    if (!GetReport(connection, report)) return kExitFailed;
+    if (FetchReportFlow(connection, report) != FlowOutcome::kSuccess) return kExitFailed;
   }
   // A report cut short by a cancel is not handed on.
   if (context.progress.IsCancelled()) return kExitFailed;
@@ -55,11 +56,25 @@ int Run(const CommandContext& context) {
   return kExitSuccess;
 }
 
+int RunOnHost(const FleetJob& job, const std::string& host, PrinterConnection& connection,
+              const Trace& /*trace*/, HostResult& result) {
+  std::string report;
+  if (FetchReportFlow(connection, report) != FlowOutcome::kSuccess) return kExitFailed;
+  // A report cut short by a cancel is not handed on.
+  if (connection.progress().IsCancelled()) return kExitFailed;
+  if (job.output.empty()) {
+    result.report = std::move(report);
+    return kExitSuccess;
+  }
+  PathChooser chooser(ExpandHostPath(job.output, host));
+  return ExitStatusFor(SaveReportFlow(report, chooser, connection.messages()));
+}
+
 }  // namespace
 
 extern const CommandEntry kReportCommand{
     .id = Command::kReport,
-    .name = "report",
+    .operation = Operation::kGetReport,
     .summary = "Fetch the status report; its bytes to FILE (replaced atomically) or to stdout",
     .brief = "fetch the status report; its bytes to FILE, or to stdout (also with -o -)",
     .man = R"(Fetch the status report.
@@ -69,6 +84,8 @@ without \fB\-o\fR or with \fB\-o \-\fR, exactly as received to standard output.
     .reach = Reach::kPrinter,
     .bind = Bind,
     .run_printer = Run,
+    .fleet_prepare = PrepareFleetOutput,
+    .fleet_run = RunOnHost,
 };
 
 }  // namespace tavi::cli

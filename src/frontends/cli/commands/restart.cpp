@@ -1,8 +1,10 @@
 // restart: an SNMP set request to a networked printer, then the wait while it restarts.
 #include <CLI/CLI.hpp>
 
+#include "core/connection/printer_connection.h"
 #include "core/operations/restart.h"
 #include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_fleet_host.h"
 #include "frontends/cli/cli_registry.h"
 #include "frontends/cli/cli_texts.h"
 
@@ -31,11 +33,19 @@ int Run(const CommandContext& context) {
              : kExitFailed;
 }
 
+int RunOnHost(const FleetJob& job, const std::string& host, PrinterConnection& connection,
+              const Trace& trace, HostResult& /*result*/) {
+  return RestartPrinter(host, connection.progress(), connection.messages(), connection.clock(),
+                        job.ports.snmp, trace)
+             ? kExitSuccess
+             : kExitFailed;
+}
+
 }  // namespace
 
 extern const CommandEntry kRestartCommand{
     .id = Command::kRestart,
-    .name = "restart",
+    .operation = Operation::kRestart,
     .summary = "Restart a networked printer (SNMP set, then a 6-second wait)",
     .brief = "restart a networked printer (SNMP set, 6-second wait)",
     .man =
@@ -46,6 +56,8 @@ Prints nothing on success.
     .reach = Reach::kPrinter,
     .bind = Bind,
     .run_printer = Run,
+    .fleet_run = RunOnHost,
+    .changes_printer = true,
 };
 
 }  // namespace tavi::cli

@@ -4,6 +4,7 @@
 #include "core/connection/printer_connection.h"
 #include "core/protocol/operations.h"
 #include "frontends/cli/cli_commands.h"
+#include "frontends/cli/cli_fleet_host.h"
 #include "frontends/cli/cli_registry.h"
 #include "frontends/cli/cli_texts.h"
 
@@ -36,11 +37,23 @@ int Run(const CommandContext& context) {
                                                                          : kExitFailed;
 }
 
+int PrepareOnHosts(const Invocation& invocation, std::size_t /*host_count*/, CliMessages& say,
+                   FleetJob& job) {
+  // Heads are numbered from 1 on the command line; the printer counts from 0.
+  job.head_index = invocation.head - 1;
+  return LoadHeadRank(invocation, say, job.head_rank);
+}
+
+int RunOnHost(const FleetJob& job, const std::string& /*host*/, PrinterConnection& connection,
+              const Trace& /*trace*/, HostResult& /*result*/) {
+  return SetHeadRank(connection, job.head_index, job.head_rank) ? kExitSuccess : kExitFailed;
+}
+
 }  // namespace
 
 extern const CommandEntry kSetHeadRankCommand{
     .id = Command::kSetHeadRank,
-    .name = "set-head-rank",
+    .operation = Operation::kSetHeadRank,
     .summary =
         "Set the rank code of head HEAD (1..8), from RANK or from a head rank file; prints "
         "\"Done.\"",
@@ -60,6 +73,9 @@ Prints "Done.".
     .reach = Reach::kPrinter,
     .bind = Bind,
     .run_printer = Run,
+    .fleet_prepare = PrepareOnHosts,
+    .fleet_run = RunOnHost,
+    .changes_printer = true,
 };
 
 }  // namespace tavi::cli

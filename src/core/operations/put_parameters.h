@@ -1,0 +1,29 @@
+// Put Parameters: a parameter file, checked completely, sent to the printer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/operations/flow_outcome.h"
+
+namespace tavi {
+
+class Clock;
+class FileChooser;
+class Messages;
+class PrinterConnection;
+class ProgressDialog;
+
+// Reads the parameter file at `path` and checks it completely: `image` becomes the parameter
+// image (the block and its check byte). Shows the file-error message or "Illegal Parameter
+// File." otherwise. With `progress`, a FIFO may be read: its waits show the progress window,
+// whose Cancel ends the read (kCancelled, nothing shown); without, it is refused. `clock` (may
+// be null) lets a slow read show the window too.
+FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
+                               std::vector<std::uint8_t>& image, ProgressDialog* progress = nullptr,
+                               Clock* clock = nullptr);
+// Put Parameters: asks for the file, validates it completely, then sends it.
+FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all);
+
+}  // namespace tavi
