@@ -296,16 +296,20 @@ TEST_F(Fleet, ChangingSeveralPrintersIsConfirmedAndItsInputCheckedFirst) {
   EXPECT_EQ(illegal.err, "Illegal Parameter File.\n");
   EXPECT_EQ(sessions(), 0u);
 
-  // On a terminal the technician is asked; "n" sends nothing, "y" goes ahead.
+  // On a terminal the technician is asked; "n" sends nothing, "y" goes ahead. The answer is
+  // typed once the question stands on the screen, ended with the Enter key's carriage return.
   auto on_terminal = [&](const std::string& answer) {
-    const std::string command =
-        Quote(test::CliBinary()) + " " + common_ + put + Quote(dir_ / "new.prm");
-    const std::string script = "printf '" + answer + "\\n' | script -qec " + Quote(command) +
-                               " /dev/null >" + Quote(dir_ / "tty.out") + "; echo $? >" +
+    const std::string command = test::CliCommand() + " " + common_ + put + Quote(dir_ / "new.prm");
+    const std::string out = Quote(dir_ / "tty.out");
+    const std::string typist = "for i in $(seq 300); do sed 's/\\x1b\\[[0-9;?]*[A-Za-z]//g' " +
+                               out + " 2>/dev/null | grep -q 'y/N]' && break; sleep 0.05; done; " +
+                               "printf '" + answer + "\\r'";
+    const std::string script = "rm -f " + out + "; (" + typist + ") | script -qec " +
+                               Quote(command) + " /dev/null >" + out + "; echo $? >" +
                                Quote(dir_ / "tty.rc");
     EXPECT_EQ(std::system(("bash -c " + Quote(script)).c_str()), 0);
     return std::make_pair(std::stoi(test::ReadAll(dir_ / "tty.rc")),
-                          test::ReadAll(dir_ / "tty.out"));
+                          test::ScreenLines(test::ReadAll(dir_ / "tty.out")));
   };
   const auto [declined, declined_out] = on_terminal("n");
   EXPECT_EQ(declined, 2) << declined_out;

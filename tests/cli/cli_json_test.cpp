@@ -112,7 +112,9 @@ TEST(CliJson, FailuresCarryTheirMessageAndDetails) {
   EXPECT_EQ(failed["outcome"], "failed");
   EXPECT_EQ(failed["message_id"], 104);
   EXPECT_EQ(failed["message"], "Failed to connect.");
-  EXPECT_EQ(failed["details"], "connect to 127.0.0.192 port 5515 (LPD): Connection refused");
+  EXPECT_EQ(failed["details"], std::string("connect to 127.0.0.192 port 5515 (LPD): Connection "
+                                           "refused") +
+                                   (test::CliIsWindows() ? " (WSAECONNREFUSED)" : ""));
   // The same message on stderr as without --json.
   EXPECT_TRUE(refused.err.starts_with("Failed to connect.\n")) << refused.err;
 

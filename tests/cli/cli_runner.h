@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -69,6 +70,53 @@ inline std::string CliCommand() {
   const char* command = std::getenv("TAVI_CLI_COMMAND");
   if (command != nullptr && *command != '\0') return command;
   return Quote(CliBinary());
+}
+
+// What a terminal shows of `raw` (a program's output to it), one line per line, and every state
+// of a line that a carriage return rewrites kept as a line of its own. The cursor moves forward
+// and the erasure to the line's end that a console draws with are applied; other control
+// sequences are dropped.
+inline std::string ScreenLines(const std::string& raw) {
+  std::string shown;
+  std::string line;
+  std::size_t column = 0;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const char c = raw[i];
+    if (c == '\x1B' && i + 1 < raw.size() && raw[i + 1] == '[') {
+      std::size_t end = i + 2;
+      while (end < raw.size() && !(raw[end] >= '@' && raw[end] <= '~')) ++end;
+      if (end == raw.size()) break;
+      const std::string parameter = raw.substr(i + 2, end - i - 2);
+      if (raw[end] == 'C') {
+        column += parameter.empty() ? 1 : std::stoul(parameter);
+        if (line.size() < column) line.resize(column, ' ');
+      } else if (raw[end] == 'K' && parameter.empty()) {
+        line.resize(std::min(line.size(), column));
+      }
+      i = end;
+    } else if (c == '\r' || c == '\n') {
+      shown += line + "\n";
+      column = 0;
+      if (c == '\n') line.clear();
+    } else {
+      if (column < line.size()) {
+        line[column] = c;
+      } else {
+        line.resize(column, ' ');
+        line += c;
+      }
+      ++column;
+    }
+  }
+  return shown + line;
+}
+
+// The program under test is the Windows build's tavi-cli.exe ($TAVI_CLI_WINDOWS=1, set with
+// $TAVI_CLI_COMMAND): a case that rests on a feature only POSIX systems have skips itself, and
+// a system error's text carries the Windows name of the error.
+inline bool CliIsWindows() {
+  const char* windows = std::getenv("TAVI_CLI_WINDOWS");
+  return windows != nullptr && std::string(windows) == "1";
 }
 
 // Runs `tavi-cli <args>` (args already quoted for the shell). With `interrupt_after` > 0 the

@@ -117,5 +117,44 @@ TEST(ProgressState, StatusAndQuietHintFollowTheNews) {
   EXPECT_EQ(s.printer(), "");
 }
 
+// Under a message box nothing moves: the busy bar stands, the elapsed time and the quiet hint
+// keep what they said when the box came up, and the release lets real time show again.
+TEST(ProgressState, HeldUnderAMessageBoxTheBarAndTheClockStandStill) {
+  test::FakeClock clock;
+  ProgressState s(&clock);
+  clock.now_ms = 1000;
+  EXPECT_FALSE(s.ticking());
+  s.RequestShow(true);
+  s.NamePrinter("USB");
+  s.SetStep({ProgressStage::kWaitingForReportHeader});
+  EXPECT_TRUE(s.busy());
+  EXPECT_TRUE(s.ticking());
+  clock.now_ms += 29000;
+  EXPECT_TRUE(s.Hold(true));
+  EXPECT_FALSE(s.Hold(true));
+  EXPECT_TRUE(s.held());
+  EXPECT_TRUE(s.waiting());
+  EXPECT_FALSE(s.busy());
+  EXPECT_FALSE(s.ticking());
+  clock.now_ms += 60000;
+  EXPECT_EQ(s.StatusText(), "USB: waiting for the report header, 29 s");
+  EXPECT_EQ(s.QuietText(), "");
+  EXPECT_TRUE(s.Hold(false));
+  EXPECT_TRUE(s.busy());
+  EXPECT_EQ(s.StatusText(), "USB: waiting for the report header, 1 min 29 s");
+  EXPECT_TRUE(s.QuietText().starts_with("The printer has not answered for 1 min 29 s."));
+  // A window shown while held starts at 0 s and stays there until the release.
+  s.RequestShow(false);
+  s.Hold(true);
+  clock.now_ms += 5000;
+  s.RequestShow(true);
+  s.NamePrinter("USB");
+  clock.now_ms += 7000;
+  EXPECT_EQ(s.StatusText(), "USB, 0 s");
+  EXPECT_FALSE(s.busy());
+  s.Hold(false);
+  EXPECT_EQ(s.StatusText(), "USB, 7 s");
+}
+
 }  // namespace
 }  // namespace tavi

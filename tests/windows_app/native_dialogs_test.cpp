@@ -7,12 +7,16 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <string>
+#include <thread>
 
+#include "core/resources/strings.h"
 #include "frontends/win32/dialog_template_ex.h"
 #include "frontends/win32/message_pump.h"
 #include "frontends/win32/native_dialog.h"
 #include "frontends/win32/win_progress_dialog.h"
+#include "frontends/win32/win_seams.h"
 #include "frontends/win32/win_text.h"
 
 namespace tavi::win {
@@ -223,6 +227,79 @@ TEST(NativeDialogs, ProgressWindowTakesCancelFromTheMouseAndEscapeWhileMessagesA
   // The next show clears it.
   progress.Show(true);
   EXPECT_FALSE(progress.IsCancelled());
+  progress.Show(false);
+}
+
+// The processor time of this process so far, in milliseconds.
+double ProcessCpuMs() {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto ms = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+           10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
+// A message box over an operation that has no news yet holds the window: the busy bar stops and
+// the elapsed time stands; OK, pressed with the Return key, lets both go on.
+TEST(NativeDialogs, ProgressWindowStandsStillWhileAMessageBoxIsUp) {
+  ASSERT_TRUE(LoadControlLibraries());
+  WinProgressDialog progress;
+  HWND bar = progress.Item(kIdProgressBar);
+  HWND status = GetDlgItem(progress.hwnd(), 0x7F00);  // the label below Cancel
+  ASSERT_NE(status, nullptr);
+  auto marquee = [&] { return (GetWindowLongPtrW(bar, GWL_STYLE) & PBS_MARQUEE) != 0; };
+  auto status_text = [&] {
+    wchar_t text[256] = {};
+    GetWindowTextW(status, text, 256);
+    return std::wstring(text);
+  };
+  progress.Show(true);
+  progress.NamePrinter("USB");
+  ASSERT_TRUE(PumpUntil(progress, [&] { return GetForegroundWindow() == progress.hwnd(); }));
+  EXPECT_TRUE(marquee());
+  // Unheld, the elapsed time moves on within a second and a half.
+  const std::wstring first = status_text();
+  const double cpu_before = ProcessCpuMs();
+  const ULONGLONG start = GetTickCount64();
+  ASSERT_TRUE(PumpUntil(progress, [&] { return status_text() != first; })) << Narrow(first);
+  std::printf(
+      "processor time while the bar runs: %.1f %%\n",
+      (ProcessCpuMs() - cpu_before) * 100.0 / static_cast<double>(GetTickCount64() - start));
+
+  bool box_seen = false;
+  bool ran_under_box = true;
+  std::wstring under_box_before;
+  std::wstring under_box_after;
+  double cpu_percent = -1;
+  std::thread watcher([&] {
+    for (int i = 0; i < 500 && !box_seen; ++i) {
+      HWND front = GetForegroundWindow();
+      box_seen = front != nullptr && front != progress.hwnd() && ClassName(front) == L"#32770";
+      if (!box_seen) Sleep(10);
+    }
+    ran_under_box = marquee();
+    under_box_before = status_text();
+    const double cpu = ProcessCpuMs();
+    Sleep(1500);
+    cpu_percent = (ProcessCpuMs() - cpu) / 15.0;
+    under_box_after = status_text();
+    PressKey(VK_RETURN);
+  });
+  WinMessages messages;
+  messages.ShowMessage(kIdsDone);
+  watcher.join();
+  EXPECT_TRUE(box_seen);
+  EXPECT_FALSE(ran_under_box);
+  EXPECT_EQ(Narrow(under_box_after), Narrow(under_box_before));
+  EXPECT_FALSE(under_box_before.empty());
+  std::printf("processor time while the message box was up: %.1f %%\n", cpu_percent);
+  // Let go: the bar runs again and the elapsed time moves on.
+  EXPECT_TRUE(marquee());
+  EXPECT_FALSE(progress.state().held());
+  const std::wstring released = status_text();
+  EXPECT_TRUE(PumpUntil(progress, [&] { return status_text() != released; }));
   progress.Show(false);
 }
 

@@ -22,6 +22,7 @@
 #include "core/resources/constants.h"
 #include "core/resources/dialog_templates.h"
 #include "core/resources/strings.h"
+#include "frontends/win32/main_window.h"
 #include "frontends/win32/win_text.h"
 
 namespace tavi::win {
@@ -200,7 +201,7 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
   // The top line names the printer the buttons talk to.
   EXPECT_EQ(TextOf(run.item(kIdDevelopmentLabel)), Widen(host + ", Type2"));
 
-  // The system menu's About entry, by keyboard: Alt+Space opens the menu.
+  // The system menu, by keyboard: Alt+Space opens it.
   Click(run.item(kIdDevelopmentLabel));  // activates the window
   Sleep(300);
   Key(VK_MENU, false);
@@ -208,20 +209,32 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
   Key(VK_SPACE, true);
   Key(VK_MENU, true);
   // The system menu is a popup menu window of its own.
-  ASSERT_TRUE(WaitFor(
-      [] {
-        HWND menu = FindWindowW(L"#32768", nullptr);
-        return menu != nullptr && IsWindowVisible(menu);
-      },
-      5000))
-      << "the system menu did not open";
-  // Up from the top wraps to the last entry, the About entry; Return picks it.
+  auto menu_open = [] {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu != nullptr && IsWindowVisible(menu);
+  };
+  ASSERT_TRUE(WaitFor(menu_open, 5000)) << "the system menu did not open";
+  // Its About entry is picked by the command it carries: the menu holds entries of Wine's own
+  // whose place varies, and a menu of another process cannot be read. The menu is closed first,
+  // and its thread out of menu mode (which would keep the mouse from the About box).
   Sleep(200);
-  PressKey(VK_UP);
-  PressKey(VK_RETURN);
+  SendMessageW(run.main(), WM_CANCELMODE, 0, 0);
+  const DWORD thread = GetWindowThreadProcessId(run.main(), nullptr);
+  auto in_menu = [&] {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(thread, &info) &&
+           (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE)) != 0;
+  };
+  ASSERT_TRUE(WaitFor([&] { return !menu_open() && !in_menu(); }, 5000))
+      << "the system menu stayed open";
+  PostMessageW(run.main(), WM_SYSCOMMAND, MainWindow::kSysCommandAbout, 0);
   HWND about = WaitDialog(L"Version of Tavi", 5000);
   ASSERT_NE(about, nullptr) << "the About box did not open";
   EXPECT_EQ(Narrow(TextOf(GetDlgItem(about, kIdVersionText))), std::string(ProductVersion()));
+  // A click lands on the box once it is in front.
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == about; }, 10000))
+      << "the About box never came to the front";
   Click(GetDlgItem(about, kIdOk));
   ASSERT_TRUE(WaitFor([&] { return FindDialog(L"Version of Tavi") == nullptr; }, 5000));
 

@@ -23,6 +23,7 @@ bool ProgressState::RequestShow(bool show) {
     step_ = {};
     shown_ms_ = Now();
     news_ms_ = shown_ms_;
+    if (held_) held_ms_ = shown_ms_;
   }
   return true;
 }
@@ -31,6 +32,13 @@ bool ProgressState::Cancel() {
   if (!visible_) return false;
   cancelled_ = true;
   visible_ = false;
+  return true;
+}
+
+bool ProgressState::Hold(bool hold) {
+  if (hold == held_) return false;
+  held_ = hold;
+  if (hold) held_ms_ = Now();
   return true;
 }
 
@@ -67,12 +75,12 @@ int ProgressState::permille() const {
 
 std::string ProgressState::StatusText() const {
   if (!visible_) return {};
-  return StatusLine(printer_, step_, Now() - shown_ms_);
+  return StatusLine(printer_, step_, ShownNow() - shown_ms_);
 }
 
 std::string ProgressState::QuietText() const {
   if (!visible_ || printer_.empty()) return {};
-  const std::int64_t quiet = Now() - news_ms_;
+  const std::int64_t quiet = ShownNow() - news_ms_;
   return quiet >= kQuietHintMs ? QuietHint(quiet) : std::string();
 }
 

@@ -33,6 +33,11 @@ class ProgressState {
   // effect.
   bool Cancel();
 
+  // While a message box stands over the operation nothing moves: the busy bar stands still and
+  // the elapsed time and the quiet hint keep what they said when the box came up. The release
+  // lets them go on from the time as it is then. Returns true when the hold changed.
+  bool Hold(bool hold);
+
   // The range becomes 0..n, the upper bound taken modulo 65,536 (a 16-bit bound).
   void SetRange(std::int32_t n);
   // Any position is kept; a position above 0 ends the waiting state. A new position is news.
@@ -57,6 +62,11 @@ class ProgressState {
   // Shown and nothing known yet (no position above 0 since the show): the window shows that it
   // is alive instead of a bar standing at 0.
   bool waiting() const { return visible_ && !moved_; }
+  bool held() const { return held_; }
+  // Waiting and not held: the bar moves to and fro.
+  bool busy() const { return waiting() && !held_; }
+  // Shown and not held: the elapsed time is worth redrawing as time passes.
+  bool ticking() const { return visible_ && !held_; }
 
   // "printer: step, elapsed" while shown; empty when nothing is known of printer and step.
   std::string StatusText() const;
@@ -66,12 +76,16 @@ class ProgressState {
 
  private:
   std::int64_t Now() const;
+  // Now, or the time the hold began while held.
+  std::int64_t ShownNow() const { return held_ ? held_ms_ : Now(); }
   void News() { news_ms_ = Now(); }
 
   Clock* clock_;
   bool visible_ = false;
   bool cancelled_ = false;
   bool moved_ = false;
+  bool held_ = false;
+  std::int64_t held_ms_ = 0;  // the time the hold began
   std::int32_t upper_ = 100;
   std::int32_t pos_ = 0;
   std::string printer_;

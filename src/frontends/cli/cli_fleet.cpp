@@ -73,6 +73,9 @@ int Confirm(const Invocation& invocation, const std::vector<std::string>& hosts,
   std::fflush(stderr);
   std::string answer;
   std::getline(std::cin, answer);
+  // A Windows console hands the line over with the Enter key's carriage return (stdin is read
+  // as bytes).
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
   if (answer == "y" || answer == "Y" || answer == "yes" || answer == "YES" || answer == "Yes") {
     return kExitSuccess;
   }

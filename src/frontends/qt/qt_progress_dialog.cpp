@@ -102,7 +102,7 @@ void QtProgressDialog::Show(bool show) {
   if (show && !state_.visible()) PlaceOver(WorkingWindow());
   if (!state_.RequestShow(show)) return;
   Draw();
-  if (show && !held_) {
+  if (state_.ticking()) {
     ticker_.start();
   } else {
     ticker_.stop();
@@ -134,12 +134,11 @@ void QtProgressDialog::PumpMessages(bool /*stop_at_socket*/) {
 }
 
 void QtProgressDialog::Hold(bool hold) {
-  if (held_ == hold) return;
-  held_ = hold;
-  if (hold) {
-    ticker_.stop();
-  } else if (state_.visible()) {
+  if (!state_.Hold(hold)) return;
+  if (state_.ticking()) {
     ticker_.start();
+  } else {
+    ticker_.stop();
   }
   Draw();
 }
@@ -147,7 +146,7 @@ void QtProgressDialog::Hold(bool hold) {
 QtProgressDialog::HoldAll::HoldAll() {
   for (QWidget* widget : QApplication::allWidgets()) {
     auto* progress = qobject_cast<QtProgressDialog*>(widget);
-    if (progress == nullptr || !progress->isVisible() || progress->held_) continue;
+    if (progress == nullptr || !progress->isVisible() || progress->state_.held()) continue;
     progress->Hold(true);
     held_.append(progress);
   }
@@ -163,7 +162,7 @@ void QtProgressDialog::Draw() {
   DrawStatus();
   auto* bar = FindControlAs<QProgressBar>(*this, kIdProgressBar);
   if (bar == nullptr) return;
-  if (state_.waiting() && held_) {
+  if (state_.waiting() && !state_.busy()) {
     // Standing still under a message box. The style's busy animation ends only when one of its
     // ticks finds the bar hidden, so the bar leaves the screen for a moment first.
     bar->setRange(0, 1);
@@ -172,7 +171,7 @@ void QtProgressDialog::Draw() {
     QTimer::singleShot(kHiddenWhileStoppingMs, bar, [bar] { bar->show(); });
     return;
   }
-  if (state_.waiting()) {
+  if (state_.busy()) {
     bar->setRange(0, 0);  // a busy bar: alive, nothing known yet
     return;
   }

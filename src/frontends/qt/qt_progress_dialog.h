@@ -54,8 +54,9 @@ class QtProgressDialog : public QDialog, public ProgressDialog {
   // Cancel button, Escape and the close box.
   void reject() override;
 
-  // While a message box stands over the operation nothing moves: the busy bar and the elapsed
-  // time stand still (they would keep the processor busy and suggest work that is not done).
+  // While a message box stands over the operation nothing moves (the state's hold): the busy
+  // bar and the elapsed time stand still (they would keep the processor busy and suggest work
+  // that is not done).
   void Hold(bool hold);
   // Every shown progress window of the program, held for this object's life.
   class HoldAll {
@@ -80,7 +81,6 @@ class QtProgressDialog : public QDialog, public ProgressDialog {
   void ReturnActivation();
 
   ProgressState state_;
-  bool held_ = false;
   QLabel* status_ = nullptr;
   int template_height_ = 0;
   // Keeps the elapsed time current while a long step gives no news.

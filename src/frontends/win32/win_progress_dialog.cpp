@@ -27,6 +27,8 @@ void CentreOver(HWND window, HWND over) {
 constexpr int kIdStatusLabel = 0x7F00;
 constexpr UINT_PTR kTickerId = 1;
 constexpr UINT kTickMs = 250;
+// The window property that leads from a progress window to its object.
+constexpr wchar_t kObjectProperty[] = L"TaviProgressDialog";
 // The busy bar's step while it runs to and fro.
 constexpr LPARAM kMarqueeStepMs = 30;
 // The label's place in dialog units: below Cancel, as wide as the bar, four lines high.
@@ -50,8 +52,53 @@ WinProgressDialog::WinProgressDialog() : NativeDialog(kDlgProgress) {
       SendMessageW(status_, WM_SETFONT, static_cast<WPARAM>(SendMessageW(hwnd(), WM_GETFONT, 0, 0)),
                    FALSE);
     }
+    SetPropW(hwnd(), kObjectProperty, this);
   }
   Draw();
+}
+
+WinProgressDialog::~WinProgressDialog() {
+  if (hwnd() != nullptr) RemovePropW(hwnd(), kObjectProperty);
+}
+
+WinProgressDialog* WinProgressDialog::Of(HWND window) {
+  return static_cast<WinProgressDialog*>(GetPropW(window, kObjectProperty));
+}
+
+void WinProgressDialog::Tick() {
+  if (state_.ticking()) {
+    SetTimer(hwnd(), kTickerId, kTickMs, nullptr);
+  } else {
+    KillTimer(hwnd(), kTickerId);
+  }
+}
+
+void WinProgressDialog::Hold(bool hold) {
+  if (!state_.Hold(hold)) return;
+  Tick();
+  Draw();
+}
+
+WinProgressDialog::HoldAll::HoldAll() {
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM held) -> BOOL {
+        WinProgressDialog* progress = Of(window);
+        if (progress != nullptr && progress->state_.visible() && !progress->state_.held()) {
+          progress->Hold(true);
+          reinterpret_cast<std::vector<HWND>*>(held)->push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&held_));
+}
+
+WinProgressDialog::HoldAll::~HoldAll() {
+  for (HWND window : held_) {
+    if (WinProgressDialog* progress = IsWindow(window) ? Of(window) : nullptr) {
+      progress->Hold(false);
+    }
+  }
 }
 
 void WinProgressDialog::NamePrinter(std::string_view words) {
@@ -97,8 +144,8 @@ bool WinProgressDialog::OnMessage(UINT message, WPARAM wparam, LPARAM, INT_PTR& 
 void WinProgressDialog::Show(bool show) {
   if (!state_.RequestShow(show)) return;
   Draw();
+  Tick();
   if (show) {
-    SetTimer(hwnd(), kTickerId, kTickMs, nullptr);
     // The window that starts the operation owns the shown window, so that it stays above it.
     starter_ = GetActiveWindow();
     if (starter_ == hwnd()) starter_ = nullptr;
@@ -108,7 +155,6 @@ void WinProgressDialog::Show(bool show) {
     SetForegroundWindow(hwnd());
     SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kIdCancel)), TRUE);
   } else {
-    KillTimer(hwnd(), kTickerId);
     ShowWindow(hwnd(), SW_HIDE);
     ReturnActivation();
   }
@@ -134,7 +180,7 @@ bool WinProgressDialog::OnCommand(int id, int /*notification*/) {
   if (id != IDCANCEL) return false;
   // Hiding here is no show request: the flag stays set until the next show.
   if (state_.Cancel()) {
-    KillTimer(hwnd(), kTickerId);
+    Tick();
     DrawStatus();
     ShowWindow(hwnd(), SW_HIDE);
     ReturnActivation();
@@ -146,9 +192,9 @@ void WinProgressDialog::Draw() {
   DrawStatus();
   HWND bar = Item(kIdProgressBar);
   if (bar == nullptr) return;
-  // While nothing is known yet the bar runs to and fro, so the window shows it is alive. A bar
-  // that runs takes no position: the position is set while it stands.
-  const bool marquee = state_.waiting();
+  // While nothing is known yet the bar runs to and fro, so the window shows it is alive (not
+  // while held). A bar that runs takes no position: the position is set while it stands.
+  const bool marquee = state_.busy();
   if (!marquee) SetMarquee(bar, false);
   SendMessageW(bar, PBM_SETRANGE32, 0, state_.upper());
   SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(state_.shown_pos()), 0);

@@ -5,7 +5,8 @@
 // flag and hides the window without clearing the flag. Below the template's controls a label
 // says what the operation is doing (printer, step, elapsed time) and, after a long silence, what
 // usually causes it; the window grows to hold it while it has something to say. While the
-// operation has no news yet, the bar runs to and fro.
+// operation has no news yet, the bar runs to and fro. While a message box stands over the
+// operation the window is held: the bar and the elapsed time stand still.
 #pragma once
 
 #include "frontends/win32/win_api.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/ui/progress_state.h"
 #include "core/ui/seams.h"
@@ -24,6 +26,9 @@ class WinProgressDialog final : public NativeDialog, public ProgressDialog {
  public:
   // Makes the hidden window at once.
   WinProgressDialog();
+  ~WinProgressDialog() override;
+  WinProgressDialog(const WinProgressDialog&) = delete;
+  WinProgressDialog& operator=(const WinProgressDialog&) = delete;
 
   void Show(bool show) override;
   void SetProgressRange(std::int32_t n) override;
@@ -35,6 +40,22 @@ class WinProgressDialog final : public NativeDialog, public ProgressDialog {
 
   const ProgressState& state() const { return state_; }
 
+  // Holds the window while a message box is up, and lets it go (the state's hold rule).
+  void Hold(bool hold);
+  // Every shown progress window of this thread, held for this object's life.
+  class HoldAll {
+   public:
+    HoldAll();
+    ~HoldAll();
+    HoldAll(const HoldAll&) = delete;
+    HoldAll& operator=(const HoldAll&) = delete;
+
+   private:
+    std::vector<HWND> held_;
+  };
+  // The progress window object behind `window`, or null for any other window.
+  static WinProgressDialog* Of(HWND window);
+
  protected:
   bool OnCommand(int id, int notification) override;
   // The ticker that keeps the elapsed time current.
@@ -43,6 +64,8 @@ class WinProgressDialog final : public NativeDialog, public ProgressDialog {
  private:
   void Draw();
   void SetMarquee(HWND bar, bool on);
+  // The ticker runs while the state says the elapsed time moves.
+  void Tick();
   // The status label's text, and the window's height to hold it.
   void DrawStatus();
   // Gives the keyboard back to the window that started the operation, and lets go of it.

@@ -9,12 +9,14 @@
 #include "core/resources/strings.h"
 #include "core/settings/recent_folders.h"
 #include "frontends/win32/message_window.h"
+#include "frontends/win32/win_progress_dialog.h"
 #include "frontends/win32/win_text.h"
 
 namespace tavi::win {
 namespace {
 
 void Box(std::string_view text, UINT icon) {
+  const WinProgressDialog::HoldAll still;
   MessageBoxW(GetActiveWindow(), Widen(text).c_str(), Widen(kAppName).c_str(), MB_OK | icon);
 }
 
@@ -28,6 +30,7 @@ void WinMessages::ShowMessage(int id, std::string_view details) {
   }
   const bool failure = id != kIdsDone;
   if (failure && trace_available_ && save_trace_ && trace_available_()) {
+    const WinProgressDialog::HoldAll still;
     TraceMessageWindow box(std::move(text));
     if (box.Run(GetActiveWindow())) save_trace_();
     return;
