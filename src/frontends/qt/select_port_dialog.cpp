@@ -10,6 +10,7 @@
 
 #include "core/discovery/discover.h"
 #include "core/discovery/targets.h"
+#include "core/operations/find_printers.h"
 #include "core/operations/restart.h"
 #include "core/ui/seams.h"
 #include "frontends/qt/dialog_builder.h"
@@ -181,35 +182,22 @@ void SelectPortDialog::done(int result) {
 void SelectPortDialog::OnFind() {
   if (busy_) return;
   busy_ = true;
-  std::vector<discovery::FoundHost> hosts;
-  bool cancelled = false;
-  {
-    QtProgressDialog progress(this);
-    progress.SetProgressRange(100);
-    progress.SetProgressPos(0);
-    progress.Show(true);
-    // The sweep's own waits are socket waits, measured on real time.
-    SteadyClock steady;
-    const discovery::Discovered found = discovery::Discover(discovery_, steady, &progress);
-    cancelled = found.sweep.cancelled;
-    hosts = discovery::Listed(found.sweep.hosts, false);
-    progress.Show(false);
+  QtProgressDialog progress(this);
+  const FindOutcome outcome = FindPrintersFlow(
+      discovery_, progress, rules_, [this] { return held_result_ < 0; },
+      [this](std::vector<discovery::FoundHost> hosts) -> std::optional<discovery::FoundHost> {
+        FoundPrintersDialog pick(std::move(hosts), this);
+        if (pick.exec() != QDialog::Accepted || pick.picked() == nullptr) return std::nullopt;
+        return *pick.picked();
+      });
+  if (outcome == FindOutcome::kPicked || outcome == FindOutcome::kPickedFamilyUnknown) {
+    MirrorCombo();
+    Mirror();
   }
-  if (!cancelled && held_result_ < 0) {
-    FoundPrintersDialog pick(std::move(hosts), this);
-    if (pick.exec() == QDialog::Accepted && pick.picked() != nullptr) {
-      const discovery::FoundHost& found = *pick.picked();
-      const bool family_told = rules_.PickFoundHost(discovery::AddressText(found.address),
-                                                    discovery::MachineTypeOf(found));
-      MirrorCombo();
-      Mirror();
-      if (!family_told) {
-        const std::string_view text = discovery::kTextFamilyUnknown;
-        QMessageBox::information(
-            this, windowTitle(),
-            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-      }
-    }
+  if (outcome == FindOutcome::kPickedFamilyUnknown) {
+    const std::string_view text = discovery::kTextFamilyUnknown;
+    QMessageBox::information(this, windowTitle(),
+                             QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   }
   EndBusy(kIdFind);
 }

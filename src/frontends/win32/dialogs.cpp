@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/discovery/targets.h"
+#include "core/operations/find_printers.h"
 #include "core/operations/get_report.h"
 #include "core/operations/restart.h"
 #include "core/operations/set_head_rank.h"
@@ -184,32 +185,22 @@ void SelectPortWindow::Restart() {
 void SelectPortWindow::Find() {
   if (busy_) return;
   busy_ = true;
-  std::vector<discovery::FoundHost> hosts;
-  bool cancelled = false;
-  {
-    WinProgressDialog progress;
-    progress.SetProgressRange(100);
-    progress.SetProgressPos(0);
-    progress.Show(true);
-    // The sweep's own waits are socket waits, measured on real time.
-    SteadyClock steady;
-    const discovery::Discovered found = discovery::Discover(discovery_, steady, &progress);
-    cancelled = found.sweep.cancelled;
-    hosts = discovery::Listed(found.sweep.hosts, false);
-    progress.Show(false);
+  WinProgressDialog progress;
+  const FindOutcome outcome = FindPrintersFlow(
+      discovery_, progress, rules_, [this] { return held_result_ < 0; },
+      [this](std::vector<discovery::FoundHost> hosts) -> std::optional<discovery::FoundHost> {
+        FoundPrintersWindow pick(std::move(hosts));
+        const discovery::FoundHost* found = pick.Pick(hwnd());
+        if (found == nullptr) return std::nullopt;
+        return *found;
+      });
+  if (outcome == FindOutcome::kPicked || outcome == FindOutcome::kPickedFamilyUnknown) {
+    MirrorCombo();
+    Mirror();
   }
-  if (!cancelled && held_result_ < 0) {
-    FoundPrintersWindow pick(std::move(hosts));
-    if (const discovery::FoundHost* found = pick.Pick(hwnd())) {
-      const bool family_told = rules_.PickFoundHost(discovery::AddressText(found->address),
-                                                    discovery::MachineTypeOf(*found));
-      MirrorCombo();
-      Mirror();
-      if (!family_told) {
-        MessageBoxW(hwnd(), Widen(discovery::kTextFamilyUnknown).c_str(),
-                    Widen(dialog_template().caption).c_str(), MB_OK | MB_ICONINFORMATION);
-      }
-    }
+  if (outcome == FindOutcome::kPickedFamilyUnknown) {
+    MessageBoxW(hwnd(), Widen(discovery::kTextFamilyUnknown).c_str(),
+                Widen(dialog_template().caption).c_str(), MB_OK | MB_ICONINFORMATION);
   }
   EndBusy(kIdFind);
 }
