@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tavi::NetworkChannel channel({settings, progress, clock, off}, {0, agent.port()});
 
   std::string text;
-  tavi::ChannelFailure failure;
+  tavi::Failure failure;
   if (!channel.ReadReply(text, failure)) {
     if (failure.message_id != tavi::kIdsFailedToReceive) std::abort();
     if (failure.details.empty() || failure.details.size() >= tavi::kSnmpLastErrorCapacity) {
