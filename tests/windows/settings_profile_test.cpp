@@ -203,13 +203,32 @@ TEST_F(WindowsSettingsTest, AFolderInPlaceOfTheFileIsNeitherReadNorReplaced) {
   EXPECT_TRUE(fs::is_directory(path_));
 }
 
-TEST(WindowsSettingsLocationTest, BesideTheProgramWhenWritableElseApplicationData) {
-  EXPECT_EQ(ChooseSettingsPath("C:\\Tools\\Tavi\\tavi.exe", true, "C:\\Users\\t\\AppData"),
+TEST(WindowsSettingsLocationTest, InstalledInApplicationDataPortableBesideTheProgram) {
+  const std::string roaming = "C:\\Users\\t\\AppData\\Roaming";
+  // A portable copy: beside the program while its folder takes files, else application data.
+  EXPECT_EQ(ChooseSettingsPath("C:\\Tools\\Tavi\\tavi.exe", "", true, roaming),
             "C:\\Tools\\Tavi\\Tavi.INI");
-  EXPECT_EQ(ChooseSettingsPath("C:\\Program Files\\Tavi\\tavi-cli.exe", false,
-                               "C:\\Users\\t\\AppData\\Roaming"),
-            "C:\\Users\\t\\AppData\\Roaming\\Tavi\\Tavi.INI");
-  EXPECT_EQ(ChooseSettingsPath("", false, ""), "Tavi.INI");
+  EXPECT_EQ(ChooseSettingsPath("C:\\Program Files\\Tavi\\tavi-cli.exe", "", false, roaming),
+            roaming + "\\Tavi\\Tavi.INI");
+  // The installed copy goes to application data even where Program Files is writable; the
+  // installer's folder ends in a backslash and may differ in letter case and separators.
+  const std::string installed = "C:\\Program Files\\Tavi\\";
+  EXPECT_EQ(ChooseSettingsPath("C:\\Program Files\\Tavi\\tavi.exe", installed, true, roaming),
+            roaming + "\\Tavi\\Tavi.INI");
+  EXPECT_EQ(ChooseSettingsPath("c:/program files/TAVI/tavi-cli.exe", installed, true, roaming),
+            roaming + "\\Tavi\\Tavi.INI");
+  // A portable copy on a PC where Tavi is also installed: other folders, a sub-folder or a
+  // folder whose name only begins like the installed one, stays portable.
+  EXPECT_EQ(ChooseSettingsPath("D:\\Stick\\Tavi\\tavi.exe", installed, true, roaming),
+            "D:\\Stick\\Tavi\\Tavi.INI");
+  EXPECT_EQ(ChooseSettingsPath("C:\\Program Files\\Tavi\\old\\tavi.exe", installed, true, roaming),
+            "C:\\Program Files\\Tavi\\old\\Tavi.INI");
+  EXPECT_EQ(ChooseSettingsPath("C:\\Program Files\\Tavi2\\tavi.exe", installed, true, roaming),
+            "C:\\Program Files\\Tavi2\\Tavi.INI");
+  EXPECT_FALSE(IsInInstallFolder("tavi.exe", ""));
+  EXPECT_EQ(ChooseSettingsPath("", "", false, ""), "Tavi.INI");
+  EXPECT_EQ(ChooseSettingsPath("C:\\Program Files\\Tavi\\tavi.exe", installed, true, ""),
+            "Tavi.INI");
 
   // This test program's own folder takes new files, so the settings go beside it.
   char exe[MAX_PATH] = {};

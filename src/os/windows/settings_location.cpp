@@ -1,6 +1,6 @@
-// The Windows settings file: beside the executable where that folder is writable (a copy run
-// from a folder of its own), else in the user's roaming application-data folder (an install
-// under Program Files, where an ordinary user may not write).
+// The Windows settings file: in the user's roaming application-data folder for a copy that the
+// installer put in place (it records its folder in the registry); beside the executable for a
+// portable copy run from a folder of its own, unless that folder cannot be written.
 #include "os/settings_location.h"
 
 #include "os/windows/settings_location.h"
@@ -51,13 +51,48 @@ std::string RoamingAppData() {
   return out;
 }
 
+// The folder the installer recorded, in UTF-8; empty when there is none (a portable copy).
+std::string RecordedInstallFolder() {
+  std::array<wchar_t, 1024> wide{};
+  DWORD bytes = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
+  const std::wstring key(kInstallKey);
+  const std::wstring value(kInstallFolderValue);
+  if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value.c_str(), RRF_RT_REG_SZ, nullptr,
+                     wide.data(), &bytes) != ERROR_SUCCESS) {
+    return {};
+  }
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string out(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, out.data(), n, nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(n - 1));
+  return out;
+}
+
+// `folder` with '/' as '\\', ASCII letters in lower case and no trailing separator.
+std::string ComparableFolder(std::string_view folder) {
+  std::string out(folder);
+  for (char& c : out) {
+    if (c == '/') c = '\\';
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  while (!out.empty() && out.back() == '\\') out.pop_back();
+  return out;
+}
+
 }  // namespace
 
-std::string ChooseSettingsPath(std::string_view exe_path, bool exe_folder_writable,
-                               std::string_view app_data) {
+bool IsInInstallFolder(std::string_view exe_path, std::string_view install_folder) {
+  const std::string exe_folder = ComparableFolder(FolderOf(exe_path));
+  return !exe_folder.empty() && exe_folder == ComparableFolder(install_folder);
+}
+
+std::string ChooseSettingsPath(std::string_view exe_path, std::string_view install_folder,
+                               bool exe_folder_writable, std::string_view app_data) {
   const std::string name(kWindowsSettingsFileName);
   const std::string exe_folder = FolderOf(exe_path);
-  if (!exe_folder.empty() && exe_folder_writable) return exe_folder + "\\" + name;
+  const bool installed = IsInInstallFolder(exe_path, install_folder);
+  if (!installed && !exe_folder.empty() && exe_folder_writable) return exe_folder + "\\" + name;
   if (!app_data.empty()) return std::string(app_data) + "\\Tavi\\" + name;
   return name;
 }
@@ -74,8 +109,11 @@ bool FolderTakesNewFiles(const std::string& folder) {
 std::string DefaultSettingsPath() {
   const std::string exe = ExecutablePath();
   const std::string folder = FolderOf(exe);
-  const bool writable = !folder.empty() && FolderTakesNewFiles(folder);
-  return ChooseSettingsPath(exe, writable, writable ? std::string() : RoamingAppData());
+  const std::string install_folder = RecordedInstallFolder();
+  const bool writable =
+      !IsInInstallFolder(exe, install_folder) && !folder.empty() && FolderTakesNewFiles(folder);
+  return ChooseSettingsPath(exe, install_folder, writable,
+                            writable ? std::string() : RoamingAppData());
 }
 
 }  // namespace tavi
