@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <functional>
 #include <span>
 #include <string>
@@ -31,6 +32,10 @@ using ReadCancelCheck = std::function<bool(bool waiting)>;
 // Saves `bytes` as the content of `path` so that no failure can destroy or redirect a file:
 //  - a symbolic link is followed to the file it names, and that file is replaced in its own
 //    folder (a dangling link gets the file it names created); the link stays as it is;
+//  - but a link that sits in a sticky folder anyone may write to (/tmp) is followed only when
+//    it belongs to the running user or to the folder's owner: another user's link there,
+//    dangling or not, refuses the save, with nothing created or changed (POSIX; on Windows
+//    links are followed as the system follows them);
 //  - only a regular file is replaced: a device, FIFO, socket or folder is refused;
 //  - an existing file keeps its owner, group and permission bits (setuid, setgid and sticky
 //    bits dropped); where the owner cannot be kept, or the file has more than one hard link
@@ -42,6 +47,18 @@ using ReadCancelCheck = std::function<bool(bool waiting)>;
 // `error` names the step and its real cause, e.g. a folder in which no new file can be made.
 [[nodiscard]] bool WriteFileAtomically(const std::string& path, std::span<const std::byte> bytes,
                                        FileError& error);
+
+// Opens `path` for lines written as they come (a trace), under the link rule of
+// WriteFileAtomically, and refuses it when it is the same file (same device and inode; on
+// Windows the same volume and file index) as any of `inputs` that exists, before a byte of
+// the file is lost: it is emptied only after those checks. A missing file is created; a
+// folder is refused. Returns the stream (the caller closes it) or null with `error` filled.
+[[nodiscard]] std::FILE* OpenLineFile(const std::string& path, std::span<const std::string> inputs,
+                                      FileError& error);
+
+// The cause given for a line file that is one of the command's own files.
+inline constexpr const char* kSameAsInputCause =
+    "It is also a file this command reads or writes; the trace needs a file of its own";
 
 // Reads at most `limit` bytes from the start of `path` into `out` (replacing its content).
 // Bytes after the first `limit` are never read. Only a regular file is read, or a FIFO when

@@ -47,7 +47,8 @@ class SettingsSection {
 // section, key and comment of the file. An existing key keeps its place and its spelling; a
 // value reads back exactly as given, less anything from its first line break or NUL on.
 // Creates the folder when it is missing. False, with `error`, when the file could not be read
-// or written.
+// or written, or (where the reader is our own) when it would come out larger than
+// kMaxSettingsFileBytes, which a load would not read: the file is then left as it is.
 [[nodiscard]] bool WriteSettingsSection(
     const std::string& path, std::string_view section,
     const std::vector<std::pair<std::string, std::string>>& entries, FileError& error);

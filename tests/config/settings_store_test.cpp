@@ -1,4 +1,5 @@
 #include "core/settings/settings_store.h"
+#include "os/profile_file.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -249,6 +250,54 @@ TEST_F(SettingsStoreTest, OversizedOrOddFileIsNeitherReadNorReplaced) {
 }
 
 // A settings file kept elsewhere through a link (a dotfiles folder) stays a link.
+// Whatever a save accepts, a load gives back as it was; what it would not, is refused and the
+// file left as it is: a host list past the count a load takes, a host past the length a load
+// reads, a file past the size a load reads (the window once wrote 65,536 hosts into 1.2 MB).
+TEST_F(SettingsStoreTest, WhatASaveAcceptsReadsBackTheRestIsRefused) {
+  Put("[Port]\nNumHost=1\nHost0=kept\n");
+  const std::string before = Get();
+  auto check = [&](const PortSettings& settings, bool fits) {
+    FileError error;
+    const bool saved = SaveSettings(path_, settings, error);
+    EXPECT_EQ(saved, fits) << settings.hosts.size() << " hosts: " << error.cause;
+    if (saved) {
+      const LoadedSettings loaded = LoadSettingsFile(path_);
+      EXPECT_FALSE(loaded.refused.has_value());
+      EXPECT_TRUE(loaded.settings.hosts == settings.hosts) << settings.hosts.size() << " hosts";
+      Put(before);
+    } else {
+      EXPECT_EQ(Get(), before);
+      EXPECT_EQ(error.path, path_);
+      EXPECT_NE(error.cause.find("the file is left as it is"), std::string::npos) << error.cause;
+    }
+  };
+  PortSettings settings;
+  settings.hosts.assign(kMaxHostCount, "h");
+  check(settings, true);
+  settings.hosts.push_back("h");
+  check(settings, false);
+
+  settings.hosts = {std::string(kProfileMaxStringLength, 'x')};
+  check(settings, true);
+  settings.hosts[0] += 'x';
+  check(settings, false);
+
+  // 65,536 addresses of 15 characters pass the size a load reads; somewhat fewer fit.
+  settings.hosts.assign(kMaxHostCount, "192.168.100.200");
+  check(settings, false);
+  int accepted = 0;
+  for (std::size_t count = 40000; count <= 44000; count += 1000) {
+    settings.hosts.assign(count, "192.168.100.200");
+    FileError error;
+    const bool fits = SaveSettings(path_, settings, error);
+    Put(before);
+    check(settings, fits);
+    accepted += fits ? 1 : 0;
+  }
+  EXPECT_GT(accepted, 0);
+  EXPECT_LT(accepted, 5);
+}
+
 TEST_F(SettingsStoreTest, SaveWritesThroughALink) {
   fs::create_directory(dir_ / "dotfiles");
   std::ofstream(dir_ / "dotfiles" / "Tavi.ini") << "[Other]\nx=1\n";

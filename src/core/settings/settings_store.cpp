@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "os/profile_file.h"
 #include "os/settings_profile.h"
 
 namespace tavi {
@@ -21,6 +22,22 @@ std::string HostKey(std::size_t i) {
 }
 
 }  // namespace
+
+std::optional<std::string> UnreadableSettingsCause(const PortSettings& settings) {
+  if (settings.hosts.size() > kMaxHostCount) {
+    return "The host list has " + std::to_string(settings.hosts.size()) +
+           " entries; a load takes at most " + std::to_string(kMaxHostCount) +
+           ", so the file is left as it is";
+  }
+  for (std::size_t i = 0; i < settings.hosts.size(); ++i) {
+    if (settings.hosts[i].size() > kProfileMaxStringLength) {
+      return "Host " + std::to_string(i + 1) + " is " + std::to_string(settings.hosts[i].size()) +
+             " characters long; a load takes at most " + std::to_string(kProfileMaxStringLength) +
+             ", so the file is left as it is";
+    }
+  }
+  return std::nullopt;
+}
 
 LoadedSettings LoadSettingsFile(const std::string& path) {
   LoadedSettings loaded;
@@ -59,6 +76,11 @@ std::string SettingsRefusedText(const FileError& error) {
 }
 
 bool SaveSettings(const std::string& path, const PortSettings& settings, FileError& error) {
+  // Nothing is written that a load would not take back as it is.
+  if (const std::optional<std::string> cause = UnreadableSettingsCause(settings)) {
+    error = FileError{FileError::Op::kWrite, path, SystemCode{}, *cause};
+    return false;
+  }
   std::vector<std::pair<std::string, std::string>> entries;
   entries.reserve(settings.hosts.size() + 5);
   entries.emplace_back(kKeyPort, std::to_string(settings.port));

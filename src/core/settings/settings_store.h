@@ -34,9 +34,15 @@ LoadedSettings LoadSettingsFile(const std::string& path);
 // The message for a settings file that could not be used.
 std::string SettingsRefusedText(const FileError& error);
 
+// Why `settings` would not read back as they are (more hosts than a load takes, a host longer
+// than a load reads), or nothing when they would. A save refuses such settings.
+std::optional<std::string> UnreadableSettingsCause(const PortSettings& settings);
+
 // Writes every value (Port, HostSel, NumHost, Host%d, Win9x_ExtraDelay, MachineType), keeping
 // every other section, key and comment of the file in place, and replaces the file atomically.
-// Creates the folder when it is missing. Returns false when the file could not be written; an
+// Creates the folder when it is missing. Refuses (false, the file untouched) settings that would
+// not read back: see UnreadableSettingsCause, and the size bound of WriteSettingsSection.
+// Returns false when the file could not be written; an
 // existing file that cannot be read is left alone (false) rather than replaced without its
 // other content. The file itself is saved by the rules of WriteFileAtomically (through links,
 // keeping owner and mode, never over anything but a regular file).

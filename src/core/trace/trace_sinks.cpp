@@ -1,7 +1,6 @@
 #include "core/trace/trace_sinks.h"
 
-#include <cerrno>
-#include <cstring>
+#include "os/file_io.h"
 
 namespace tavi {
 
@@ -11,14 +10,10 @@ std::string LeftOutNote(std::size_t lines, std::size_t bytes, std::size_t limit)
 }
 
 std::unique_ptr<TraceFile> TraceFile::Create(const std::string& path, std::size_t limit,
-                                             FileError& error) {
-  errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    const int saved = errno;
-    error = {FileError::Op::kCreate, path, SystemCode::Errno(saved), std::strerror(saved)};
-    return nullptr;
-  }
+                                             FileError& error,
+                                             std::span<const std::string> inputs) {
+  std::FILE* file = OpenLineFile(path, inputs, error);
+  if (file == nullptr) return nullptr;
   return std::unique_ptr<TraceFile>(new TraceFile(file, limit));
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,10 +31,12 @@ std::string LeftOutNote(std::size_t lines, std::size_t bytes, std::size_t limit)
 // lines to keep, which are written after a note of what was left out while they fit the limit.
 class TraceFile final : public TraceSink {
  public:
-  // Creates or truncates `path`. On failure returns null and fills `error` (a kCreate error with
-  // errno and its text).
+  // Creates or empties `path` by the rules of OpenLineFile: never through another user's link
+  // planted in a shared sticky folder, and never when it is one of `inputs` (the command's own
+  // files), which are left untouched. On failure returns null and fills `error`.
   static std::unique_ptr<TraceFile> Create(const std::string& path, std::size_t limit,
-                                           FileError& error);
+                                           FileError& error,
+                                           std::span<const std::string> inputs = {});
   ~TraceFile() override;
   TraceFile(const TraceFile&) = delete;
   TraceFile& operator=(const TraceFile&) = delete;

@@ -9,6 +9,7 @@
 #include "core/settings/port_settings.h"
 #include "frontends/cli/cli_registry.h"
 #include "frontends/cli/cli_texts.h"
+#include "os/settings_location.h"
 
 namespace tavi::cli {
 namespace {
@@ -143,6 +144,17 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   if (hosts_opt->count() > 0) out.hosts = hosts;
   if (type_opt->count() > 0) out.machine_type = type == 1 ? kMachineType1 : kMachineType2;
   return {true, kExitSuccess};
+}
+
+std::vector<std::string> CommandFiles(const Invocation& invocation) {
+  std::vector<std::string> files = {invocation.file, invocation.output, invocation.block,
+                                    invocation.rank_file};
+  files.push_back(invocation.settings_path.empty() ? DefaultSettingsPath()
+                                                   : invocation.settings_path);
+  if (invocation.hosts && !invocation.hosts->empty() && invocation.hosts->front() == '@') {
+    files.push_back(invocation.hosts->substr(1));
+  }
+  return files;
 }
 
 }  // namespace tavi::cli

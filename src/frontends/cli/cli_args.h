@@ -56,6 +56,10 @@ struct ParseResult {
 // The command's name as typed: "report", "get-params", ..., "params decode", "ports".
 std::string_view CommandName(Command command);
 
+// Every file the command names and may read or write: its FILE arguments, the settings file
+// (the default one when none is given) and a host file ("@FILE"). A trace must be none of them.
+std::vector<std::string> CommandFiles(const Invocation& invocation);
+
 // Parses the command line. Help and usage errors are written to stdout/stderr here.
 ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out);
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/resources/strings.h"
+#include "core/ui/terminal_text.h"
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_fleet_host.h"
 #include "frontends/cli/cli_hosts.h"
@@ -51,6 +52,7 @@ int PrepareJob(const Invocation& invocation, const PortSettings& settings, std::
     return kExitUsage;
   }
   job.trace_file = invocation.trace_file;
+  job.own_files = CommandFiles(invocation);
 
   if (command->fleet_prepare == nullptr) return kExitSuccess;
   return command->fleet_prepare(invocation, host_count, say, job);
@@ -143,6 +145,8 @@ CommandResult JsonResult(const FleetJob& job, const std::string& host, const Hos
 void PrintResult(const FleetJob& job, const std::string& host, bool json, SharedLines& lines,
                  HostResult& result) {
   if (!result.report.empty()) {
+    // On a terminal the printer's control bytes are shown, not obeyed.
+    if (StdoutIsTerminal()) result.report = MakeControlsVisible(result.report);
     bool written =
         std::fwrite(result.report.data(), 1, result.report.size(), stdout) == result.report.size();
     // The JSON object that follows the report's bytes starts on a line of its own.

@@ -104,7 +104,9 @@ HostResult RunHost(const FleetJob& job, const std::string& host,
   if (!job.trace_file.empty()) {
     const std::string path = ExpandHostPath(job.trace_file, host);
     FileError error;
-    file = TraceFile::Create(path, kTraceFileLimit, error);
+    std::vector<std::string> own_files = job.own_files;
+    if (!job.output.empty()) own_files.push_back(ExpandHostPath(job.output, host));
+    file = TraceFile::Create(path, kTraceFileLimit, error, own_files);
     if (!file) {
       // Nothing was sent: the printer is not contacted without the trace asked for.
       result.outcome = HostOutcome::kFailed;

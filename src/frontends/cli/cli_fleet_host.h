@@ -32,6 +32,7 @@ struct FleetJob {
   int head_index = 0;               // set-head-rank: zero-based
   std::string head_rank;            // set-head-rank: the head rank string
   std::string trace_file;           // --trace FILE, "{host}" in it; "" for none
+  std::vector<std::string> own_files;  // the command's files, which no trace may be
 };
 
 // Where -v sends a host's trace lines: one shared stream, each line whole and led by its host.

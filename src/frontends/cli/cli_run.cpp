@@ -152,7 +152,8 @@ int Run(int argc, const char* const* argv) {
   std::unique_ptr<TraceFile> file;
   if (!invocation.trace_file.empty()) {
     FileError error;
-    file = TraceFile::Create(invocation.trace_file, kTraceFileLimit, error);
+    file =
+        TraceFile::Create(invocation.trace_file, kTraceFileLimit, error, CommandFiles(invocation));
     if (!file) {
       std::fprintf(stderr, "%s\n", FileErrorText(error).c_str());
       return kExitUsage;

@@ -257,6 +257,10 @@ bool KeepOwnerAndMode(int fd, const struct stat& old, int& errnum) {
 
 bool WriteFileAtomically(const std::string& path, std::span<const std::byte> bytes,
                          FileError& error) {
+  if (const std::optional<std::string> planted = PlantedLinkCause(path)) {
+    FillFileError(error, FileError::Op::kWrite, path, EACCES, *planted);
+    return false;
+  }
   Target target;
   if (!ResolveTarget(path, target, error)) return false;
   // Messages name the path the user gave; the folder is named where it is the cause.

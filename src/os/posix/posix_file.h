@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "core/ui/seams.h"
@@ -34,6 +35,12 @@ class UniqueFd {
   void Reset() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+  }
+  // Gives up the descriptor without closing it.
+  [[nodiscard]] int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
   }
   // Closes now and reports the result (close can report a deferred write error).
   [[nodiscard]] bool Close() {
@@ -74,5 +81,12 @@ inline const char* FileKindName(mode_t mode) {
 inline std::string NotRegularCause(mode_t mode) {
   return std::string("Not a regular file (") + FileKindName(mode) + ")";
 }
+
+// Walks `path` link by link as the kernel would and tells whether a write through it must be
+// refused: a symbolic link that sits in a sticky folder anyone may write to is followed only
+// when it belongs to the running user or to the folder's owner (a dangling one likewise).
+// Returns the cause of the refusal, or nothing when every link on the way may be followed (or
+// the walk ended early: a missing name, a loop; the write itself reports those).
+std::optional<std::string> PlantedLinkCause(const std::string& path);
 
 }  // namespace tavi

@@ -21,7 +21,9 @@ bool ReadProfile(const std::string& path, ProfileFile& profile, FileError& error
       profile = ProfileFile();
       return true;
     }
-    if (error.cause == kFileTooLargeCause) error.cause = "It is larger than 1 MiB";
+    if (error.cause == kFileTooLargeCause) {
+      error.cause = "It is larger than " + std::to_string(kMaxSettingsFileBytes >> 20) + " MiB";
+    }
     return false;
   }
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -77,6 +79,16 @@ bool WriteSettingsSection(const std::string& path, std::string_view section,
     }
   }
   const std::string text = profile.Serialize();
+  // Never written larger than a load reads: such a file would come back as the defaults.
+  if (text.size() > kMaxSettingsFileBytes) {
+    error.op = FileError::Op::kWrite;
+    error.path = path;
+    error.code = SystemCode{};
+    error.cause = "The settings would take " + std::to_string(text.size()) +
+                  " bytes, more than the " + std::to_string(kMaxSettingsFileBytes >> 20) +
+                  " MiB a load reads, so the file is left as it is";
+    return false;
+  }
   return WriteFileAtomically(path, std::as_bytes(std::span(text.data(), text.size())), error);
 }
 

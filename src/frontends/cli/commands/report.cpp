@@ -5,12 +5,14 @@
 
 #include "core/connection/printer_connection.h"
 #include "core/operations/get_report.h"
+#include "core/ui/terminal_text.h"
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_fleet_host.h"
 #include "frontends/cli/cli_hosts.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"
 #include "frontends/cli/cli_texts.h"
+#include "os/terminal.h"
 
 namespace tavi::cli {
 namespace {
@@ -47,6 +49,8 @@ int Run(const CommandContext& context) {
     PathChooser chooser(context.invocation.file);
     return ExitStatusFor(SaveReportFlow(report, chooser, context.messages));
   }
+  // On a terminal the printer's control bytes are shown, not obeyed; redirected, they stay.
+  if (context.out == stdout && StdoutIsTerminal()) report = MakeControlsVisible(report);
   if (!WriteAll(context.out, report, context.messages)) return kExitFailed;
   // The JSON object that follows the report's bytes starts on a line of its own.
   if (context.invocation.json && !report.empty() && report.back() != '\n' &&
@@ -79,7 +83,8 @@ extern const CommandEntry kReportCommand{
     .brief = "fetch the status report; its bytes to FILE, or to stdout (also with -o -)",
     .man = R"(Fetch the status report.
 Its bytes go to \fIFILE\fR (replaced atomically: the old file stays if writing fails) or,
-without \fB\-o\fR or with \fB\-o \-\fR, exactly as received to standard output.
+without \fB\-o\fR or with \fB\-o \-\fR, exactly as received to standard output; on a
+terminal, control characters are shown visibly (\fB^[\fR for escape) instead of being obeyed.
 )",
     .reach = Reach::kPrinter,
     .bind = Bind,
