@@ -60,6 +60,9 @@ class ModelSession {
   void LineByte(char c);
   void CommandByte(char c);
   void FrameBytes(std::string_view data, std::size_t& pos);
+  void ImageBytes(std::string_view data, std::size_t& pos);
+  // Hands the first `length` bytes of the image to the model and goes back to lines.
+  void FinishImage(std::size_t length);
   void Dispatch(std::string_view command);
   void ConsoleText(std::string_view text);
   void ConsoleLine(std::string_view line);
@@ -70,6 +73,8 @@ class ModelSession {
   std::string origin_;
   State state_ = State::kLine;
   std::string buf_;
+  std::string image_;  // the parameter image so far
+  bool image_overflow_ = false;
   bool authorized_ = false;
   std::string refusal_;  // why the next command is not accepted
   bool command_accepted_ = false;
