@@ -175,7 +175,7 @@ void ModelSession::Dispatch(std::string_view command) {
   refusal_.clear();
   buf_.clear();
   if (command == kCmdGetReport || command == kCmdGetParam) {
-    if (command_accepted_) model_.StartReply(command);
+    if (command_accepted_) model_.StartReply(id_, command);
     state_ = State::kLine;
   } else if (command == kCmdPutParam || command == kCmdPutAllParam) {
     buf_ = std::string(command);
