@@ -190,7 +190,9 @@ int SimUdpSocket::ReceiveFrom(std::span<std::byte> into, SimPeer& from, int time
           c->cmsg_len >= CMSG_LEN(sizeof(in_pktinfo))) {
         in_pktinfo info{};
         std::memcpy(&info, CMSG_DATA(c), sizeof info);
-        *local = ntohl(info.ipi_addr.s_addr);
+        // The local address to answer from: the one asked for a unicast request, the
+        // interface's own for a broadcast (never the broadcast address itself).
+        *local = ntohl(info.ipi_spec_dst.s_addr);
       }
     }
   }
