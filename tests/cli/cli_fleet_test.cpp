@@ -351,10 +351,8 @@ TEST_F(Fleet, HostListsFromTextFilesAndDiscoveryJsonAndWhatIsRefused) {
   EXPECT_TRUE(StartsWith(lines[1], "no..such.host: Failed to connect. ")) << lines[1];
 
   // Refused before any printer is contacted, each with exit status 2.
-  test::WriteAll(dir_ / "twice.txt", here + "\n# again\n" + here + "\n");
   const std::string two = "--hosts " + here + ",127.0.0.253 ";
   const std::vector<std::pair<std::string, std::string>> refusals = {
-      {"--hosts @" + Quote(dir_ / "twice.txt") + " report -o 'r{host}'", "listed twice"},
       {"--hosts " + Quote(here + ",../etc") + " report -o 'r{host}'", "not a host name"},
       {"--hosts " + Quote(dir_ / "missing.txt") + " report", "not a host name"},
       {"--hosts @" + Quote(dir_ / "missing.txt") + " report", "Could not"},
@@ -369,6 +367,40 @@ TEST_F(Fleet, HostListsFromTextFilesAndDiscoveryJsonAndWhatIsRefused) {
     EXPECT_EQ(run.status, 2) << args << "\n" << run.err;
     EXPECT_NE(run.err.find(text), std::string::npos) << args << "\n" << run.err;
   }
+}
+
+// One printer named twice, by another spelling of its address or twice alike, in a list or a
+// host file, is one host: it runs once, and stderr says which entry was left out.
+TEST_F(Fleet, OnePrinterSpelledTwiceRunsOnce) {
+  const std::vector<std::string> addresses = {"127.0.63.1", "127.0.63.2"};
+  Start(addresses, 18523, 18169, {sim::SimOptions{}, sim::SimOptions{}});
+  const std::string out = dir_.path().string() + "/{host}.txt";
+  const CliRun run =
+      Cli("--hosts 127.0.63.1,0177.0.077.01,127.0.63.2,0x7f.0.0x3f.2,127.0.63.2 report -o " +
+          Quote(out));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Lines(run.err),
+            (std::vector<std::string>{
+                "Hosts 127.0.63.1 and 0177.0.077.01 are the same printer: it runs once, as "
+                "127.0.63.1.",
+                "Hosts 127.0.63.2 and 0x7f.0.0x3f.2 are the same printer: it runs once, as "
+                "127.0.63.2.",
+                "Host 127.0.63.2 is listed twice: it runs once.", "127.0.63.1: Done.",
+                "127.0.63.2: Done."}));
+  for (std::size_t i = 0; i < addresses.size(); ++i) {
+    EXPECT_EQ(model(i).log().Count("job-started"), 1u) << addresses[i];
+    EXPECT_EQ(test::ReadAll(dir_ / (addresses[i] + ".txt")), model(i).ReportText());
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "0177.0.077.01.txt"));
+
+  // The same from a host file, where one line repeats another.
+  test::WriteAll(dir_ / "twice.txt", "127.0.63.1\n# again\n127.0.63.1\n");
+  const CliRun file = Cli("--hosts @" + Quote(dir_ / "twice.txt") + " report -o " + Quote(out));
+  ASSERT_EQ(file.status, 0) << file.err;
+  EXPECT_EQ(Lines(file.err),
+            (std::vector<std::string>{"Host 127.0.63.1 is listed twice: it runs once.",
+                                      "127.0.63.1: Done."}));
+  EXPECT_EQ(model(0).log().Count("job-started"), 2u);
 }
 
 }  // namespace

@@ -148,5 +148,52 @@ TEST(NetworkE2e, UnreachablePrinterFailsToConnect) {
             "connect to 127.0.0.193 port 5515 (LPD): Connection refused");
 }
 
+// Real time, but the short waits between polls are cut to a twenty-fifth, so that a long polling
+// fits in a short test.
+class BriskClock final : public Clock {
+ public:
+  void Sleep(int ms) override {
+    if (ms >= 100) {
+      real_.Sleep(ms);
+    } else if (ms > 0) {
+      std::this_thread::sleep_for(std::chrono::microseconds(ms * 40));
+    }
+  }
+  std::int64_t NowMs() override { return real_.NowMs(); }
+
+ private:
+  SteadyClock real_;
+};
+
+// A report of a megabyte is polled for far longer than the printer's idle limit on LPD, while
+// its job sends nothing: the job stays open to its closing zero byte, and the report arrives
+// byte for byte.
+TEST(NetworkE2e, MegabyteReportOutlastsTheIdleLimitOfItsJob) {
+  sim::SimOptions options;
+  std::string text;
+  for (int line = 0; text.size() < 1000000; ++line) {
+    text += "LINE " + std::to_string(line) + " " + std::string(line % 97, 'a' + line % 26) + "\r\n";
+  }
+  options.report = text;
+  options.reply_delay_ms = 20;
+  options.lpd_idle_ms = 500;  // more than the wait after the command
+  NetworkRig rig("127.0.88.1", options);
+  ASSERT_TRUE(rig.started);
+  BriskClock clock;
+  PrinterConnection connection(
+      rig.connection->settings(), rig.progress, rig.messages, clock,
+      DefaultChannelFactory({rig.printer->lpd_port(), rig.printer->snmp_port()}));
+  const std::int64_t start = clock.NowMs();
+  std::string report;
+  ASSERT_TRUE(GetReport(connection, report))
+      << (rig.messages.shown.empty() ? "" : rig.messages.shown[0].details);
+  const std::int64_t took = clock.NowMs() - start;
+  EXPECT_TRUE(report == text) << report.size() << " bytes";
+  EXPECT_TRUE(rig.messages.shown.empty());
+  EXPECT_GT(took, kWaitAfterCommandMs + 2 * options.lpd_idle_ms);  // polled past the limit
+  // The closing zero byte went out in the same job, and was acknowledged.
+  EXPECT_EQ(rig.printer->model().ClosingZeros(), 1);
+}
+
 }  // namespace
 }  // namespace tavi

@@ -75,27 +75,64 @@ TEST(SimAsServer, HoldingClientsNeitherBlockAJobNorTakeMoreThanTheirShare) {
   ASSERT_TRUE(Send(*silent, "\x02lp1\n"));
   EXPECT_EQ(Answer(*silent), 0);
 
-  // Up to the limit every connection is held; one more is closed at once.
-  std::vector<std::unique_ptr<Socket>> holders;
+  // Up to the limit every connection is held (each from its own address, within the share of
+  // one); one more is closed at once.
+  std::vector<std::unique_ptr<PeerClient>> holders;
   for (std::size_t i = 2; i < kLpdMaxConnections; ++i) {
-    holders.push_back(Client(Socket::Kind::kStream, "127.0.0.151", port, 5000));
-    ASSERT_TRUE(holders.back());
+    const std::string from = "127.0.88." + std::to_string(20 + i);
+    holders.push_back(std::make_unique<PeerClient>(from.c_str(), "127.0.0.151", port));
+    ASSERT_TRUE(holders.back()->connected());
   }
   ASSERT_TRUE(Eventually([&] { return printer.model().log().Count("session-ended") == 1; }));
-  auto extra = Client(Socket::Kind::kStream, "127.0.0.151", port, 2000);
-  ASSERT_TRUE(extra);
-  Send(*extra, "\x02lp1\n");  // may already meet the close
-  EXPECT_EQ(Answer(*extra), -1);
+  ASSERT_TRUE(Eventually([&] { return printer.lpd().Active() == kLpdMaxConnections; }));
+  PeerClient extra("127.0.88.40", "127.0.0.151", port);
+  ASSERT_TRUE(extra.connected());
+  extra.Send("\x02lp1\n");  // may already meet the close
+  EXPECT_EQ(extra.Answer(), -1);
   EXPECT_EQ(printer.model().log().Count("lpd-busy"), 1u);
   holders.pop_back();  // a place comes free (as soon as the server has seen the close)
   EXPECT_TRUE(Eventually([&] {
-    auto next = Client(Socket::Kind::kStream, "127.0.0.151", port, 500);
-    return next && Send(*next, "\x02lp1\n") && Answer(*next) == 0;
+    PeerClient next("127.0.88.41", "127.0.0.151", port);
+    return next.connected() && next.Send("\x02lp1\n") && next.Answer(500) == 0;
   }));
 
   trickle = false;
   trickling.join();
   EXPECT_EQ(printer.model().log().Count("job-started"), 3u);
+  printer.Stop();
+}
+
+// One address opening connection after connection gets its share of the slots and no more: the
+// next one from it is closed at once, while another address is still served.
+TEST(SimAsServer, OnePeerAddressHoldsOnlyItsShareOfTheSlots) {
+  VirtualPrinter printer(Config("127.0.88.4"));
+  std::string error;
+  ASSERT_TRUE(printer.Start(error)) << error;
+  const std::uint16_t port = printer.lpd_port();
+  std::vector<std::unique_ptr<PeerClient>> greedy;
+  for (std::size_t i = 0; i < kLpdMaxPerPeer; ++i) {
+    greedy.push_back(std::make_unique<PeerClient>("127.0.88.5", "127.0.88.4", port));
+    ASSERT_TRUE(greedy.back()->StartJob()) << i;  // each one is served
+  }
+  for (int i = 0; i < 3; ++i) {
+    PeerClient more("127.0.88.5", "127.0.88.4", port);
+    ASSERT_TRUE(more.connected());
+    more.Send("\x02lp1\n");  // may already meet the close
+    EXPECT_EQ(more.Answer(), -1);
+  }
+  const auto busy = printer.model().log().OfKind("lpd-busy");
+  ASSERT_EQ(busy.size(), 3u);
+  EXPECT_EQ(busy[0].Field("peer").substr(0, 11), "127.0.88.5:");
+  EXPECT_EQ(printer.lpd().Active(), kLpdMaxPerPeer);
+
+  PeerClient other("127.0.88.6", "127.0.88.4", port);
+  EXPECT_TRUE(other.StartJob());
+  // The greedy address gets a place again once one of its own is given up.
+  greedy.pop_back();
+  EXPECT_TRUE(Eventually([&] {
+    PeerClient again("127.0.88.5", "127.0.88.4", port);
+    return again.StartJob();
+  }));
   printer.Stop();
 }
 

@@ -196,6 +196,27 @@ TEST(LpdAndSnmp, NetSnmpToolsReadTheReplyAndRestartThePrinter) {
   printer.Stop();
 }
 
+// Bound to every address, the agent answers each request from the address it was sent to: a
+// connected client takes datagrams from that address only.
+TEST(LpdAndSnmp, AgentOnEveryAddressAnswersFromTheOneAsked) {
+  VirtualPrinterConfig config = Config("0.0.0.0");
+  config.lpd = false;
+  VirtualPrinter printer(config);
+  std::string error;
+  ASSERT_TRUE(printer.Start(error)) << error;
+  for (const char* address : {"127.0.88.2", "127.0.88.3"}) {
+    auto udp = Client(Socket::Kind::kDatagram, address, printer.snmp_port(), 1500);
+    ASSERT_TRUE(udp);
+    SnmpMessage m;
+    std::string why;
+    ASSERT_TRUE(ParseSnmpMessage(Exchange(*udp, ReplyGetRequest()), m, why)) << address << why;
+    EXPECT_EQ(m.pdu_type, kPduResponse);
+    ASSERT_EQ(m.bindings.size(), 1u);
+    EXPECT_EQ(m.bindings[0].value, kIdleReply);
+  }
+  printer.Stop();
+}
+
 TEST(SnmpBer, ReadingStaysInsideTheDatagram) {
   const std::string request = ReplyGetRequest();
   SnmpMessage m;

@@ -2,6 +2,12 @@
 // and SNMP datagrams built octet by octet.
 #pragma once
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <memory>
 #include <span>
@@ -61,6 +67,48 @@ inline bool Eventually(F done) {
   }
   return done();
 }
+
+// A TCP client from a chosen loopback address (the system would pick 127.0.0.1 for every one),
+// for what one peer address may hold. Closed with the object.
+class PeerClient {
+ public:
+  PeerClient(const char* local, const char* server, std::uint16_t port)
+      : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    connected_ = fd_ >= 0 && ::inet_pton(AF_INET, local, &from.sin_addr) == 1 &&
+                 ::inet_pton(AF_INET, server, &to.sin_addr) == 1 &&
+                 ::bind(fd_, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+                 ::connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+  }
+  ~PeerClient() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PeerClient(const PeerClient&) = delete;
+  PeerClient& operator=(const PeerClient&) = delete;
+
+  bool connected() const { return connected_; }
+  bool Send(std::string_view bytes) {
+    return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(bytes.size());
+  }
+  // The first byte of the next answer; -1 when the peer closed or nothing came in `ms`.
+  int Answer(int ms = 2000) {
+    pollfd p{fd_, POLLIN, 0};
+    unsigned char b[64];
+    if (::poll(&p, 1, ms) != 1) return -1;
+    return ::recv(fd_, b, sizeof b, 0) > 0 ? b[0] : -1;
+  }
+  // Starts a job on queue "lp1": true when the printer acknowledged it.
+  bool StartJob() { return Send("\x02lp1\n") && Answer() == 0; }
+
+ private:
+  int fd_;
+  bool connected_ = false;
+};
 
 inline VirtualPrinterConfig Config(const char* address) {
   VirtualPrinterConfig c;

@@ -218,11 +218,13 @@ int RunFleet(const Invocation& invocation, const PortSettings& settings) {
   CliMessages say(never, stdout, stderr);
 
   std::vector<std::string> hosts;
+  std::vector<std::string> notes;
   std::string error;
-  if (!ParseHostList(*invocation.hosts, hosts, error)) {
+  if (!ParseHostList(*invocation.hosts, hosts, error, &notes)) {
     say.ShowText(error);
     return kExitUsage;
   }
+  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
   FleetJob job;
   if (const int status = PrepareJob(invocation, settings, hosts.size(), say, job);
       status != kExitSuccess) {

@@ -1,10 +1,11 @@
 #include "frontends/cli/cli_hosts.h"
 
 #include <algorithm>
+#include <map>
 #include <nlohmann/json.hpp>
-#include <set>
 
 #include "os/file_io.h"
+#include "os/socket.h"
 
 namespace tavi::cli {
 namespace {
@@ -27,8 +28,10 @@ bool IsHostCharacter(char c) {
 // Collects hosts in order and judges each one as it comes.
 class Collector {
  public:
-  Collector(std::vector<std::string>& hosts, std::string& error) : hosts_(hosts), error_(error) {
+  Collector(std::vector<std::string>& hosts, std::string& error, std::vector<std::string>* notes)
+      : hosts_(hosts), error_(error), notes_(notes) {
     hosts_.clear();
+    if (notes_ != nullptr) notes_->clear();
   }
 
   bool Add(std::string_view host) {
@@ -36,8 +39,17 @@ class Collector {
         !std::all_of(host.begin(), host.end(), IsHostCharacter)) {
       return Fail("'" + std::string(host.substr(0, 64)) + "' is not a host name or address.");
     }
-    if (!seen_.insert(std::string(host)).second) {
-      return Fail("Host " + std::string(host) + " is listed twice.");
+    const auto [first, fresh] = seen_.emplace(HostIdentity(host), std::string(host));
+    if (!fresh) {
+      // The same printer twice would run twice at once, each job in the other's way.
+      if (notes_ != nullptr) {
+        notes_->push_back(first->second == host
+                              ? "Host " + first->second + " is listed twice: it runs once."
+                              : "Hosts " + first->second + " and " + std::string(host) +
+                                    " are the same printer: it runs once, as " + first->second +
+                                    ".");
+      }
+      return true;
     }
     if (hosts_.size() == kMaxFleetHosts) {
       return Fail("More than " + std::to_string(kMaxFleetHosts) + " hosts.");
@@ -59,7 +71,8 @@ class Collector {
  private:
   std::vector<std::string>& hosts_;
   std::string& error_;
-  std::set<std::string> seen_;
+  std::vector<std::string>* notes_;
+  std::map<std::string, std::string> seen_;  // identity -> the first spelling
 };
 
 // A JSON host: a string, or an object's "address". A device that discovery marked as not of the
@@ -112,8 +125,19 @@ bool ParseLines(std::string_view text, Collector& collector) {
 
 }  // namespace
 
-bool ParseHostFileText(std::string_view text, std::vector<std::string>& hosts, std::string& error) {
-  Collector collector(hosts, error);
+std::string HostIdentity(std::string_view host) {
+  Ipv4 address;
+  if (ParseDottedAddress(host, address)) return FormatIpv4(address);
+  std::string name(host);
+  std::transform(name.begin(), name.end(), name.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return name;
+}
+
+bool ParseHostFileText(std::string_view text, std::vector<std::string>& hosts, std::string& error,
+                       std::vector<std::string>* notes) {
+  Collector collector(hosts, error, notes);
   const std::string_view body = Trim(text);
   if (!body.empty() && (body.front() == '{' || body.front() == '[')) {
     return ParseJson(body, collector);
@@ -121,7 +145,8 @@ bool ParseHostFileText(std::string_view text, std::vector<std::string>& hosts, s
   return ParseLines(text, collector);
 }
 
-bool ParseHostList(std::string_view list, std::vector<std::string>& hosts, std::string& error) {
+bool ParseHostList(std::string_view list, std::vector<std::string>& hosts, std::string& error,
+                   std::vector<std::string>* notes) {
   if (!list.empty() && list.front() == '@') {
     const std::string path(list.substr(1));
     std::vector<std::byte> bytes;
@@ -137,9 +162,10 @@ bool ParseHostList(std::string_view list, std::vector<std::string>& hosts, std::
       return false;
     }
     return ParseHostFileText(
-        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), hosts, error);
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), hosts, error,
+        notes);
   }
-  Collector collector(hosts, error);
+  Collector collector(hosts, error, notes);
   while (true) {
     const std::size_t comma = list.find(',');
     if (!collector.Add(Trim(list.substr(0, comma)))) return false;

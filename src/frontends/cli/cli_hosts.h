@@ -19,12 +19,21 @@ inline constexpr std::string_view kHostPlaceholder = "{host}";
 // "#" comments skipped), or JSON: an array of hosts, or an object whose arrays hold them, each
 // host a string or an object with an "address" field (objects with "family": false are passed
 // over: discovery's devices of other makers). False with `error` set when the list
-// cannot be read, is empty, holds more than kMaxFleetHosts hosts, a host twice, or a text that
-// cannot be a host name (only letters, digits, '.', '-' and '_').
-bool ParseHostList(std::string_view list, std::vector<std::string>& hosts, std::string& error);
+// cannot be read, is empty, holds more than kMaxFleetHosts hosts, or a text that cannot be a
+// host name (only letters, digits, '.', '-' and '_').
+// Two entries that name the same printer (the same address under the dotted-address rules, so
+// "127.0.63.1" and "0177.0.077.01", or the same name in any case) give one host, the first
+// spelling; `notes`, when given, gets one line for each entry left out.
+bool ParseHostList(std::string_view list, std::vector<std::string>& hosts, std::string& error,
+                   std::vector<std::string>* notes = nullptr);
 
 // The same for the text of a host file.
-bool ParseHostFileText(std::string_view text, std::vector<std::string>& hosts, std::string& error);
+bool ParseHostFileText(std::string_view text, std::vector<std::string>& hosts, std::string& error,
+                       std::vector<std::string>* notes = nullptr);
+
+// What makes two host entries the same printer: the address in dotted form for a text that is an
+// address, else the name in lower case.
+std::string HostIdentity(std::string_view host);
 
 bool HasHostPlaceholder(std::string_view path);
 // `path` with every "{host}" replaced by `host`.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -22,13 +24,18 @@ constexpr std::byte kRefuse{0x01};
 // at most one unread line and one receive chunk besides the block being read.
 class Reader {
  public:
-  Reader(SimStream& s, Clock& clock, const std::atomic<bool>& stop)
-      : s_(s), clock_(clock), stop_(stop) {}
+  // `polls` counts the reads of the job's answer (nullopt: none is being published).
+  using Polls = std::function<std::optional<std::uint64_t>()>;
+  Reader(SimStream& s, Clock& clock, const std::atomic<bool>& stop, std::int64_t idle_ms)
+      : s_(s), clock_(clock), stop_(stop), idle_ms_(idle_ms) {}
+
+  void SetPolls(Polls polls) { polls_ = std::move(polls); }
 
   // One line up to LF (LF not included); false when the peer closed, the line is too long,
-  // the server stops or the line does not come within the step time.
+  // the server stops or the line does not come within the idle limit of the last step, or of
+  // the last time the job's answer was seen polled.
   bool Line(std::string& out) {
-    const std::int64_t deadline = clock_.NowMs() + kLpdStepTimeoutMs;
+    std::int64_t deadline = clock_.NowMs() + idle_ms_;
     for (;;) {
       const std::size_t lf = buf_.find('\n', pos_);
       if (lf != std::string::npos) {
@@ -38,17 +45,17 @@ class Reader {
         return true;
       }
       if (buf_.size() - pos_ > kLpdMaxLine) return Fail("line too long");
-      if (!Fill(deadline)) return false;
+      if (!Fill(deadline, true)) return false;
     }
   }
 
   // Exactly `n` bytes; the time allowed grows with `n`.
   bool Exact(std::size_t n, std::string& out) {
-    const std::int64_t deadline = clock_.NowMs() + kLpdStepTimeoutMs +
-                                  static_cast<std::int64_t>(n / kLpdMinBytesPerSecond) * 1000;
+    std::int64_t deadline =
+        clock_.NowMs() + idle_ms_ + static_cast<std::int64_t>(n / kLpdMinBytesPerSecond) * 1000;
     out.clear();
     while (out.size() < n) {
-      if (pos_ == buf_.size() && !Fill(deadline)) return false;
+      if (pos_ == buf_.size() && !Fill(deadline, false)) return false;
       const std::size_t take = std::min(n - out.size(), buf_.size() - pos_);
       out.append(buf_, pos_, take);
       pos_ += take;
@@ -65,13 +72,22 @@ class Reader {
     error_ = std::move(why);
     return false;
   }
-  bool Fill(std::int64_t deadline) {
+  // With `polled`, a deadline that passes while the job's answer was polled since the last look
+  // moves on by the idle limit.
+  bool Fill(std::int64_t& deadline, bool polled) {
     buf_.erase(0, pos_);  // what was read goes; only the unread rest stays
     pos_ = 0;
     std::array<std::byte, kLpdReceiveChunk> chunk;
     while (!stop_.load()) {
       const std::int64_t left = deadline - clock_.NowMs();
-      if (left <= 0) return Fail("client too slow");
+      if (left <= 0) {
+        const std::optional<std::uint64_t> polls =
+            polled && polls_ ? polls_() : std::optional<std::uint64_t>();
+        if (!polls || *polls == polls_seen_) return Fail("client too slow");
+        polls_seen_ = *polls;
+        deadline = clock_.NowMs() + idle_ms_;
+        continue;
+      }
       const int n = s_.Receive(chunk, static_cast<int>(std::min<std::int64_t>(left, kSliceMs)));
       if (n == kSimRecvTimeout) continue;
       if (n == kSimRecvClosed) {
@@ -88,6 +104,9 @@ class Reader {
   SimStream& s_;
   Clock& clock_;
   const std::atomic<bool>& stop_;
+  std::int64_t idle_ms_;
+  Polls polls_;
+  std::uint64_t polls_seen_ = 0;
   std::string buf_;
   std::size_t pos_ = 0;
   bool closed_ = false;
@@ -123,7 +142,7 @@ void ServeLpdConnection(SimStream& stream, const std::string& peer, PrinterModel
     model.log().Add(std::move(ev.event));
   };
 
-  Reader reader(stream, clock, stop);
+  Reader reader(stream, clock, stop, std::max(1, model.Options().lpd_idle_ms));
   std::string line;
   if (!reader.Line(line)) {
     log(Ev("lpd-error")
@@ -150,6 +169,7 @@ void ServeLpdConnection(SimStream& stream, const std::string& peer, PrinterModel
   if (!answer(kAck)) return;
 
   auto session = model.OpenSession("lpd " + peer);
+  reader.SetPolls([&model, id = session->id()] { return model.Polls(id); });
   int data_files = 0;
   std::string payload;
   std::string name;

@@ -1,6 +1,8 @@
 // One LPD connection of the virtual printer (RFC 1179, receive-job only): one model session per
 // job, one model write per data file. What one connection may hold is bounded: a line, one data
-// file and one receive buffer; every line and data file must arrive within its own time.
+// file and one receive buffer; every line and data file must arrive within its own time (the
+// idle limit of the options, and a data file more in proportion to its size). A job whose
+// answer is being polled over SNMP waits for its next line as long as the polling goes on.
 #pragma once
 
 #include <atomic>
@@ -21,8 +23,6 @@ class PrinterModel;
 inline constexpr std::size_t kLpdMaxLine = 256;
 // Larger than any data file the program sends (a parameter image, a firmware chunk).
 inline constexpr std::size_t kLpdMaxFileBytes = 1u << 20;
-// A line (or the start of a data file) must come within this time of the last step.
-inline constexpr int kLpdStepTimeoutMs = 30000;
 // A data file may take longer in proportion to its size, at this rate at least.
 inline constexpr std::size_t kLpdMinBytesPerSecond = 64u << 10;
 // One receive takes at most this much.

@@ -87,7 +87,19 @@ void LpdServer::Run() {
                            .event);
       continue;  // closed at once
     }
+    const std::uint32_t peer = connection->peer().address;
+    std::size_t held = 0;
+    for (const auto& other : workers_) held += !other.done.load() && other.peer == peer;
+    if (held >= kLpdMaxPerPeer) {
+      model_.log().Add(Ev("lpd-busy")
+                           .Str("peer", connection->peer().Text())
+                           .Num("connections", static_cast<std::int64_t>(held))
+                           .Str("reason", "peer address holds its share")
+                           .event);
+      continue;  // closed at once
+    }
     Worker& w = workers_.emplace_back();
+    w.peer = peer;
     w.thread = std::thread([this, connection, &w] {
       ServeLpdConnection(*connection, connection->peer().Text(), model_, clock_, stop_);
       w.done = true;

@@ -1,5 +1,6 @@
 // The virtual printer's LPD side: a listener that serves every connection on its own thread, at
-// most kLpdMaxConnections at a time, so that no client can hold the service for others.
+// most kLpdMaxConnections at a time and at most kLpdMaxPerPeer of them from one peer address, so
+// that no client, nor one machine opening many connections, can hold the service for others.
 #pragma once
 
 #include <atomic>
@@ -21,6 +22,11 @@ class PrinterModel;
 
 // Connections served at once; one more is closed at once (and logged).
 inline constexpr std::size_t kLpdMaxConnections = 16;
+// Connections one peer address may hold at once; one more from it is closed at once (and
+// logged). A workstation needs one job per printer at a time: four leave room for a window and a
+// command-line run side by side and a connection still closing, while one address can never
+// take more than a quarter of the slots.
+inline constexpr std::size_t kLpdMaxPerPeer = 4;
 
 class LpdServer {
  public:
@@ -43,6 +49,7 @@ class LpdServer {
   struct Worker {
     std::thread thread;
     std::atomic<bool> done{false};
+    std::uint32_t peer = 0;  // the client's address
   };
   void Run();
   // Joins the workers that finished.

@@ -17,6 +17,7 @@ constexpr std::array<std::string_view, 5> kCommands = {kCmdGetReport, kCmdGetPar
                                                        kCmdPutAllParam, kCmdPipeMonitor};
 constexpr std::string_view kConsoleBootLine = "BOOT_UpdateMain 0";
 constexpr std::size_t kMaxHeadRankLength = 64;
+constexpr std::size_t kMaxImageBytes = 1u << 20;
 
 bool IsPrefixOfCommand(std::string_view text) {
   for (auto c : kCommands) {
@@ -42,7 +43,10 @@ ModelSession::ModelSession(PrinterModel& model, int id, std::string origin, bool
 }
 
 ModelSession::~ModelSession() {
-  if (state_ == State::kFirmware) {
+  if (state_ == State::kImage) {
+    // The image has no length of its own: the end of the open ends it.
+    FinishImage(image_.size());
+  } else if (state_ == State::kFirmware) {
     // A session that only switched to update mode and got no image leaves the printer waiting
     // for the image in the next open (the device is reopened after the restart).
     if (firmware_bytes_ > 0 || continues_update_) FinishFirmware();
@@ -78,21 +82,9 @@ void ModelSession::Write(std::span<const std::byte> bytes) {
 
 void ModelSession::Step(std::string_view data, std::size_t& pos) {
   switch (state_) {
-    case State::kImage: {
-      // The image is the rest of this write, or the whole next write.
-      const std::string_view image = data.substr(pos);
-      pos = data.size();
-      state_ = State::kLine;
-      if (command_accepted_) {
-        model_.PutParams(id_, buf_, image);
-      } else {
-        model_.Log(Ev("payload-ignored")
-                       .Num("session", id_)
-                       .Num("bytes", static_cast<std::int64_t>(image.size())));
-      }
-      buf_.clear();
+    case State::kImage:
+      ImageBytes(data, pos);
       return;
-    }
     case State::kFirmware: {
       const std::string_view part = data.substr(pos);
       firmware_hash_.Update(std::as_bytes(std::span(part.data(), part.size())));
@@ -183,7 +175,7 @@ void ModelSession::Dispatch(std::string_view command) {
   refusal_.clear();
   buf_.clear();
   if (command == kCmdGetReport || command == kCmdGetParam) {
-    if (command_accepted_) model_.StartReply(command);
+    if (command_accepted_) model_.StartReply(id_, command);
     state_ = State::kLine;
   } else if (command == kCmdPutParam || command == kCmdPutAllParam) {
     buf_ = std::string(command);
@@ -191,6 +183,46 @@ void ModelSession::Dispatch(std::string_view command) {
   } else {
     state_ = State::kFrame;
   }
+}
+
+void ModelSession::ImageBytes(std::string_view data, std::size_t& pos) {
+  // The image carries no length: it runs, whatever the pieces it comes in, up to the access-code
+  // line of the next command or to the end of the open. Only its unseen tail is searched.
+  const std::size_t seen = image_.size();
+  image_.append(data.substr(pos));
+  pos = data.size();
+  const std::size_t from =
+      seen >= kAccessCodePrefix.size() ? seen - kAccessCodePrefix.size() + 1 : 0;
+  const std::size_t next = image_.find(kAccessCodePrefix, from);
+  if (next == std::string::npos) {
+    if (image_.size() > kMaxImageBytes) {
+      // No printer's block is this large: what follows is dropped, but the search goes on over
+      // the last bytes kept, so that the next command still finds its line.
+      image_overflow_ = true;
+      image_.erase(0, image_.size() - kAccessCodePrefix.size());
+    }
+    return;
+  }
+  std::string rest = image_.substr(next);
+  FinishImage(next);
+  for (std::size_t at = 0; at < rest.size();) Step(rest, at);
+}
+
+void ModelSession::FinishImage(std::size_t length) {
+  const std::string_view image = std::string_view(image_).substr(0, length);
+  if (image_overflow_) {
+    model_.Log(Ev("params-rejected").Num("session", id_).Str("reason", "image too large"));
+  } else if (command_accepted_) {
+    model_.PutParams(id_, buf_, image);
+  } else {
+    model_.Log(Ev("payload-ignored")
+                   .Num("session", id_)
+                   .Num("bytes", static_cast<std::int64_t>(image.size())));
+  }
+  buf_.clear();
+  image_.clear();
+  image_overflow_ = false;
+  state_ = State::kLine;
 }
 
 void ModelSession::FrameBytes(std::string_view data, std::size_t& pos) {

@@ -42,6 +42,7 @@ bool PrinterModel::ReadReply(std::string& out) {
   std::lock_guard lock(mutex_);
   const std::int64_t now = clock_.NowMs();
   if (now < away_until_ms_) return false;
+  if (publication_) ++publication_->reads;
   if (!publication_ || publication_->cycle.empty() || now < publication_->ready_at_ms) {
     out = std::string(kIdleReply);
     return true;
@@ -128,6 +129,12 @@ std::string PrinterModel::ReportText() const {
   return ReportTextLocked();
 }
 
+std::optional<std::uint64_t> PrinterModel::Polls(int session) const {
+  std::lock_guard lock(mutex_);
+  if (!publication_ || publication_->session != session) return std::nullopt;
+  return publication_->reads;
+}
+
 std::string PrinterModel::ReportTextLocked() const {
   if (options_.report) return *options_.report;
   PrinterState state;
@@ -159,7 +166,7 @@ void PrinterModel::RecordWrite(int session, const std::string& origin, std::stri
   }
 }
 
-void PrinterModel::StartReply(std::string_view command) {
+void PrinterModel::StartReply(int session, std::string_view command) {
   std::size_t size = 0;
   std::int64_t ready = 0;
   {
@@ -172,6 +179,8 @@ void PrinterModel::StartReply(std::string_view command) {
     p.cycle = BuildReplyCycle(report ? kMarkerReport : kMarkerReadParam, data, options_);
     p.logged.assign(p.cycle.size(), false);
     p.ready_at_ms = clock_.NowMs() + options_.reply_delay_ms;
+    p.session = session;
+
     ready = p.ready_at_ms;
     publication_ = std::move(p);
   }

@@ -60,6 +60,9 @@ class ModelSession {
   void LineByte(char c);
   void CommandByte(char c);
   void FrameBytes(std::string_view data, std::size_t& pos);
+  void ImageBytes(std::string_view data, std::size_t& pos);
+  // Hands the first `length` bytes of the image to the model and goes back to lines.
+  void FinishImage(std::size_t length);
   void Dispatch(std::string_view command);
   void ConsoleText(std::string_view text);
   void ConsoleLine(std::string_view line);
@@ -70,6 +73,8 @@ class ModelSession {
   std::string origin_;
   State state_ = State::kLine;
   std::string buf_;
+  std::string image_;  // the parameter image so far
+  bool image_overflow_ = false;
   bool authorized_ = false;
   std::string refusal_;  // why the next command is not accepted
   bool command_accepted_ = false;
@@ -112,6 +117,9 @@ class PrinterModel {
   int Restarts() const;
   // The report text that GET REPORT would publish now.
   std::string ReportText() const;
+  // How often the answer to `session`'s command was asked for, or nullopt when no answer of
+  // that session is being published: a job whose answer is being polled is not idle.
+  std::optional<std::uint64_t> Polls(int session) const;
 
  private:
   friend class ModelSession;
@@ -120,11 +128,13 @@ class PrinterModel {
     std::size_t next = 0;
     std::int64_t ready_at_ms = 0;
     std::vector<bool> logged;
+    int session = 0;  // whose command it answers
+    std::uint64_t reads = 0;
   };
 
   void Log(Ev ev);
   void RecordWrite(int session, const std::string& origin, std::string_view bytes);
-  void StartReply(std::string_view command);
+  void StartReply(int session, std::string_view command);
   void ClosingZero(int session);
   void PutParams(int session, std::string_view command, std::string_view image);
   void SetHeadRank(int head, std::string rank);

@@ -46,6 +46,10 @@ struct LpdFaults {
   std::int32_t ack_delay_ms = 0;      // every acknowledgement comes this late
 };
 
+// An LPD connection that sends nothing for this long is dropped, unless the answer to its job's
+// command is being polled.
+inline constexpr std::int32_t kLpdIdleMs = 30000;
+
 struct SimOptions {
   std::int32_t family = 2;  // 1: access code A, 2: access code B
   // What the SNMP agent says the device is (sysDescr.0, sysObjectID.0, sysName.0); empty: the
@@ -66,6 +70,7 @@ struct SimOptions {
   std::string community{kSnmpCommunity};  // the SNMP agent answers only this community
   SnmpFaults snmp;
   LpdFaults lpd;
+  std::int32_t lpd_idle_ms = kLpdIdleMs;
 };
 
 // The system objects the agent answers: the option, else "Tavi virtual printer (Type2)", the

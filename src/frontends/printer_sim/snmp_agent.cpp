@@ -54,14 +54,15 @@ void SnmpAgent::Run() {
   std::string buffer(kMaxDatagram, '\0');
   while (!stop_.load()) {
     SimPeer peer;
+    std::uint32_t asked = 0;  // the address the request came to: the answer comes from it
     const int n = socket_->ReceiveFrom(
-        std::as_writable_bytes(std::span(buffer.data(), buffer.size())), peer, kSliceMs);
+        std::as_writable_bytes(std::span(buffer.data(), buffer.size())), peer, kSliceMs, &asked);
     if (n < 0) continue;
     bool restart = false;
     const std::string response =
         Answer(std::string_view(buffer.data(), static_cast<std::size_t>(n)), restart);
     if (!response.empty())
-      socket_->SendTo(std::as_bytes(std::span(response.data(), response.size())), peer);
+      socket_->SendTo(std::as_bytes(std::span(response.data(), response.size())), peer, asked);
     if (restart) model_.Restart();
   }
 }

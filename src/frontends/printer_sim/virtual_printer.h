@@ -43,6 +43,7 @@ class VirtualPrinter {
   std::uint16_t lpd_port() const { return lpd_.port(); }
   std::uint16_t snmp_port() const { return snmp_.port(); }
   PrinterModel& model() { return model_; }
+  LpdServer& lpd() { return lpd_; }
 
   // A device channel on this printer for port kind 0 (parallel) or 2 (USB); null otherwise.
   std::unique_ptr<Channel> MakeDeviceChannel(std::int32_t port_kind);

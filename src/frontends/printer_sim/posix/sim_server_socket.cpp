@@ -156,31 +156,78 @@ SimUdpSocket::~SimUdpSocket() {
 bool SimUdpSocket::Bind(std::string_view address, std::uint16_t port, std::string& error) {
   Close();
   fd_ = BoundSocket(SOCK_DGRAM, address, port, port_, error);
-  return fd_ >= 0;
+  if (fd_ < 0) return false;
+  // Every datagram then says which local address it came to.
+  const int one = 1;
+  ::setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+  return true;
 }
 
-int SimUdpSocket::ReceiveFrom(std::span<std::byte> into, SimPeer& from, int timeout_ms) {
+int SimUdpSocket::ReceiveFrom(std::span<std::byte> into, SimPeer& from, int timeout_ms,
+                              std::uint32_t* local) {
   if (fd_ < 0) return kSimRecvError;
   if (!WaitReadable(fd_, timeout_ms)) return kSimRecvTimeout;
   sockaddr_in a{};
-  socklen_t len = sizeof a;
+  iovec data{into.data(), into.size()};
+  alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
+  msghdr m{};
+  m.msg_name = &a;
+  m.msg_namelen = sizeof a;
+  m.msg_iov = &data;
+  m.msg_iovlen = 1;
+  m.msg_control = control;
+  m.msg_controllen = sizeof control;
   ssize_t n = 0;
   do {
-    n = ::recvfrom(fd_, into.data(), into.size(), 0, reinterpret_cast<sockaddr*>(&a), &len);
+    n = ::recvmsg(fd_, &m, 0);
   } while (n < 0 && errno == EINTR);
   if (n < 0) return kSimRecvError;
   from = PeerOf(a);
+  if (local != nullptr) {
+    *local = 0;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&m); c != nullptr; c = CMSG_NXTHDR(&m, c)) {
+      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO &&
+          c->cmsg_len >= CMSG_LEN(sizeof(in_pktinfo))) {
+        in_pktinfo info{};
+        std::memcpy(&info, CMSG_DATA(c), sizeof info);
+        // The local address to answer from: the one asked for a unicast request, the
+        // interface's own for a broadcast (never the broadcast address itself).
+        *local = ntohl(info.ipi_spec_dst.s_addr);
+      }
+    }
+  }
   return static_cast<int>(n);
 }
 
-bool SimUdpSocket::SendTo(std::span<const std::byte> bytes, const SimPeer& to) {
+bool SimUdpSocket::SendTo(std::span<const std::byte> bytes, const SimPeer& to,
+                          std::uint32_t local) {
   if (fd_ < 0) return false;
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(to.port);
   a.sin_addr.s_addr = htonl(to.address);
-  const ssize_t n =
-      ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&a), sizeof a);
+  iovec data{const_cast<std::byte*>(bytes.data()), bytes.size()};
+  alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+  msghdr m{};
+  m.msg_name = &a;
+  m.msg_namelen = sizeof a;
+  m.msg_iov = &data;
+  m.msg_iovlen = 1;
+  if (local != 0) {
+    m.msg_control = control;
+    m.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&m);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_spec_dst.s_addr = htonl(local);
+    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+  }
+  ssize_t n = 0;
+  do {
+    n = ::sendmsg(fd_, &m, 0);
+  } while (n < 0 && errno == EINTR);
   return n == static_cast<ssize_t>(bytes.size());
 }
 

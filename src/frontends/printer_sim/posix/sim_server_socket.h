@@ -82,9 +82,14 @@ class SimUdpSocket {
   // Binds without address reuse, so that no second socket can share the port.
   bool Bind(std::string_view address, std::uint16_t port, std::string& error);
   std::uint16_t port() const { return port_; }
-  // Datagram length (>= 0, cut at into.size()), kSimRecvError or kSimRecvTimeout.
-  int ReceiveFrom(std::span<std::byte> into, SimPeer& from, int timeout_ms);
-  bool SendTo(std::span<const std::byte> bytes, const SimPeer& to);
+  // Datagram length (>= 0, cut at into.size()), kSimRecvError or kSimRecvTimeout. `local`, when
+  // given, receives the local address to answer from (host byte order; 0 when unknown): the one
+  // the datagram was sent to, or for a broadcast the address of the interface it came in on.
+  int ReceiveFrom(std::span<std::byte> into, SimPeer& from, int timeout_ms,
+                  std::uint32_t* local = nullptr);
+  // Sends from `local` when nonzero (the address a request came to, so that a socket bound to
+  // every address answers from the one that was asked), else from the address the system picks.
+  bool SendTo(std::span<const std::byte> bytes, const SimPeer& to, std::uint32_t local = 0);
   void Close();
 
  private:
