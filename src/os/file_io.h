@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <functional>
 #include <span>
 #include <string>
@@ -58,5 +59,9 @@ using ReadCancelCheck = std::function<bool(bool waiting)>;
 [[nodiscard]] bool ReadWholeFile(const std::string& path, std::vector<std::byte>& out,
                                  FileError& error, std::size_t max_bytes = kMaxWholeFileBytes,
                                  const ReadCancelCheck& cancelled = {});
+
+// Creates `path` (or empties the file there) and opens it for writing bytes; null with errno
+// set when it cannot. The path is UTF-8 on every system.
+[[nodiscard]] std::FILE* OpenFileForWriting(const std::string& path);
 
 }  // namespace tavi

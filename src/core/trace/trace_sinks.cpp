@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "os/file_io.h"
+
 namespace tavi {
 
 std::string LeftOutNote(std::size_t lines, std::size_t bytes, std::size_t limit) {
@@ -13,7 +15,7 @@ std::string LeftOutNote(std::size_t lines, std::size_t bytes, std::size_t limit)
 std::unique_ptr<TraceFile> TraceFile::Create(const std::string& path, std::size_t limit,
                                              FileError& error) {
   errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = OpenFileForWriting(path);
   if (file == nullptr) {
     const int saved = errno;
     error = {FileError::Op::kCreate, path, SystemCode::Errno(saved), std::strerror(saved)};

@@ -156,4 +156,8 @@ bool ReadWholeFile(const std::string& path, std::vector<std::byte>& out, FileErr
   return Read(path, max_bytes, /*whole=*/true, out, error, cancelled);
 }
 
+std::FILE* OpenFileForWriting(const std::string& path) {
+  return std::fopen(path.c_str(), "wb");
+}
+
 }  // namespace tavi
