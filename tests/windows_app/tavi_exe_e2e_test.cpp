@@ -13,6 +13,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +26,7 @@
 #include "core/resources/constants.h"
 #include "core/resources/dialog_templates.h"
 #include "core/resources/strings.h"
+#include "core/settings/recent_folders.h"
 #include "frontends/win32/main_window.h"
 #include "frontends/win32/win_text.h"
 
@@ -218,6 +220,29 @@ class TaviRun {
     return static_cast<long>(code);
   }
 
+  // The program's visible windows, each with its title and its message if it has one: what a
+  // failure's report shows of the screen.
+  std::string Windows() const {
+    struct Walk {
+      DWORD process;
+      std::string text;
+    } walk{process_.dwProcessId, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* walk = reinterpret_cast<Walk*>(data);
+          DWORD process = 0;
+          GetWindowThreadProcessId(window, &process);
+          if (process != walk->process || !IsWindowVisible(window)) return TRUE;
+          walk->text += "[" + Narrow(TextOf(window)) + "]";
+          if (HWND message = GetDlgItem(window, 0xFFFF))
+            walk->text += " " + Narrow(TextOf(message));
+          walk->text += "\n";
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    return walk.text.empty() ? "no window shown" : walk.text;
+  }
+
   bool CommandsEnabled() const {
     for (int id : kCommandButtonIds) {
       if (!IsWindowEnabled(item(id))) return false;
@@ -336,8 +361,13 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
   ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 5000));
 
   Click(run.item(kIdOk));  // Exit
-  EXPECT_EQ(run.Ended(15000), 0);
+  EXPECT_EQ(run.Ended(15000), 0) << run.Windows();
   ExpectSettingsSaved(run, host);
+  // The save's folder is remembered as it is spelled, read back through the system.
+  std::array<wchar_t, 1024> remembered{};
+  GetPrivateProfileStringW(Widen(kFoldersSection).c_str(), L"Report", L"", remembered.data(),
+                           static_cast<DWORD>(remembered.size()), Widen(run.settings()).c_str());
+  EXPECT_EQ(std::wstring(remembered.data()), folder);
 }
 
 TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTheSettings) {
@@ -389,7 +419,7 @@ TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTh
 
   ASSERT_TRUE(WaitFront(run.main())) << "the main window did not come back to the front";
   PressKey(VK_ESCAPE);
-  EXPECT_EQ(run.Ended(15000), 0);
+  EXPECT_EQ(run.Ended(15000), 0) << run.Windows();
   ExpectSettingsSaved(run, host);
 }
 
@@ -469,7 +499,7 @@ TEST(TaviExe, FindInSelectPortPutsThePickedPrinterFirstInTheHostListWithItsFamil
   ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 5000));
   EXPECT_EQ(TextOf(run.item(kIdDevelopmentLabel)), Widen(found + ", Type1"));
   Click(run.item(kIdOk));  // Exit
-  EXPECT_EQ(run.Ended(15000), 0);
+  EXPECT_EQ(run.Ended(15000), 0) << run.Windows();
   const std::string saved = ReadAll(run.settings());
   EXPECT_NE(saved.find("Host0=" + found), std::string::npos) << saved;
   EXPECT_NE(saved.find("Host1=" + host), std::string::npos) << saved;
@@ -517,7 +547,7 @@ TEST(TaviExe, ARefusedConnectionShowsItsDetailsAndSaveTraceWritesThatOperationsT
 
   ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 10000));
   Click(run.item(kIdOk));
-  EXPECT_EQ(run.Ended(15000), 0);
+  EXPECT_EQ(run.Ended(15000), 0) << run.Windows();
 }
 
 // The program copied into a folder named in Cyrillic, as an unzipped copy would be, with the
@@ -543,7 +573,7 @@ TEST(TaviExe, FromAFolderNamedInCyrillicItKeepsTheSettingsBesideItAndAUsbPortSay
   Click(GetDlgItem(message.box, kIdOk));
   ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 10000));
   Click(run.item(kIdOk));
-  EXPECT_EQ(run.Ended(15000), 0);
+  EXPECT_EQ(run.Ended(15000), 0) << run.Windows();
   const std::string saved = ReadAll(settings);
   EXPECT_NE(saved.find("Port=2"), std::string::npos) << saved;
   EXPECT_NE(saved.find("Win9x_ExtraDelay="), std::string::npos) << saved;
