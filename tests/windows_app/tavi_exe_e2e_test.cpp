@@ -92,17 +92,22 @@ std::wstring TextOf(HWND window) {
 }
 
 // What a person waits for before a click or a key: `window` is the foreground window and its
-// thread's active window, and that thread answers a message (it is not busy drawing it).
+// thread's active window, and that thread answers a message (it is not busy drawing it), on
+// several looks in a row (the window system's own activation news may still be on its way).
 bool WaitFront(HWND window, int timeout_ms = 15000) {
   const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  int in_a_row = 0;
   return WaitFor(
       [&] {
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
         DWORD_PTR answer = 0;
-        return GetForegroundWindow() == window && GetGUIThreadInfo(thread, &info) &&
-               info.hwndActive == window &&
-               SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) != 0;
+        const bool front =
+            GetForegroundWindow() == window && GetGUIThreadInfo(thread, &info) &&
+            info.hwndActive == window &&
+            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) != 0;
+        in_a_row = front ? in_a_row + 1 : 0;
+        return in_a_row >= 5;
       },
       timeout_ms);
 }
@@ -125,24 +130,52 @@ void Send(INPUT* input, UINT count) {
   SendInput(count, input, sizeof(INPUT));
 }
 
-// The mouse moves to the middle of `control`, then a press and a release: the window system
-// routes them to whatever window is under the pointer, as for a person's mouse.
+void SendMouse(DWORD flags, int x = 0, int y = 0) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  // Absolute positions run from 0 to 65535 across the primary screen.
+  input.mi.dx = MulDiv(x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+  input.mi.dy = MulDiv(y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+  input.mi.dwFlags = flags;
+  Send(&input, 1);
+}
+
+bool IsButton(HWND control) {
+  std::array<wchar_t, 32> name{};
+  GetClassNameW(control, name.data(), static_cast<int>(name.size()));
+  return lstrcmpiW(name.data(), L"Button") == 0;
+}
+
+bool Pushed(HWND button) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutW(button, BM_GETSTATE, 0, 0, SMTO_ABORTIFHUNG, 1000, &state);
+  return (state & BST_PUSHED) != 0;
+}
+
+// As a person clicks: the window in front, the pointer moved onto the middle of `control` (and
+// seen there by the window system), the button pressed (a push button shows it down) and
+// released. The window system routes each to whatever window is under the pointer.
 void Click(HWND control) {
-  // The window under the pointer gets the click: the one the control is in must be in front.
-  EXPECT_TRUE(WaitFront(GetAncestor(control, GA_ROOT))) << "the window never came to the front";
+  HWND top = GetAncestor(control, GA_ROOT);
+  EXPECT_TRUE(WaitFront(top)) << "the window never came to the front";
   RECT r{};
   GetWindowRect(control, &r);
   const int x = (r.left + r.right) / 2;
   const int y = (r.top + r.bottom) / 2;
-  INPUT input[3] = {};
-  input[0].type = input[1].type = input[2].type = INPUT_MOUSE;
-  // Absolute positions run from 0 to 65535 across the primary screen.
-  input[0].mi.dx = MulDiv(x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-  input[0].mi.dy = MulDiv(y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-  input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  Send(input, 3);
+  SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y);
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        POINT at{};
+        return GetCursorPos(&at) && PtInRect(&r, at) &&
+               GetAncestor(WindowFromPoint(at), GA_ROOT) == top;
+      },
+      5000))
+      << "the pointer did not arrive over the control";
+  SendMouse(MOUSEEVENTF_LEFTDOWN);
+  if (IsButton(control) && (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) <= BS_DEFPUSHBUTTON) {
+    EXPECT_TRUE(WaitFor([&] { return Pushed(control); }, 5000)) << "the button did not go down";
+  }
+  SendMouse(MOUSEEVENTF_LEFTUP);
 }
 
 void Key(WORD key, bool up) {
