@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cli_runner.h"
 #include "core/resources/strings.h"
@@ -73,7 +74,26 @@ TEST_F(CliPrinter, ReportGoesToStdoutAndToAFileByteForByte) {
   EXPECT_EQ(to_file.out, "");
   EXPECT_EQ(test::ReadAll(dir_ / "report.txt"), model().ReportText());
   EXPECT_NE(test::ReadAll(dir_ / "report.txt"), to_stdout.out);
-  EXPECT_EQ(model().ClosingZeros(), 3);
+
+  // Folders and a file named in other scripts, as a person names them: the very bytes arrive
+  // under exactly that name (not under the name's bytes read in some code page).
+  for (const char* folder : {"Donn\xC3\xA9\x65s",
+                             "\xD0\x97\xD0\xB0\xD0\xB3\xD1\x80\xD1\x83\xD0\xB7"
+                             "\xD0\xBA\xD0\xB8"}) {
+    const std::filesystem::path where = dir_.path() / std::filesystem::u8path(folder);
+    std::filesystem::create_directories(where);
+    const std::string name = "caf\xC3\xA9 \xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82.txt";
+    const CliRun into = Cli("report -o " + Quote(dir_ / (std::string(folder) + "/" + name)));
+    EXPECT_EQ(into.status, 0) << folder << ": " << into.err;
+    EXPECT_EQ(into.err, "");
+    EXPECT_EQ(test::ReadAll(where / std::filesystem::u8path(name)), model().ReportText()) << folder;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(where)) {
+      names.push_back(entry.path().filename().string());
+    }
+    EXPECT_THAT(names, ::testing::ElementsAre(name)) << folder;
+  }
+  EXPECT_EQ(model().ClosingZeros(), 5);
 }
 
 TEST_F(CliPrinter, ParametersBackedUpRestoreTheVeryBlockAndAnEncodedBlockReplacesIt) {

@@ -10,7 +10,9 @@ set_tests_properties(WineServerStop PROPERTIES FIXTURES_CLEANUP wine_server)
 # tavi-cli.exe end to end: every test program of the Linux build's tests/cli, with their virtual
 # printers, running this build's tavi-cli.exe through Wine instead of the Linux tavi-cli. One
 # definition of every rule: the same test sources check both programs. A case that rests on what
-# Windows has no counterpart of (FIFOs, /dev/zero) skips itself under TAVI_CLI_WINDOWS=1.
+# Windows has no counterpart of (FIFOs, /dev/zero) skips itself under TAVI_CLI_WINDOWS=1. Wine
+# reads the arguments and spells file names in the locale's character set: UTF-8 here, as names
+# in any script need.
 set(TAVI_LINUX_BUILD "" CACHE PATH "A Linux build of this tree whose tavi-cli tests run tavi-cli.exe")
 if(TAVI_LINUX_BUILD AND TARGET tavi-cli)
   set(cli_command "'${CMAKE_SOURCE_DIR}/cmake/wine-run.sh' '${wine_prefix}' '$<TARGET_FILE:tavi-cli>'")
@@ -22,7 +24,7 @@ if(TAVI_LINUX_BUILD AND TARGET tavi-cli)
     add_test(NAME CliExe.${name}
       COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/run_linux_test.sh ${linux_tests}/test_cli_${name})
     set_tests_properties(CliExe.${name} PROPERTIES
-      ENVIRONMENT "TAVI_CLI_COMMAND=${cli_command};TAVI_CLI_WINDOWS=1;TAVI_BIN_DIR=${TAVI_LINUX_BUILD}/bin"
+      ENVIRONMENT "TAVI_CLI_COMMAND=${cli_command};TAVI_CLI_WINDOWS=1;TAVI_BIN_DIR=${TAVI_LINUX_BUILD}/bin;LC_ALL=C.UTF-8"
       FIXTURES_REQUIRED wine_server LABELS "windows;cli" TIMEOUT 600)
   endforeach()
   # The command table's one-source check takes one program: tavi-cli.exe through Wine.

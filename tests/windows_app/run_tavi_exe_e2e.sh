@@ -41,6 +41,9 @@ for log in "$work/sim-ok.log" "$work/sim-silent.log" "$work/sim-found.log"; do
 done
 
 win() { printf 'Z:%s' "${1//\//\\}"; }
+# Wine spells the folders' names on this side in the locale's character set: UTF-8, so that any
+# name a Windows program makes is a name here too.
+export LC_ALL=C.UTF-8
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 export TAVI_E2E_TAVI="$(win "$(realpath "$tavi")")" TAVI_E2E_DIR="$(win "$work")"
 export TAVI_E2E_REPORT="$(win "$work/report.txt")"

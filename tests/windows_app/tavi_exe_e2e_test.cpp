@@ -12,16 +12,21 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "core/resources/constants.h"
 #include "core/resources/dialog_templates.h"
 #include "core/resources/strings.h"
+#include "core/settings/recent_folders.h"
 #include "frontends/win32/main_window.h"
 #include "frontends/win32/win_text.h"
 
@@ -33,9 +38,25 @@ std::string Env(const char* name) {
   return value != nullptr ? value : "";
 }
 
+// The bytes of the file at `path` (UTF-8), opened by its wide name.
 std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(std::filesystem::path(Widen(path)), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The names in `folder`, as the system spells them, in order.
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
@@ -70,26 +91,91 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
+// What a person waits for before a click or a key: `window` is the foreground window and its
+// thread's active window, and that thread answers a message (it is not busy drawing it), on
+// several looks in a row (the window system's own activation news may still be on its way).
+bool WaitFront(HWND window, int timeout_ms = 15000) {
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  int in_a_row = 0;
+  return WaitFor(
+      [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        DWORD_PTR answer = 0;
+        const bool front =
+            GetForegroundWindow() == window && GetGUIThreadInfo(thread, &info) &&
+            info.hwndActive == window &&
+            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) != 0;
+        in_a_row = front ? in_a_row + 1 : 0;
+        return in_a_row >= 5;
+      },
+      timeout_ms);
+}
+
+// As WaitFront, and the keyboard focus inside `window` (a dialog puts it on a control).
+bool WaitFocusIn(HWND window, int timeout_ms = 15000) {
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  return WaitFront(window, timeout_ms) && WaitFor(
+                                              [&] {
+                                                GUITHREADINFO info{};
+                                                info.cbSize = sizeof info;
+                                                return GetGUIThreadInfo(thread, &info) &&
+                                                       info.hwndFocus != nullptr &&
+                                                       IsChild(window, info.hwndFocus);
+                                              },
+                                              timeout_ms);
+}
+
 void Send(INPUT* input, UINT count) {
   SendInput(count, input, sizeof(INPUT));
 }
 
-// The mouse moves to the middle of `control`, then a press and a release: the window system
-// routes them to whatever window is under the pointer, as for a person's mouse.
+void SendMouse(DWORD flags, int x = 0, int y = 0) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  // Absolute positions run from 0 to 65535 across the primary screen.
+  input.mi.dx = MulDiv(x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+  input.mi.dy = MulDiv(y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+  input.mi.dwFlags = flags;
+  Send(&input, 1);
+}
+
+bool IsButton(HWND control) {
+  std::array<wchar_t, 32> name{};
+  GetClassNameW(control, name.data(), static_cast<int>(name.size()));
+  return lstrcmpiW(name.data(), L"Button") == 0;
+}
+
+bool Pushed(HWND button) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutW(button, BM_GETSTATE, 0, 0, SMTO_ABORTIFHUNG, 1000, &state);
+  return (state & BST_PUSHED) != 0;
+}
+
+// As a person clicks: the window in front, the pointer moved onto the middle of `control` (and
+// seen there by the window system), the button pressed (a push button shows it down) and
+// released. The window system routes each to whatever window is under the pointer.
 void Click(HWND control) {
+  HWND top = GetAncestor(control, GA_ROOT);
+  EXPECT_TRUE(WaitFront(top)) << "the window never came to the front";
   RECT r{};
   GetWindowRect(control, &r);
   const int x = (r.left + r.right) / 2;
   const int y = (r.top + r.bottom) / 2;
-  INPUT input[3] = {};
-  input[0].type = input[1].type = input[2].type = INPUT_MOUSE;
-  // Absolute positions run from 0 to 65535 across the primary screen.
-  input[0].mi.dx = MulDiv(x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-  input[0].mi.dy = MulDiv(y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-  input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  Send(input, 3);
+  SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y);
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        POINT at{};
+        return GetCursorPos(&at) && PtInRect(&r, at) &&
+               GetAncestor(WindowFromPoint(at), GA_ROOT) == top;
+      },
+      5000))
+      << "the pointer did not arrive over the control";
+  SendMouse(MOUSEEVENTF_LEFTDOWN);
+  if (IsButton(control) && (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) <= BS_DEFPUSHBUTTON) {
+    EXPECT_TRUE(WaitFor([&] { return Pushed(control); }, 5000)) << "the button did not go down";
+  }
+  SendMouse(MOUSEEVENTF_LEFTUP);
 }
 
 void Key(WORD key, bool up) {
@@ -117,6 +203,13 @@ void Type(const std::wstring& text) {
   }
 }
 
+// The settings a run starts from: the port kind `port` (1: the network) and `host` as the only
+// host. No MachineType and no Win9x_ExtraDelay: the save at exit writes them.
+void WriteSettings(const std::string& path, const std::string& host, int port) {
+  std::ofstream(std::filesystem::path(Widen(path)), std::ios::binary)
+      << "[Port]\r\nPort=" << port << "\r\nNumHost=1\r\nHost0=" << host << "\r\nHostSel=0\r\n";
+}
+
 // One run of tavi.exe with its own settings file.
 class TaviRun {
  public:
@@ -124,22 +217,14 @@ class TaviRun {
   explicit TaviRun(const std::string& host, int port = 1, const std::string& more = {}) {
     dir_ = Env("TAVI_E2E_DIR");
     settings_ = dir_ + "\\tavi-" + host + "-" + std::to_string(port) + ".ini";
-    // No MachineType and no Win9x_ExtraDelay: the save at exit writes them.
-    std::ofstream(settings_, std::ios::binary)
-        << "[Port]\r\nPort=" << port << "\r\nNumHost=1\r\nHost0=" << host << "\r\nHostSel=0\r\n";
-    const std::wstring command =
-        L"\"" + Widen(Env("TAVI_E2E_TAVI")) + L"\" --settings \"" + Widen(settings_) +
-        L"\" --lpd-port " + Widen(Env("TAVI_E2E_LPD_PORT")) + L" --snmp-port " +
-        Widen(Env("TAVI_E2E_SNMP_PORT")) + (more.empty() ? L"" : L" " + Widen(more));
-    std::wstring line = command;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    const ULONGLONG start = GetTickCount64();
-    started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &process_) != FALSE;
-    if (!started_) return;
-    main_ = WaitDialog(Widen(std::string(kAppName) + " " + std::string(ProductVersion())), 30000);
-    start_ms_ = static_cast<long long>(GetTickCount64() - start);
+    WriteSettings(settings_, host, port);
+    Launch(Widen(Env("TAVI_E2E_TAVI")), L" --settings \"" + Widen(settings_) + L"\"" +
+                                            (more.empty() ? L"" : L" " + Widen(more)));
+  }
+  // The program `exe` (UTF-8) with no --settings: it finds its settings file by itself.
+  TaviRun(const std::string& exe, const std::string& settings) : settings_(settings) {
+    dir_ = Env("TAVI_E2E_DIR");
+    Launch(Widen(exe), L"");
   }
   ~TaviRun() {
     if (!started_) return;
@@ -151,6 +236,7 @@ class TaviRun {
   }
 
   bool started() const { return started_; }
+  // The main window, once it is in front; null when it never came.
   HWND main() const { return main_; }
   HWND item(int id) const { return GetDlgItem(main_, id); }
   long long start_ms() const { return start_ms_; }
@@ -167,6 +253,29 @@ class TaviRun {
     return static_cast<long>(code);
   }
 
+  // The program's visible windows, each with its title and its message if it has one: what a
+  // failure's report shows of the screen.
+  std::string Windows() const {
+    struct Walk {
+      DWORD process;
+      std::string text;
+    } walk{process_.dwProcessId, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* walk = reinterpret_cast<Walk*>(data);
+          DWORD process = 0;
+          GetWindowThreadProcessId(window, &process);
+          if (process != walk->process || !IsWindowVisible(window)) return TRUE;
+          walk->text += "[" + Narrow(TextOf(window)) + "]";
+          if (HWND message = GetDlgItem(window, 0xFFFF))
+            walk->text += " " + Narrow(TextOf(message));
+          walk->text += "\n";
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    return walk.text.empty() ? "no window shown" : walk.text;
+  }
+
   bool CommandsEnabled() const {
     for (int id : kCommandButtonIds) {
       if (!IsWindowEnabled(item(id))) return false;
@@ -175,6 +284,21 @@ class TaviRun {
   }
 
  private:
+  void Launch(const std::wstring& exe, const std::wstring& settings_argument) {
+    std::wstring line = L"\"" + exe + L"\"" + settings_argument + L" --lpd-port " +
+                        Widen(Env("TAVI_E2E_LPD_PORT")) + L" --snmp-port " +
+                        Widen(Env("TAVI_E2E_SNMP_PORT"));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    const ULONGLONG start = GetTickCount64();
+    started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process_) != FALSE;
+    if (!started_) return;
+    main_ = WaitDialog(Widen(std::string(kAppName) + " " + std::string(ProductVersion())), 30000);
+    start_ms_ = static_cast<long long>(GetTickCount64() - start);
+    if (main_ != nullptr && !WaitFront(main_, 30000)) main_ = nullptr;
+  }
+
   std::string dir_;
   std::string settings_;
   PROCESS_INFORMATION process_{};
@@ -201,9 +325,7 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
   // The top line names the printer the buttons talk to.
   EXPECT_EQ(TextOf(run.item(kIdDevelopmentLabel)), Widen(host + ", Type2"));
 
-  // The system menu, by keyboard: Alt+Space opens it.
-  Click(run.item(kIdDevelopmentLabel));  // activates the window
-  Sleep(300);
+  // The system menu, by keyboard: Alt+Space opens it (the main window is in front).
   Key(VK_MENU, false);
   Key(VK_SPACE, false);
   Key(VK_SPACE, true);
@@ -213,12 +335,6 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
     HWND menu = FindWindowW(L"#32768", nullptr);
     return menu != nullptr && IsWindowVisible(menu);
   };
-  ASSERT_TRUE(WaitFor(menu_open, 5000)) << "the system menu did not open";
-  // Its About entry is picked by the command it carries: the menu holds entries of Wine's own
-  // whose place varies, and a menu of another process cannot be read. The menu is closed first,
-  // and its thread out of menu mode (which would keep the mouse from the About box).
-  Sleep(200);
-  SendMessageW(run.main(), WM_CANCELMODE, 0, 0);
   const DWORD thread = GetWindowThreadProcessId(run.main(), nullptr);
   auto in_menu = [&] {
     GUITHREADINFO info{};
@@ -226,6 +342,14 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
     return GetGUIThreadInfo(thread, &info) &&
            (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE)) != 0;
   };
+  // Open means shown and the window's thread in its menu loop, where a key would go to it.
+  ASSERT_TRUE(WaitFor([&] { return menu_open() && in_menu(); }, 10000))
+      << "the system menu did not open";
+  // Its About entry is picked by the command it carries, never by keys: the menu holds entries
+  // of Wine's own ("About Wine" among them) whose place varies, and a menu of another process
+  // cannot be read. The menu is closed first, and its thread out of menu mode (which would keep
+  // the mouse from the About box).
+  SendMessageW(run.main(), WM_CANCELMODE, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !menu_open() && !in_menu(); }, 5000))
       << "the system menu stayed open";
   PostMessageW(run.main(), WM_SYSCOMMAND, MainWindow::kSysCommandAbout, 0);
@@ -233,8 +357,7 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
   ASSERT_NE(about, nullptr) << "the About box did not open";
   EXPECT_EQ(Narrow(TextOf(GetDlgItem(about, kIdVersionText))), std::string(ProductVersion()));
   // A click lands on the box once it is in front.
-  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == about; }, 10000))
-      << "the About box never came to the front";
+  ASSERT_TRUE(WaitFront(about)) << "the About box never came to the front";
   Click(GetDlgItem(about, kIdOk));
   ASSERT_TRUE(WaitFor([&] { return FindDialog(L"Version of Tavi") == nullptr; }, 5000));
 
@@ -246,21 +369,24 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
   // The pane shows the text (its paragraphs end with CR); the line "Tavi e2e" is in it.
   EXPECT_NE(shown.find(L"Tavi e2e report"), std::wstring::npos) << Narrow(shown);
 
-  // Save: the standard save dialog, a typed path, and exactly the report's bytes in the file.
-  const std::string saved_path = run.dir() + "\\saved-report.txt";
+  // Save: the standard save dialog, a typed path, and exactly the report's bytes in the file,
+  // under exactly the name typed, in a folder whose name is not ASCII either.
+  const std::wstring folder = Widen(run.dir()) + L"\\Donn\u00e9es";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring saved_name = L"caf\u00e9.txt";
+  const std::string saved_path = Narrow(folder + L"\\" + saved_name);
   // A click lands only once the window is in front and settled; under load Wine takes a while.
-  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == report; }, 10000))
-      << "the Get Report window did not come to the front";
-  Sleep(300);
+  ASSERT_TRUE(WaitFront(report)) << "the Get Report window did not come to the front";
   Click(GetDlgItem(report, kIdReportSave));
   HWND save = WaitDialog(L"Save As", 30000);
   ASSERT_NE(save, nullptr) << "no save dialog";
-  Sleep(300);
+  ASSERT_TRUE(WaitFocusIn(save)) << "the save dialog never took the keyboard";
   Type(Widen(saved_path));
   PressKey(VK_RETURN);
   ASSERT_TRUE(WaitFor([&] { return FindDialog(L"Save As") == nullptr; }, 10000));
   ASSERT_TRUE(WaitFor([&] { return ReadAll(saved_path).size() == served.size(); }, 5000));
   EXPECT_EQ(ReadAll(saved_path), served);
+  EXPECT_EQ(NamesIn(folder), std::vector<std::wstring>{saved_name});
   EXPECT_NE(FindDialog(L"Get Report"), nullptr) << "Save leaves the window open";
 
   Click(GetDlgItem(report, kIdOk));
@@ -268,8 +394,13 @@ TEST(TaviExe, MainWindowAboutBoxGetReportWindowWithSaveAndExitSavingTheSettings)
   ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 5000));
 
   Click(run.item(kIdOk));  // Exit
-  EXPECT_EQ(run.Ended(15000), 0);
+  EXPECT_EQ(run.Ended(15000), 0) << run.Windows();
   ExpectSettingsSaved(run, host);
+  // The save's folder is remembered as it is spelled, read back through the system.
+  std::array<wchar_t, 1024> remembered{};
+  GetPrivateProfileStringW(Widen(kFoldersSection).c_str(), L"Report", L"", remembered.data(),
+                           static_cast<DWORD>(remembered.size()), Widen(run.settings()).c_str());
+  EXPECT_EQ(std::wstring(remembered.data()), folder);
 }
 
 TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTheSettings) {
@@ -286,10 +417,11 @@ TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTh
   // it is alive: its status label counts the elapsed time.
   HWND status = GetDlgItem(progress, 0x7F00);
   ASSERT_NE(status, nullptr);
-  Sleep(700);
+  ASSERT_TRUE(WaitFor([&] { return !TextOf(status).empty(); }, 5000)) << "the status stays blank";
   const std::wstring said_first = TextOf(status);
   const LONG_PTR bar_style = GetWindowLongPtrW(GetDlgItem(progress, kIdProgressBar), GWL_STYLE);
-  Sleep(1200);
+  // The elapsed time it counts moves on within a few seconds.
+  WaitFor([&] { return TextOf(status) != said_first; }, 5000);
   ASSERT_NE(FindDialog(L"Communicating..."), nullptr);
   const std::wstring said_later = TextOf(status);
   std::printf("status: [%s] then [%s]; bar %s\n", Narrow(said_first).c_str(),
@@ -318,10 +450,9 @@ TEST(TaviExe, CancelOnTheProgressWindowEndsAHeaderThatNeverComesAndEscapeSavesTh
   EXPECT_EQ(Narrow(said), "");
   EXPECT_EQ(FindDialog(L"Get Report"), nullptr);
 
-  Click(run.item(kIdDevelopmentLabel));  // activates the window
-  Sleep(300);
+  ASSERT_TRUE(WaitFront(run.main())) << "the main window did not come back to the front";
   PressKey(VK_ESCAPE);
-  EXPECT_EQ(run.Ended(15000), 0);
+  EXPECT_EQ(run.Ended(15000), 0) << run.Windows();
   ExpectSettingsSaved(run, host);
 }
 
@@ -351,7 +482,7 @@ void SaveThrough(HWND button, const std::string& path) {
   Click(button);
   HWND save = WaitDialog(L"Save As", 30000);
   ASSERT_NE(save, nullptr) << "no save dialog";
-  Sleep(300);
+  ASSERT_TRUE(WaitFocusIn(save)) << "the save dialog never took the keyboard";
   Type(Widen(path));
   PressKey(VK_RETURN);
   ASSERT_TRUE(WaitFor([&] { return FindDialog(L"Save As") == nullptr; }, 10000));
@@ -401,7 +532,7 @@ TEST(TaviExe, FindInSelectPortPutsThePickedPrinterFirstInTheHostListWithItsFamil
   ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 5000));
   EXPECT_EQ(TextOf(run.item(kIdDevelopmentLabel)), Widen(found + ", Type1"));
   Click(run.item(kIdOk));  // Exit
-  EXPECT_EQ(run.Ended(15000), 0);
+  EXPECT_EQ(run.Ended(15000), 0) << run.Windows();
   const std::string saved = ReadAll(run.settings());
   EXPECT_NE(saved.find("Host0=" + found), std::string::npos) << saved;
   EXPECT_NE(saved.find("Host1=" + host), std::string::npos) << saved;
@@ -449,11 +580,21 @@ TEST(TaviExe, ARefusedConnectionShowsItsDetailsAndSaveTraceWritesThatOperationsT
 
   ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 10000));
   Click(run.item(kIdOk));
-  EXPECT_EQ(run.Ended(15000), 0);
+  EXPECT_EQ(run.Ended(15000), 0) << run.Windows();
 }
 
-TEST(TaviExe, AUsbPortThatCannotOpenSaysWhyInItsMessage) {
-  TaviRun run(Env("TAVI_E2E_HOST_REFUSED"), 2);
+// The program copied into a folder named in Cyrillic, as an unzipped copy would be, with the
+// settings file beside it: it reads that file (its port kind is USB, unlike the default) and
+// saves into it at the end.
+TEST(TaviExe, FromAFolderNamedInCyrillicItKeepsTheSettingsBesideItAndAUsbPortSaysWhyItFailed) {
+  const std::wstring folder =
+      Widen(Env("TAVI_E2E_DIR")) + L"\\\u0417\u0430\u0433\u0440\u0443\u0437\u043a\u0438";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring exe = folder + L"\\tavi.exe";
+  ASSERT_TRUE(CopyFileW(Widen(Env("TAVI_E2E_TAVI")).c_str(), exe.c_str(), TRUE));
+  const std::string settings = Narrow(folder + L"\\Tavi.INI");
+  WriteSettings(settings, Env("TAVI_E2E_HOST_REFUSED"), 2);
+  TaviRun run(Narrow(exe), settings);
   ASSERT_TRUE(run.started());
   ASSERT_NE(run.main(), nullptr);
   Click(run.item(kIdGetReport));
@@ -465,7 +606,11 @@ TEST(TaviExe, AUsbPortThatCannotOpenSaysWhyInItsMessage) {
   Click(GetDlgItem(message.box, kIdOk));
   ASSERT_TRUE(WaitFor([&] { return run.CommandsEnabled(); }, 10000));
   Click(run.item(kIdOk));
-  EXPECT_EQ(run.Ended(15000), 0);
+  EXPECT_EQ(run.Ended(15000), 0) << run.Windows();
+  const std::string saved = ReadAll(settings);
+  EXPECT_NE(saved.find("Port=2"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("Win9x_ExtraDelay="), std::string::npos) << saved;
+  EXPECT_EQ(NamesIn(folder), (std::vector<std::wstring>{L"Tavi.INI", L"tavi.exe"}));
 }
 
 }  // namespace

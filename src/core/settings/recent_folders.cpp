@@ -34,7 +34,12 @@ const std::string& RecentFolders::Folder(FileKind kind) const {
 
 void RecentFolders::Remember(FileKind kind, const std::string& chosen_path) {
   if (kind == FileKind::kOther || chosen_path.empty()) return;
-  const std::string folder = std::filesystem::path(chosen_path).parent_path().string();
+  // Through UTF-8 on every system: a plain string would be read in the system's code page.
+  const std::u8string parent =
+      std::filesystem::path(std::u8string(chosen_path.begin(), chosen_path.end()))
+          .parent_path()
+          .u8string();
+  const std::string folder(parent.begin(), parent.end());
   before_last_[Index(kind)] = folders_[Index(kind)];
   if (folder.empty() || folder == folders_[Index(kind)]) return;
   folders_[Index(kind)] = folder;

@@ -4,12 +4,14 @@
 #include <iostream>
 #include <map>
 #include <span>
+#include <sstream>
 
 #include "core/resources/constants.h"
 #include "core/settings/port_settings.h"
 #include "frontends/cli/cli_registry.h"
 #include "frontends/cli/cli_texts.h"
 #include "os/settings_location.h"
+#include "os/terminal.h"
 
 namespace tavi::cli {
 namespace {
@@ -121,11 +123,13 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
 
   switch (PrintRequest(argc, argv)) {
     case Print::kCompletion:
-      std::cout << BashCompletion(app);
-      return {false, std::cout.flush() ? kExitSuccess : kExitFailed};
+      return {false, WriteText(stdout, BashCompletion(app)) && std::fflush(stdout) == 0
+                         ? kExitSuccess
+                         : kExitFailed};
     case Print::kManCommands:
-      std::cout << ManCommandList(app);
-      return {false, std::cout.flush() ? kExitSuccess : kExitFailed};
+      return {false, WriteText(stdout, ManCommandList(app)) && std::fflush(stdout) == 0
+                         ? kExitSuccess
+                         : kExitFailed};
     case Print::kNone:
       break;
   }
@@ -133,7 +137,13 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int status = app.exit(e, std::cout, std::cerr);
+    std::ostringstream out_text;
+    std::ostringstream err_text;
+    const int status = app.exit(e, out_text, err_text);
+    (void)WriteText(stdout, out_text.str());
+    (void)WriteText(stderr, err_text.str());
+    std::fflush(stdout);
+    std::fflush(stderr);
     return {false, status == 0 ? kExitSuccess : kExitUsage};
   }
 

@@ -19,7 +19,7 @@ namespace tavi::cli {
 namespace {
 
 void Line(std::FILE* stream, std::string_view text) {
-  std::fprintf(stream, "%.*s\n", static_cast<int>(text.size()), text.data());
+  (void)WriteText(stream, std::string(text) + "\n");
   std::fflush(stream);
 }
 

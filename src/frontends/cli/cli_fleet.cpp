@@ -71,7 +71,7 @@ int Confirm(const Invocation& invocation, const std::vector<std::string>& hosts,
   std::string question(CommandName(invocation.command));
   question += " on " + std::to_string(hosts.size()) + " printers (" + hosts.front() + " ... " +
               hosts.back() + ")? [y/N] ";
-  std::fputs(question.c_str(), stderr);
+  (void)WriteText(stderr, question);
   std::fflush(stderr);
   std::string answer;
   std::getline(std::cin, answer);
@@ -148,7 +148,8 @@ void PrintResult(const FleetJob& job, const std::string& host, bool json, Shared
     // On a terminal the printer's control bytes are shown, not obeyed.
     if (StdoutIsTerminal()) result.report = MakeControlsVisible(result.report);
     bool written =
-        std::fwrite(result.report.data(), 1, result.report.size(), stdout) == result.report.size();
+        WriteText(stdout, std::string_view(reinterpret_cast<const char*>(result.report.data()),
+                                           result.report.size()));
     // The JSON object that follows the report's bytes starts on a line of its own.
     if (written && json && result.report.back() != '\n') written = std::fputc('\n', stdout) != EOF;
     if (!written || std::fflush(stdout) != 0) {

@@ -12,6 +12,7 @@
 #include "frontends/cli/cli_registry.h"
 #include "frontends/cli/cli_seams.h"
 #include "frontends/cli/cli_texts.h"
+#include "os/terminal.h"
 
 namespace tavi::cli {
 namespace {
@@ -62,8 +63,7 @@ int PrepareFleetOutput(const Invocation& invocation, std::size_t host_count, Cli
 
 void SharedLines::Write(std::string_view line) {
   const std::lock_guard lock(mutex_);
-  std::fwrite(line.data(), 1, line.size(), stream_);
-  std::fputc('\n', stream_);
+  (void)WriteText(stream_, std::string(line) + "\n");
   std::fflush(stream_);
 }
 

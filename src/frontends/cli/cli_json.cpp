@@ -4,6 +4,7 @@
 
 #include "core/settings/port_settings.h"
 #include "frontends/cli/cli_texts.h"
+#include "os/terminal.h"
 
 namespace tavi::cli {
 namespace {
@@ -90,7 +91,7 @@ bool WriteJsonLine(std::FILE* out, const json& object) {
   // Texts from the printer or the system may hold bytes that are not UTF-8; they are replaced
   // rather than making the whole object unwritable.
   const std::string text = object.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
-  const bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  const bool ok = WriteText(out, text);
   return std::fflush(out) == 0 && ok;
 }
 

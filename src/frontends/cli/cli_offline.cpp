@@ -9,12 +9,13 @@
 #include "core/resources/strings.h"
 #include "frontends/cli/cli_texts.h"
 #include "os/file_io.h"
+#include "os/terminal.h"
 
 namespace tavi::cli {
 namespace {
 
 void Line(std::FILE* stream, std::string_view text) {
-  std::fprintf(stream, "%.*s\n", static_cast<int>(text.size()), text.data());
+  (void)WriteText(stream, std::string(text) + "\n");
   std::fflush(stream);
 }
 
@@ -46,7 +47,9 @@ int RunParamsDecode(const Invocation& invocation, std::FILE* out, CliMessages& m
   // With the block on standard output, its length goes to standard error.
   if (invocation.output == kStdoutName) {
     const bool written =
-        std::fwrite(block.data(), 1, block.size(), out) == block.size() && std::fflush(out) == 0;
+        WriteText(out,
+                  std::string_view(reinterpret_cast<const char*>(block.data()), block.size())) &&
+        std::fflush(out) == 0;
     if (!written) {
       messages.ShowText("Could not write standard output.");
       return kExitFailed;
@@ -119,8 +122,7 @@ void WritePortListing(const PortListing& listing, std::FILE* out, std::FILE* err
     return;
   }
   const std::string text = FormatPortListing(listing);
-  std::fputs(text.c_str(), out);
-  if (!text.empty() && text.back() != '\n') std::fputc('\n', out);
+  (void)WriteText(out, !text.empty() && text.back() != '\n' ? text + "\n" : text);
   std::fflush(out);
 }
 

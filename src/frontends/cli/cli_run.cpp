@@ -26,7 +26,7 @@ PortSettings SettingsFor(const Invocation& invocation) {
   LoadedSettings loaded = LoadSettingsFile(path);
   if (loaded.refused) {
     const std::string text = SettingsRefusedText(*loaded.refused);
-    std::fprintf(stderr, "%s\n", text.c_str());
+    (void)WriteText(stderr, text + "\n");
   }
   PortSettings settings = std::move(loaded.settings);
   if (invocation.port.has_value()) settings.port = *invocation.port;
@@ -155,7 +155,7 @@ int Run(int argc, const char* const* argv) {
     file =
         TraceFile::Create(invocation.trace_file, kTraceFileLimit, error, CommandFiles(invocation));
     if (!file) {
-      std::fprintf(stderr, "%s\n", FileErrorText(error).c_str());
+      (void)WriteText(stderr, FileErrorText(error) + "\n");
       return kExitUsage;
     }
   }

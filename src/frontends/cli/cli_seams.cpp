@@ -7,6 +7,7 @@
 
 #include "core/resources/strings.h"
 #include "frontends/cli/cli_texts.h"
+#include "os/terminal.h"
 
 namespace tavi::cli {
 namespace {
@@ -102,7 +103,7 @@ void CliProgress::Draw() {
   if (!quiet.empty() && !hint_shown_) {
     hint_shown_ = true;
     Erase();
-    std::fprintf(bar_, "%s\n", quiet.c_str());
+    (void)WriteText(bar_, quiet + "\n");
   }
   // While nothing is known yet the bar says so instead of standing at 0 %.
   const std::string status = state_.StatusText();
@@ -131,7 +132,7 @@ void CliProgress::Draw() {
   std::string out = "\r" + line;
   if (drawn_.size() > line.size()) out.append(drawn_.size() - line.size(), ' ');
   drawn_ = line;
-  std::fputs(out.c_str(), bar_);
+  (void)WriteText(bar_, out);
   std::fflush(bar_);
 }
 
@@ -141,7 +142,7 @@ void CliProgress::Erase() {
   line.append(drawn_.size(), ' ');
   line += '\r';
   drawn_.clear();
-  std::fputs(line.c_str(), bar_);
+  (void)WriteText(bar_, line);
   std::fflush(bar_);
 }
 
@@ -173,11 +174,11 @@ void CliMessages::Record(std::optional<int> id, std::string_view text, std::stri
 
 void CliMessages::Print(std::string_view text, std::string_view details) {
   ClearBar();
-  std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::string lines = std::string(text) + "\n";
   for (std::string_view line : DetailLines(details)) {
-    std::fprintf(err_, "%.*s%.*s\n", static_cast<int>(kDetailsPrefix.size()), kDetailsPrefix.data(),
-                 static_cast<int>(line.size()), line.data());
+    lines.append(kDetailsPrefix).append(line) += '\n';
   }
+  (void)WriteText(err_, lines);
   std::fflush(err_);
 }
 
@@ -189,7 +190,7 @@ void CliMessages::ShowMessage(int id, std::string_view details) {
   if (id == kIdsDone) {
     if (quiet_done_) return;
     ClearBar();
-    std::fprintf(out_, "%s\n", text.c_str());
+    (void)WriteText(out_, text + "\n");
     std::fflush(out_);
     return;
   }

@@ -3,8 +3,6 @@
 // settings saved.
 #include "frontends/win32/win_api.h"
 
-#include <shellapi.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,16 +23,14 @@
 #include "frontends/win32/win_seams.h"
 #include "frontends/win32/win_text.h"
 #include "os/socket_startup.h"
+#include "os/terminal.h"
 
 namespace {
 
+// The arguments after the program's name, in UTF-8.
 std::vector<std::string> Arguments() {
-  std::vector<std::string> args;
-  int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) return args;
-  for (int i = 1; i < count; ++i) args.push_back(tavi::win::Narrow(argv[i]));
-  LocalFree(argv);
+  std::vector<std::string> args = tavi::CommandLineArguments(0, nullptr);
+  if (!args.empty()) args.erase(args.begin());
   return args;
 }
 

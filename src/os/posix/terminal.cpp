@@ -70,4 +70,15 @@ bool InterruptCatcher::Interrupted() {
   return g_interrupted.load();
 }
 
+std::vector<std::string> CommandLineArguments(int argc, const char* const* argv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc && argv != nullptr && argv[i] != nullptr; ++i)
+    args.emplace_back(argv[i]);
+  return args;
+}
+
+bool WriteText(std::FILE* stream, std::string_view text) {
+  return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+}
+
 }  // namespace tavi

@@ -10,6 +10,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "os/windows/wide_text.h"
 #include "os/windows/win_error.h"
 
 namespace tavi {
@@ -27,12 +28,13 @@ std::string NotRegularCause(DWORD type) {
 
 // Opens `path` for reading when it is a file on a disk; otherwise fills `error`.
 UniqueHandle OpenForReading(const std::string& path, FileError& error) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const std::wstring wide = Widen(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     FillFileCause(error, FileError::Op::kRead, path, EISDIR, "Is a directory");
     return UniqueHandle();
   }
-  UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+  UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.valid()) {

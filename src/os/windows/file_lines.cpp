@@ -11,6 +11,7 @@
 #include <string>
 
 #include "os/file_io.h"
+#include "os/windows/wide_text.h"
 #include "os/windows/win_error.h"
 
 namespace tavi {
@@ -31,7 +32,7 @@ bool IdentityOf(HANDLE file, Identity& identity) {
 }
 
 bool IdentityOf(const std::string& path, Identity& identity) {
-  UniqueHandle file(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+  UniqueHandle file(::CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return file.valid() && IdentityOf(file.get(), identity);
@@ -50,7 +51,8 @@ std::FILE* OpenLineFile(const std::string& path, std::span<const std::string> in
                         FileError& error) {
   // Never emptied on opening: a file that is also an input must survive the refusal.
   errno = 0;
-  const int fd = ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+  const int fd =
+      ::_wopen(Widen(path).c_str(), _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
   if (fd < 0) return Fail(error, FileError::Op::kCreate, path, errno);
   const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
   const bool on_disk = ::GetFileType(handle) == FILE_TYPE_DISK;

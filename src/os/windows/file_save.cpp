@@ -9,6 +9,7 @@
 #include <string>
 
 #include "os/file_io.h"
+#include "os/windows/wide_text.h"
 #include "os/windows/win_error.h"
 
 namespace tavi {
@@ -32,18 +33,18 @@ std::string NameOf(const std::string& path) {
 
 // The final path of an open file ("C:\dir\file"), or `fallback` when the system cannot say.
 std::string FinalPathOf(HANDLE file, const std::string& fallback) {
-  std::string buffer(MAX_PATH, '\0');
+  std::wstring buffer(MAX_PATH, L'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
     const DWORD n =
-        ::GetFinalPathNameByHandleA(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+        ::GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (n == 0) return fallback;
     if (n < buffer.size()) {
       buffer.resize(n);
       // "\\?\C:\dir\file": the long-path form works with every call below.
-      return buffer;
+      return Narrow(buffer);
     }
-    buffer.assign(n + 1, '\0');
+    buffer.assign(n + 1, L'\0');
   }
   return fallback;
 }
@@ -54,7 +55,7 @@ bool Refuse(FileError& error, const std::string& path, int errnum, const std::st
 }
 
 bool ResolveTarget(const std::string& path, Target& target, FileError& error) {
-  UniqueHandle existing(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+  UniqueHandle existing(::CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!existing.valid()) {
@@ -106,7 +107,7 @@ UniqueHandle CreateTemporary(const Target& target, std::string& temp, FileError&
                            std::to_string(::GetCurrentProcessId()) + "-";
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp = base + std::to_string(now.QuadPart + attempt) + ".tmp";
-    UniqueHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    UniqueHandle file(::CreateFileW(Widen(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.valid()) return file;
     const DWORD code = ::GetLastError();
@@ -154,13 +155,13 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::byte> byt
     code = ::GetLastError();
     ok = false;
   }
-  if (ok && !::MoveFileExA(temp.c_str(), target.path.c_str(),
+  if (ok && !::MoveFileExW(Widen(temp).c_str(), Widen(target.path).c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     code = ::GetLastError();
     ok = false;
   }
   if (!ok) {
-    ::DeleteFileA(temp.c_str());
+    ::DeleteFileW(Widen(temp).c_str());
     FillWindowsFileError(error, FileError::Op::kWrite, path, code);
     return false;
   }

@@ -13,6 +13,7 @@
 
 #include <array>
 
+#include "os/windows/wide_text.h"
 #include "os/windows/win_error.h"
 
 namespace tavi {
@@ -23,30 +24,33 @@ std::string FolderOf(std::string_view path) {
   return cut == std::string_view::npos ? std::string() : std::string(path.substr(0, cut));
 }
 
+// The program's own path in UTF-8, however long (a path in a deep folder passes MAX_PATH);
+// empty when the system cannot say.
 std::string ExecutablePath() {
-  std::array<char, MAX_PATH + 1> buffer{};
-  const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};
-  return std::string(buffer.data(), n);
+  // 32767 characters is the longest path the system has.
+  for (DWORD size = MAX_PATH + 1; size <= 32768; size *= 2) {
+    std::wstring buffer(size, L'\0');
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), size);
+    if (n == 0) return {};
+    // A full buffer means the path was cut: try again with room for more.
+    if (n < size) return Narrow(std::wstring_view(buffer.data(), n));
+  }
+  return {};
 }
 
-// The user's roaming application-data folder in the ANSI code page; empty when unknown.
+// The user's roaming application-data folder in UTF-8; empty when unknown.
 std::string RoamingAppData() {
   PWSTR wide = nullptr;
   std::string out;
   if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &wide))) {
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (n > 1) {
-      out.resize(static_cast<std::size_t>(n));
-      ::WideCharToMultiByte(CP_ACP, 0, wide, -1, out.data(), n, nullptr, nullptr);
-      out.resize(static_cast<std::size_t>(n - 1));
-    }
+    out = Narrow(wide);
   }
   ::CoTaskMemFree(wide);
   if (out.empty()) {
-    std::array<char, MAX_PATH + 1> buffer{};
-    const DWORD n = ::GetEnvironmentVariableA("APPDATA", buffer.data(), MAX_PATH);
-    if (n > 0 && n < MAX_PATH) out.assign(buffer.data(), n);
+    std::array<wchar_t, 32768> buffer{};
+    const DWORD n =
+        ::GetEnvironmentVariableW(L"APPDATA", buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n > 0 && n < buffer.size()) out = Narrow(std::wstring_view(buffer.data(), n));
   }
   return out;
 }
@@ -100,7 +104,7 @@ std::string ChooseSettingsPath(std::string_view exe_path, std::string_view insta
 bool FolderTakesNewFiles(const std::string& folder) {
   const std::string probe =
       folder + "\\~tavi-write-probe-" + std::to_string(::GetCurrentProcessId()) + ".tmp";
-  const UniqueHandle file(::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  const UniqueHandle file(::CreateFileW(Widen(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
                                         nullptr));
   return file.valid();

@@ -1,14 +1,21 @@
-// The console on Windows: whether a standard handle is a console, and Ctrl-C (or Ctrl-Break)
-// turned into a flag through a console control handler.
+// The console on Windows: whether a standard handle is a console, text written to it as
+// characters, the command line in UTF-8, and Ctrl-C (or Ctrl-Break) turned into a flag through
+// a console control handler.
 #include "os/terminal.h"
 
 #include <fcntl.h>
 #include <io.h>
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
+
+#include "os/windows/wide_text.h"
 
 namespace tavi {
 namespace {
@@ -73,6 +80,40 @@ InterruptCatcher::~InterruptCatcher() {
 
 bool InterruptCatcher::Interrupted() {
   return g_interrupted.load();
+}
+
+std::vector<std::string> CommandLineArguments(int /*argc*/, const char* const* /*argv*/) {
+  std::vector<std::string> args;
+  int count = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr) return args;
+  for (int i = 0; i < count; ++i) args.push_back(Narrow(wide[i]));
+  ::LocalFree(wide);
+  return args;
+}
+
+bool WriteText(std::FILE* stream, std::string_view text) {
+  const DWORD which = stream == stdout   ? STD_OUTPUT_HANDLE
+                      : stream == stderr ? STD_ERROR_HANDLE
+                                         : 0;
+  // Bytes that are not UTF-8 (a report in the printer's code page) go out as they are.
+  if (which == 0 || !IsConsole(which) || !IsUtf8(text)) {
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  }
+  // What the stream holds goes first, so that the order stays.
+  if (std::fflush(stream) != 0) return false;
+  const std::wstring wide = Widen(text);
+  const HANDLE console = ::GetStdHandle(which);
+  std::size_t done = 0;
+  while (done < wide.size()) {
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+    DWORD wrote = 0;
+    if (!::WriteConsoleW(console, wide.data() + done, want, &wrote, nullptr) || wrote == 0) {
+      return false;
+    }
+    done += wrote;
+  }
+  return true;
 }
 
 }  // namespace tavi

@@ -12,6 +12,7 @@
 #include <array>
 #include <limits>
 
+#include "os/windows/wide_text.h"
 #include "os/windows/win_error.h"
 
 namespace tavi {
@@ -32,7 +33,7 @@ DWORD ClampedSize(std::size_t size) {
 template <typename Start>
 TransferResult Bounded(HANDLE handle, int timeout_ms, Start start) {
   OVERLAPPED overlapped{};
-  const UniqueHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  const UniqueHandle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!event.valid()) {
     return {TransferResult::Status::kFailed, 0, WindowsErrorText(::GetLastError())};
   }
@@ -67,13 +68,13 @@ struct DevInfoList {
 class SystemCalls final : public Win32DeviceCalls {
  public:
   DWORD DefineRawDosDevice(const std::string& name, const std::string& target) override {
-    return ::DefineDosDeviceA(DDD_RAW_TARGET_PATH, name.c_str(), target.c_str()) != 0
+    return ::DefineDosDeviceW(DDD_RAW_TARGET_PATH, Widen(name).c_str(), Widen(target).c_str()) != 0
                ? ERROR_SUCCESS
                : ::GetLastError();
   }
 
   HANDLE OpenDevice(const std::string& path, DWORD& error) override {
-    const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+    const HANDLE handle = ::CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
@@ -99,43 +100,48 @@ class SystemCalls final : public Win32DeviceCalls {
   }
 
   LONG OpenKey(HKEY parent, const std::string& name, HKEY& key) override {
-    return ::RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ, &key);
+    return ::RegOpenKeyExW(parent, Widen(name).c_str(), 0, KEY_READ, &key);
   }
 
   LONG EnumKey(HKEY key, DWORD index, std::string& name) override {
-    std::array<char, kRegistryText> buffer{};
+    std::array<wchar_t, kRegistryText> buffer{};
     DWORD size = kRegistryText;
     const LONG rc =
-        ::RegEnumKeyExA(key, index, buffer.data(), &size, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_SUCCESS) name.assign(buffer.data(), std::min(size, kRegistryText - 1));
+        ::RegEnumKeyExW(key, index, buffer.data(), &size, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_SUCCESS) {
+      name = Narrow(std::wstring_view(buffer.data(), std::min(size, kRegistryText - 1)));
+    }
     return rc;
   }
 
   LONG QueryString(HKEY key, const std::string& value, std::string& text) override {
-    std::array<char, kRegistryText> buffer{};
-    DWORD size = kRegistryText - 1;  // room for a terminating zero the value may lack
+    std::array<wchar_t, kRegistryText> buffer{};
+    // In bytes, with room for a terminating zero the value may lack.
+    DWORD size = (kRegistryText - 1) * sizeof(wchar_t);
     DWORD type = 0;
-    const LONG rc = ::RegQueryValueExA(key, value.c_str(), nullptr, &type,
+    const LONG rc = ::RegQueryValueExW(key, Widen(value).c_str(), nullptr, &type,
                                        reinterpret_cast<BYTE*>(buffer.data()), &size);
     if (rc != ERROR_SUCCESS) return rc;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATA;
-    text.assign(buffer.data(), std::min<DWORD>(size, kRegistryText - 1));
-    while (!text.empty() && text.back() == '\0') text.pop_back();
+    std::wstring_view wide(buffer.data(),
+                           std::min<DWORD>(size / sizeof(wchar_t), kRegistryText - 1));
+    while (!wide.empty() && wide.back() == L'\0') wide.remove_suffix(1);
+    text = Narrow(wide);
     return ERROR_SUCCESS;
   }
 
   LONG CloseKey(HKEY key) override { return ::RegCloseKey(key); }
 
   bool ParseGuid(const std::string& text, GUID& guid) override {
-    std::string copy = text;
-    return ::UuidFromStringA(reinterpret_cast<RPC_CSTR>(copy.data()), &guid) == RPC_S_OK;
+    std::wstring copy = Widen(text);
+    return ::UuidFromStringW(reinterpret_cast<RPC_WSTR>(copy.data()), &guid) == RPC_S_OK;
   }
 
   bool PresentInterfaces(const GUID& guid, std::vector<DeviceInterface>& interfaces,
                          DWORD& error) override {
     interfaces.clear();
     const DevInfoList list{
-        ::SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)};
+        ::SetupDiGetClassDevsW(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)};
     if (list.set == INVALID_HANDLE_VALUE) {
       error = ::GetLastError();
       return false;
@@ -145,23 +151,25 @@ class SystemCalls final : public Win32DeviceCalls {
       data.cbSize = sizeof data;
       if (!::SetupDiEnumDeviceInterfaces(list.set, nullptr, &guid, index, &data)) break;
       DWORD required = 0;
-      ::SetupDiGetDeviceInterfaceDetailA(list.set, &data, nullptr, 0, &required, nullptr);
-      if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) continue;
-      std::vector<std::byte> storage(required);
-      auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage.data());
-      detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+      ::SetupDiGetDeviceInterfaceDetailW(list.set, &data, nullptr, 0, &required, nullptr);
+      if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) continue;
+      // Aligned for the structure; the path runs on past its end.
+      std::vector<SP_DEVICE_INTERFACE_DETAIL_DATA_W> storage(
+          required / sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) + 1);
+      auto* detail = storage.data();
+      detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
       SP_DEVINFO_DATA device{};
       device.cbSize = sizeof device;
-      if (!::SetupDiGetDeviceInterfaceDetailA(list.set, &data, detail, required, nullptr,
+      if (!::SetupDiGetDeviceInterfaceDetailW(list.set, &data, detail, required, nullptr,
                                               &device)) {
         continue;
       }
       DeviceInterface found;
-      found.path = detail->DevicePath;
-      std::array<char, kRegistryText> instance{};
-      if (::SetupDiGetDeviceInstanceIdA(list.set, &device, instance.data(), kRegistryText,
+      found.path = Narrow(detail->DevicePath);
+      std::array<wchar_t, kRegistryText> instance{};
+      if (::SetupDiGetDeviceInstanceIdW(list.set, &device, instance.data(), kRegistryText,
                                         nullptr)) {
-        found.instance_id = instance.data();
+        found.instance_id = Narrow(instance.data());
       }
       interfaces.push_back(std::move(found));
     }

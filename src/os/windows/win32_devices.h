@@ -30,7 +30,7 @@ class Win32DeviceCalls {
  public:
   virtual ~Win32DeviceCalls() = default;
 
-  // DefineDosDeviceA(DDD_RAW_TARGET_PATH, name, target): 0, or the system's error code.
+  // DefineDosDeviceW(DDD_RAW_TARGET_PATH, name, target): 0, or the system's error code.
   virtual DWORD DefineRawDosDevice(const std::string& name, const std::string& target) = 0;
   // CreateFileA for reading and writing, shared, OPEN_EXISTING, overlapped: the handle, or
   // INVALID_HANDLE_VALUE with the error code in `error`.

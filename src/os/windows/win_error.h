@@ -9,19 +9,20 @@
 #include <utility>
 
 #include "core/ui/seams.h"
+#include "os/windows/wide_text.h"
 
 namespace tavi {
 
-// FormatMessageA's text for `code` without its trailing line end and full stop ("The system
-// cannot find the file specified"); "error N" when the system has no text for it.
+// The system's text for `code` in UTF-8, without its trailing line end and full stop ("The
+// system cannot find the file specified"); "error N" when the system has no text for it.
 inline std::string WindowsErrorText(DWORD code) {
-  char* buffer = nullptr;
+  wchar_t* buffer = nullptr;
   const DWORD flags =
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  const DWORD n = ::FormatMessageA(flags, nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                   reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+  const DWORD n = ::FormatMessageW(flags, nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                   reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
   std::string text;
-  if (n > 0 && buffer != nullptr) text.assign(buffer, n);
+  if (n > 0 && buffer != nullptr) text = Narrow(std::wstring_view(buffer, n));
   if (buffer != nullptr) ::LocalFree(buffer);
   while (!text.empty() &&
          (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {

@@ -20,8 +20,7 @@ namespace {
 // Writes all of `bytes` to `out`; false (with the error shown) when the stream refuses them.
 bool WriteAll(std::FILE* out, std::string_view bytes, CliMessages& messages) {
   errno = 0;
-  const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), out);
-  if (written == bytes.size() && std::fflush(out) == 0) return true;
+  if (WriteText(out, bytes) && std::fflush(out) == 0) return true;
   const int saved = errno;
   FileError error;
   error.op = FileError::Op::kWrite;
