@@ -5,6 +5,7 @@
 #include "core/protocol/operations.h"
 #include "core/protocol/reply_framing.h"
 #include "core/resources/constants.h"
+#include "core/resources/strings.h"
 #include "core/ui/seams.h"
 
 namespace tavi {
@@ -37,6 +38,16 @@ bool Collect(PrinterConnection& connection, std::string_view marker, ChunkAssemb
     if (assembly.Offer(payload)) {
       step();
       progress.SetProgressPos(assembly.received());
+    } else if (assembly.oversized() != 0) {
+      // A chunk that does not fit its slot: whatever came of the answer is not the printer's
+      // block or report, so nothing of it is kept.
+      connection.messages().ShowMessage(
+          kIdsFailedToRead, "The printer's chunk " + std::to_string(assembly.oversized()) + " of " +
+                                std::to_string(assembly.count()) + " carries " +
+                                std::to_string(assembly.oversized_bytes()) +
+                                " data bytes, more than the " + std::to_string(kChunkDataBytes) +
+                                " a chunk holds; the answer is refused.");
+      return false;
     }
   }
   return true;

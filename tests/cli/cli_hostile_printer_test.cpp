@@ -1,4 +1,5 @@
-// tavi-cli against a virtual printer whose SNMP answers pass through a hostile peer on the path:
+// tavi-cli against hostile printers. One virtual printer mixes a chunk too big for its slot into
+// its answer; another's SNMP answers pass through a hostile peer on the path:
 // before each true answer it sends answers of its own (another request id, another community, a
 // SetRequest PDU, the printer's answer to the request before), all carrying a parameter block
 // of its choosing. Only the printer's own answer may become a backup.
@@ -129,6 +130,33 @@ TEST_F(HostileSnmpPath, ForgedAnswersAloneEndAtTheTimeOutAndWriteNoFile) {
   EXPECT_NE(get.err.find("Timed out."), std::string::npos) << get.err;
   EXPECT_NE(get.err.find("did not answer our request"), std::string::npos) << get.err;
   EXPECT_FALSE(std::filesystem::exists(dir_ / "backup.prm"));
+}
+
+TEST(HostilePrinter, AnOversizedChunkFailsTheBackupAndLeavesTheFileAlone) {
+  test::TempDir dir;
+  sim::VirtualPrinterConfig config;
+  config.address = "127.0.0.178";
+  config.options.hostile = sim::Hostile::kBigChunk;
+  sim::VirtualPrinter printer(config);
+  std::string error;
+  ASSERT_TRUE(printer.Start(error)) << error;
+  test::WriteAll(dir / "empty.ini", "");
+  test::WriteAll(dir / "kept.prm", "the backup made before");
+  const std::string common = "-q --settings " + Quote(dir / "empty.ini") +
+                             " --port network --host 127.0.0.178 --lpd-port " +
+                             std::to_string(printer.lpd_port()) + " --snmp-port " +
+                             std::to_string(printer.snmp_port()) + " --timeout 20 get-params ";
+  const CliRun over = test::RunCli(dir, common + Quote(dir / "kept.prm"));
+  const CliRun fresh = test::RunCli(dir, common + Quote(dir / "fresh.prm"));
+  printer.Stop();
+  for (const CliRun& run : {over, fresh}) {
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("Failed to read."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("carries 200 data bytes"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(test::ReadAll(dir / "kept.prm"), "the backup made before");
+  EXPECT_FALSE(std::filesystem::exists(dir / "fresh.prm"));
+  EXPECT_EQ(printer.model().ClosingZeros(), 2);
 }
 
 }  // namespace
