@@ -159,5 +159,44 @@ TEST(HostilePrinter, AnOversizedChunkFailsTheBackupAndLeavesTheFileAlone) {
   EXPECT_EQ(printer.model().ClosingZeros(), 2);
 }
 
+TEST(HostilePrinter, AWaitCutByTheTimeOutSaysWhatItAwaited) {
+  test::TempDir dir;
+  test::WriteAll(dir / "empty.ini", "");
+  const auto run = [&](sim::VirtualPrinter& printer, const std::string& address,
+                       const std::string& args) {
+    return test::RunCli(dir, "-q --settings " + Quote(dir / "empty.ini") +
+                                 " --port network --host " + address + " --lpd-port " +
+                                 std::to_string(printer.lpd_port()) + " --snmp-port " +
+                                 std::to_string(printer.snmp_port()) + " --timeout 1 " + args);
+  };
+  sim::VirtualPrinterConfig silent;
+  silent.address = "127.0.0.179";
+  silent.options.no_header = true;
+  sim::VirtualPrinter no_header(silent);
+  sim::VirtualPrinterConfig type2;
+  type2.address = "127.0.0.180";
+  sim::VirtualPrinter other_family(type2);
+  std::string error;
+  ASSERT_TRUE(no_header.Start(error)) << error;
+  ASSERT_TRUE(other_family.Start(error)) << error;
+
+  const CliRun report = run(no_header, "127.0.0.179", "report");
+  const CliRun params =
+      run(other_family, "127.0.0.180", "--type 1 get-params " + Quote(dir / "p.prm"));
+  no_header.Stop();
+  other_family.Stop();
+  EXPECT_EQ(report.status, 3) << report.err;
+  EXPECT_NE(report.err.find("Timed out."), std::string::npos) << report.err;
+  EXPECT_NE(report.err.find("no reply header (REPORT:) from network, host '127.0.0.179'"),
+            std::string::npos)
+      << report.err;
+  EXPECT_EQ(params.status, 3) << params.err;
+  EXPECT_NE(params.err.find("no reply header (READ_PARAM:) from network, host '127.0.0.180'"),
+            std::string::npos)
+      << params.err;
+  EXPECT_NE(params.err.find("for family 1 (access code A)"), std::string::npos) << params.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "p.prm"));
+}
+
 }  // namespace
 }  // namespace tavi
