@@ -1,5 +1,6 @@
-// The closing zero byte to a printer on the parallel port that answers a report and then stops
-// taking data: the write waits with the progress dialog shown, so Cancel ends it.
+// A report from a printer on the parallel port that first publishes nothing, then answers and
+// then stops taking data: the closing zero byte waits with the progress dialog shown, so Cancel
+// ends it.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -30,10 +31,11 @@ TEST(ClosingZeroByte, ADeviceThatStopsTakingDataIsLeftOnCancel) {
         auto b = std::make_unique<test::FakeParallelBackend>();
         backend = b.get();
         backend->device.clock = &clock;
-        // A one-chunk report, then the printer takes nothing more: every later write attempt
-        // runs its whole bound and moves no byte.
+        // An empty device ID (nothing published yet: polling goes on), a one-chunk report,
+        // then the printer takes nothing more: every later write attempt runs its whole bound
+        // and moves no byte.
         backend->device.on_read = [&](int n) {
-          backend->device.id = DeviceId(n == 0 ? "REPORT:0,1;" : "REPORT:1,4142;");
+          backend->device.id = DeviceId(n == 0 ? "" : n == 1 ? "REPORT:0,1;" : "REPORT:1,4142;");
           return TransferResult{Status::kDone, 0, {}};
         };
         backend->device.on_write = [](int n, std::size_t size) {
@@ -56,6 +58,7 @@ TEST(ClosingZeroByte, ADeviceThatStopsTakingDataIsLeftOnCancel) {
   EXPECT_FALSE(GetReport(connection, report));
   EXPECT_EQ(report, "kept");
   ASSERT_NE(backend, nullptr);
+  EXPECT_EQ(backend->device.reads, 3);
   EXPECT_TRUE(shown_at_cancel);
   // The zero byte was offered again and again until Cancel, and never went out.
   EXPECT_EQ(backend->device.write_sizes.size(), 22u);
