@@ -3,6 +3,7 @@
 // channel then reports the error status or hands back the value text, whose reply field is read
 // as the pollers read it. Checks that every text stays within its capacity and that a failure
 // names the receive.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -25,6 +26,9 @@ constexpr const char* kAgentAddress = "127.0.0.161";
 constexpr std::size_t kMaxUdpPayload = 65507;
 // Pumps allowed after the answer went out before the read is cancelled (a lost datagram).
 constexpr int kPumpsAfterAnswer = 50;
+// Where the request id's four octets lie in a request and in a response of the usual layout.
+constexpr std::size_t kRequestIdAt = 17;
+constexpr std::size_t kRequestIdOctets = 4;
 
 // The agent: answers the first request it sees, from inside the client's wait.
 class AnsweringProgress final : public tavi::ProgressDialog {
@@ -44,8 +48,16 @@ class AnsweringProgress final : public tavi::ProgressDialog {
     }
     std::byte request[2048];
     tavi::SimPeer from;
-    if (agent_.ReceiveFrom(request, from, 0) < 0) return;
-    agent_.SendTo(answer_, from);
+    const int got = agent_.ReceiveFrom(request, from, 0);
+    if (got < 0) return;
+    // The request id goes where a response of the usual layout carries it, so that such an
+    // answer can be taken; any other answer is passed over until the read is cancelled.
+    std::vector<std::byte> answer(answer_.begin(), answer_.end());
+    if (got >= static_cast<int>(kRequestIdAt + kRequestIdOctets) &&
+        answer.size() >= kRequestIdAt + kRequestIdOctets) {
+      std::copy_n(request + kRequestIdAt, kRequestIdOctets, answer.begin() + kRequestIdAt);
+    }
+    agent_.SendTo(answer, from);
     answered_ = true;
   }
 

@@ -160,6 +160,8 @@ TEST(DiscoveryAnswers, HostileDatagramsChangeNothingAndMemoryStaysBounded) {
   const std::vector<std::pair<std::string, std::string>> hostile = {
       {"wrong request id", Edited(good, [](auto& r) { r.request_id.back() ^= 0x55; })},
       {"a GetRequest", Edited(good, [](auto& r) { r.pdu_type = sim::kPduGet; })},
+      {"another community", Edited(good, [](auto& r) { r.community = "XXXXXX"; })},
+      {"SNMPv2c", Edited(good, [](auto& r) { r.version = 1; })},
       {"a binding too many", Edited(good, [](auto& r) { r.bindings.push_back(r.bindings[0]); })},
       {"a binding too few", Edited(good, [](auto& r) { r.bindings.pop_back(); })},
       {"bindings swapped", Edited(good, [](auto& r) { std::swap(r.bindings[0], r.bindings[2]); })},

@@ -84,7 +84,7 @@ TEST(GetReport, AssemblesChunksInIndexOrderAndEndsWithTheClosingZeroByte) {
   EXPECT_EQ(rig.clock.sleeps, (std::vector<int>{300, 5, 5, 5, 5, 5, 5, 5}));
   EXPECT_EQ(rig.progress.state.upper(), 3);
   EXPECT_EQ(rig.progress.positions, (std::vector<int>{0, 1, 2, 3}));
-  // The dialog is hidden before the closing zero byte.
+  // The dialog is hidden after the closing zero byte.
   EXPECT_EQ(rig.progress.events.back(), "hide");
 }
 

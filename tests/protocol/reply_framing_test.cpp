@@ -209,23 +209,27 @@ TEST(ChunkAssembly, ShortMiddleChunkLeavesZeroBytes) {
   EXPECT_EQ(r.ReportText(), "AB");
 }
 
-TEST(ChunkAssembly, OverlongChunkStaysInItsSlot) {
-  // 200 data bytes offered for chunk 1: only 128 are kept; chunk 2 is untouched.
-  ChunkAssembly p(ChunkForm::kParameter, 2);
-  EXPECT_TRUE(p.Offer(ChunkPayload(1, Bytes(200, 0x11))));
-  EXPECT_TRUE(p.Offer(ChunkPayload(2, Bytes(3, 0x22))));
-  Bytes dest(300, 0xEE);
-  ASSERT_EQ(p.CopyParameters(dest), 131);
-  EXPECT_EQ(Bytes(dest.begin(), dest.begin() + 128), Bytes(128, 0x11));
-  EXPECT_EQ(Bytes(dest.begin() + 128, dest.begin() + 131), Bytes(3, 0x22));
+TEST(ChunkAssembly, OversizedChunkSpoilsTheWholeAnswer) {
+  // 128 data bytes and a single trailing digit fit; 129 data bytes do not.
+  ChunkAssembly fits(ChunkForm::kParameter, 1);
+  EXPECT_TRUE(fits.Offer(ChunkPayload(1, Bytes(128, 0x11)) + "7"));
+  EXPECT_EQ(fits.last_length(), 128);
+  EXPECT_EQ(fits.oversized(), 0);
 
-  // The last chunk, overlong: last length 128 and the report's zero byte in the extra byte.
-  ChunkAssembly last(ChunkForm::kParameter, 1);
-  EXPECT_TRUE(last.Offer(ChunkPayload(1, Bytes(250, 0x33))));
-  EXPECT_EQ(last.last_length(), 128);
-  ChunkAssembly r(ChunkForm::kReport, 1);
-  EXPECT_TRUE(r.Offer(ChunkPayload(1, Bytes(250, 'q'))));
-  EXPECT_EQ(r.ReportText(), std::string(128, 'q'));
+  for (ChunkForm form : {ChunkForm::kParameter, ChunkForm::kReport}) {
+    ChunkAssembly a(form, 2);
+    EXPECT_TRUE(a.Offer(ChunkPayload(2, Bytes(3, 0x22))));
+    EXPECT_FALSE(a.Offer(ChunkPayload(1, Bytes(129, 0x42))));
+    EXPECT_EQ(a.oversized(), 1);
+    EXPECT_EQ(a.oversized_bytes(), 129u);
+    // The true chunk that follows is refused too: the answer never completes.
+    EXPECT_FALSE(a.Offer(ChunkPayload(1, Bytes(128, 0x11))));
+    EXPECT_FALSE(a.complete());
+    Bytes dest(300, 0xEE);
+    EXPECT_EQ(a.CopyParameters(dest), -1);
+    EXPECT_EQ(dest, Bytes(300, 0xEE));
+    EXPECT_EQ(a.ReportText(), "");
+  }
 }
 
 TEST(ChunkAssembly, ZeroByteEndsChunkPayload) {

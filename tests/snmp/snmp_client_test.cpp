@@ -42,27 +42,58 @@ Exchange GetReply(const char* host, std::uint16_t port, ProgressDialog* progress
   return e;
 }
 
-TEST(SnmpClientTest, RequestCarriesTheProcessIdAndTheAnswerIsQuoted) {
-  std::string request;
+TEST(SnmpClientTest, EachRequestCarriesAFreshIdAndTheAnswerIsQuoted) {
+  std::vector<std::string> requests;
   FakeUdpAgent agent(kFakeHost, 22001, [&](std::string_view r) {
-    request = std::string(r);
+    requests.emplace_back(r);
     return std::vector<std::string>{MakeResponse(r, 0, std::string("REPORT:0,3;\0x", 13))};
   });
   ASSERT_TRUE(agent.ok());
   const Exchange e = GetReply(kFakeHost, 22001);
+  const Exchange again = GetReply(kFakeHost, 22001);
   agent.Stop();
   EXPECT_EQ(e.open, 0);
   EXPECT_EQ(e.sent, 48);
   EXPECT_GT(e.received, 0);
   EXPECT_EQ(e.value, "\"REPORT:0,3;x\"");  // the zero octet is dropped
+  EXPECT_EQ(again.value, e.value);
   EXPECT_EQ(e.last_error, "");
-  ASSERT_EQ(request.size(), 48u);
+  ASSERT_EQ(requests.size(), 2u);
+  ASSERT_EQ(requests[0].size(), 48u);
+  EXPECT_EQ(static_cast<unsigned char>(requests[0][13]), 0xA0);
+  // Four octets, positive, neither the process id nor the id of the request before.
+  const auto id = [](const std::string& r) { return r.substr(17, 4); };
+  EXPECT_EQ(requests[0].substr(15, 2), std::string("\x02\x04", 2));
+  EXPECT_EQ(static_cast<unsigned char>(requests[0][17]) & 0x80, 0);
+  EXPECT_NE(id(requests[0]), id(requests[1]));
   const auto pid = static_cast<std::uint32_t>(::getpid());
-  EXPECT_EQ(static_cast<unsigned char>(request[17]), (pid >> 24) & 0xFF);
-  EXPECT_EQ(static_cast<unsigned char>(request[18]), (pid >> 16) & 0xFF);
-  EXPECT_EQ(static_cast<unsigned char>(request[19]), (pid >> 8) & 0xFF);
-  EXPECT_EQ(static_cast<unsigned char>(request[20]), pid & 0xFF);
-  EXPECT_EQ(static_cast<unsigned char>(request[13]), 0xA0);
+  const std::string pid_octets{static_cast<char>(pid >> 24), static_cast<char>(pid >> 16),
+                               static_cast<char>(pid >> 8), static_cast<char>(pid)};
+  EXPECT_NE(id(requests[0]), pid_octets);
+}
+
+TEST(SnmpClientTest, OnlyTheAnswerToThisRequestIsTaken) {
+  // A GetResponse of another id, another community, another version, a SetRequest and an
+  // error status of another request: each is passed over, and the true answer is taken.
+  const auto edited = [](std::string d, std::size_t at, char octet) {
+    d[at] = octet;
+    return d;
+  };
+  FakeUdpAgent agent(kFakeHost, 22002, [&](std::string_view r) {
+    const std::string forged = MakeResponse(r, 0, "READ_PARAM:1,4556494C;");
+    return std::vector<std::string>{
+        edited(forged, 20, static_cast<char>(forged[20] ^ 0x01)),  // request id
+        edited(forged, 7, 'X'),                                    // community "pXblic"
+        edited(forged, 4, '\x01'),                                 // version 2c
+        edited(forged, 13, '\xA3'),                                // SetRequest
+        edited(MakeResponse(r, 5, ""), 20, static_cast<char>(r[20] ^ 0x02)),
+        MakeResponse(r, 0, "READ_PARAM:0,2;")};
+  });
+  ASSERT_TRUE(agent.ok());
+  const Exchange e = GetReply(kFakeHost, 22002);
+  EXPECT_GT(e.received, 0) << e.last_error;
+  EXPECT_EQ(e.value, "\"READ_PARAM:0,2;\"");
+  EXPECT_EQ(e.last_error, "");
 }
 
 TEST(SnmpClientTest, NonzeroErrorStatusFailsTheReceive) {
@@ -132,6 +163,30 @@ TEST(SnmpClientTest, LongValueIsCutAt513Characters) {
   const Exchange e = GetReply(kFakeHost, 22030);
   EXPECT_GT(e.received, 600);
   EXPECT_EQ(e.value, "\"" + value.substr(0, 512));  // no room for the closing quote
+}
+
+TEST(SnmpClientTest, ForgedAnswersAloneWaitUntilCancelAndAreCounted) {
+  FakeUdpAgent agent(kFakeHost, 22003, [](std::string_view r) {
+    std::string forged = MakeResponse(r, 0, "READ_PARAM:0,1;");
+    forged[20] = static_cast<char>(forged[20] ^ 0x01);
+    return std::vector<std::string>{forged, forged};
+  });
+  ASSERT_TRUE(agent.ok());
+  test::RecordingProgress progress;
+  progress.Show(true);
+  progress.on_pump = [&] {
+    if (progress.pumps >= 20) progress.PressCancel();
+  };
+  SnmpClient client(22003);
+  client.SetCancelSource(&progress);
+  ASSERT_EQ(client.Open(kFakeHost), 0);
+  client.BuildGet(kReplyOid, ber::kPduGetRequest);
+  ASSERT_EQ(client.Send(), 48);
+  EXPECT_EQ(client.Receive(), -1);
+  EXPECT_EQ(client.value_text(), "");
+  EXPECT_NE(client.failure().details.find("2 datagrams came that did not answer our request"),
+            std::string::npos)
+      << client.failure().details;
 }
 
 TEST(SnmpClientTest, SilentAgentWaitsUntilCancel) {

@@ -136,6 +136,13 @@ void FakeUdpAgent::Run() {
   }
 }
 
+std::uint16_t FakeUdpAgent::port() const {
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+  return ntohs(local.sin_port);
+}
+
 void FakeUdpAgent::Stop() {
   stop_.store(true);
   if (thread_.joinable()) thread_.join();

@@ -56,6 +56,8 @@ class FakeUdpAgent {
   FakeUdpAgent& operator=(const FakeUdpAgent&) = delete;
 
   bool ok() const { return fd_ >= 0; }
+  // The port bound (the one chosen by the system when 0 was asked).
+  std::uint16_t port() const;
   void Stop();
   int requests() const { return requests_.load(); }
 

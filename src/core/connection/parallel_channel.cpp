@@ -99,13 +99,9 @@ bool ParallelChannel::ReadReply(std::string& out, Failure& failure) {
   }
   const auto received = std::span<const std::byte>(buffer).first(std::min(count, buffer.size()));
   if (trace_.on()) trace_.Event("par", DescribeDeviceId(received));
-  const std::optional<std::string> text = ReplyTextFromDeviceId(received);
-  if (!text) {
-    failure = {kIdsFailedToRead, "The printer on parallel port " + port_ + " gave no device ID."};
-    trace_.Event("par", "failed: " + failure.details);
-    return false;
-  }
-  out = *text;
+  // A device ID request that succeeded with nothing after the length field is an empty reply:
+  // the printer has published nothing yet, and polling goes on.
+  out = ReplyTextFromDeviceId(received).value_or(std::string());
   return true;
 }
 

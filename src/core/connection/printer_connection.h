@@ -53,6 +53,9 @@ class PrinterConnection {
   bool ReopenAfterReset();
 
   std::int32_t FamilyNumber() const { return settings_.FamilyNumber(); }
+  // The printer in the technician's words ("127.0.0.7 (network)", "parallel port"): the open
+  // channel's, else the current port kind's.
+  std::string PrinterWords() const { return PortWords(open_channel_); }
   std::string_view AccessCodeLine() const;
 
   // The chunk count of the exchange in progress (written by the command exchange).

@@ -4,6 +4,7 @@
 
 #include "core/net/ber.h"
 #include "core/net/bounded_text.h"
+#include "core/net/snmp_answer.h"
 #include "core/resources/constants.h"
 
 namespace tavi::discovery {
@@ -95,6 +96,17 @@ Verdict AnswerMatcher::Accept(std::uint32_t from, std::uint16_t from_port,
   const std::uint32_t offset = static_cast<std::uint32_t>(d.request_id) - request_id_base_;
   if (offset >= requests_.size() || requests_[offset].sends == 0) return Verdict::kUnknownRequest;
   const std::size_t index = offset;
+  switch (CheckAnswer(EnvelopeOf(d), static_cast<std::int32_t>(request_id_base_ + offset))) {
+    case AnswerCheck::kAnswers:
+      break;
+    case AnswerCheck::kNotAResponse:
+      return Verdict::kNotAResponse;
+    case AnswerCheck::kWrongRequest:
+      return Verdict::kUnknownRequest;
+    case AnswerCheck::kWrongVersion:
+    case AnswerCheck::kWrongCommunity:
+      return Verdict::kNotOurs;
+  }
   if (!requests_[index].broadcast && from != requests_[index].address) {
     return Verdict::kUnaskedAddress;
   }

@@ -3,7 +3,8 @@
 //
 // A request asks one address (or one broadcast address) for sysDescr.0, sysObjectID.0, sysName.0
 // and the family's reply object. A datagram counts only when it decodes strictly as a
-// GetResponse, comes from the SNMP port asked, carries the request id of a request we sent, comes
+// GetResponse in the version and community asked, comes from the SNMP port asked, carries the
+// request id of a request we sent, comes
 // from the address that request asked (any address for a broadcast request), and names exactly
 // the objects asked, in order. Each host is taken once, from its first such answer. A host that
 // answers with an error status (an agent without the family's objects says noSuchName) is asked
@@ -47,6 +48,7 @@ enum class Verdict {
   kFollowUp,        // the host answered with an error status; a follow-up request was added
   kUndecodable,     // not a well-formed SNMPv1 message, or cut short
   kNotAResponse,    // another PDU type
+  kNotOurs,         // another SNMP version or community than the one asked
   kWrongPort,       // not from the SNMP port asked
   kUnknownRequest,  // a request id we did not send
   kUnaskedAddress,  // from an address the request did not ask

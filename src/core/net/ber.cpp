@@ -139,8 +139,16 @@ class Reader {
 bool DecodeWalk(std::span<const std::byte> datagram, DecodedMessage& d) {
   Reader r(datagram);
   // Message, version (its single content octet), community (tag, length, six octets), PDU.
-  if (!r.SkipHeader() || !r.SkipHeader() || !r.Skip(1)) return false;
-  if (!r.Skip(2 + kSnmpCommunity.size()) || !r.SkipHeader()) return false;
+  std::uint32_t length = 0;
+  std::uint8_t version = 0;
+  if (!r.SkipHeader() || !r.Skip(1) || !r.Length(length) || !r.Octet(version)) return false;
+  d.version = length == 1 ? version : -1;
+  std::uint8_t community_length = 0;
+  std::span<const std::byte> community;
+  if (!r.Skip(1) || !r.Octet(community_length)) return false;
+  if (!r.Take(static_cast<std::uint32_t>(kSnmpCommunity.size()), community)) return false;
+  if (community_length == kSnmpCommunity.size()) d.community = community;
+  if (!r.Octet(d.pdu_type) || !r.Length(length)) return false;
 
   // Request id: short-form length, big-endian content, sign-extended from its first octet.
   std::uint8_t count = 0;
@@ -163,7 +171,6 @@ bool DecodeWalk(std::span<const std::byte> datagram, DecodedMessage& d) {
   // Binding list, first binding, then its name and value.
   if (!r.SkipHeader() || !r.SkipHeader()) return false;
   std::uint8_t type = 0;
-  std::uint32_t length = 0;
   if (!r.Octet(type) || !r.Length(length) || !r.Take(length, d.name)) return false;
   d.name_type = type;
   d.name_length = static_cast<std::int32_t>(length);
@@ -330,6 +337,8 @@ bool DecodeStrict(std::span<const std::byte> datagram, DecodedPdu& d) {
   std::span<const std::byte> pdu;
   if (!ReadInteger(m, version) || !ReadTagged(m, kTagOctetString, community)) return false;
   if (!ReadElement(m, d.pdu_type, pdu) || !m.AtEnd()) return false;
+  d.version = version;
+  d.community = community;
   if (d.pdu_type < kPduGetRequest || d.pdu_type > kPduSetRequest) return false;
   Reader p(pdu);
   std::span<const std::byte> list;

@@ -51,11 +51,14 @@ struct ValueDescriptor {
 // The fields of a decoded message. `name` and `value` point into the decoded buffer and are
 // valid while it is.
 struct DecodedMessage {
-  std::int32_t request_id = 0;    // sign-extended from its content octets
-  std::int32_t error_status = 0;  // 0..255
-  std::int32_t error_index = 0;   // 0..255
-  std::int32_t name_type = 0;     // identifier octet of the binding's name
-  std::int32_t name_length = 0;   // == name.size()
+  std::int32_t version = -1;  // the version's content octet; -1 when it has not exactly one
+  std::span<const std::byte> community;  // empty unless its length octet says six
+  std::uint8_t pdu_type = 0;             // identifier octet of the PDU
+  std::int32_t request_id = 0;           // sign-extended from its content octets
+  std::int32_t error_status = 0;         // 0..255
+  std::int32_t error_index = 0;          // 0..255
+  std::int32_t name_type = 0;            // identifier octet of the binding's name
+  std::int32_t name_length = 0;          // == name.size()
   std::span<const std::byte> name;
   std::int32_t value_type = 0;    // identifier octet of the binding's value
   std::int32_t value_length = 0;  // == value.size()
@@ -73,6 +76,8 @@ struct Binding {
 
 // The fields of a message decoded by DecodeMessage. The spans point into the decoded buffer.
 struct DecodedPdu {
+  std::int32_t version = -1;
+  std::span<const std::byte> community;
   std::uint8_t pdu_type = 0;
   std::int32_t request_id = 0;
   std::int32_t error_status = 0;

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "core/net/snmp_answer.h"
+
 #include "core/resources/constants.h"
 #include "core/ui/seams.h"
 #include "os/error_names.h"
@@ -83,7 +85,9 @@ std::int32_t SnmpClient::Open(std::string_view host) {
 
 std::int32_t SnmpClient::Build(std::string_view oid, std::uint8_t pdu_type,
                                const ber::ValueDescriptor& value) {
-  request_length_ = ber::BuildRequest(oid, pdu_type, value, CurrentProcessId(), SendArea());
+  request_id_ = NewRequestId();
+  request_length_ =
+      ber::BuildRequest(oid, pdu_type, value, static_cast<std::uint32_t>(request_id_), SendArea());
   request_built_ = request_length_ > 0;
   return request_length_;
 }
@@ -131,33 +135,48 @@ std::int32_t SnmpClient::Send() {
 }
 
 std::int32_t SnmpClient::Receive() {
-  const auto area = ReceiveArea().first(static_cast<std::size_t>(receive_length_));
-  const std::int32_t received = socket_.Receive(area);
-  if (received < 0) {
-    const SystemCode code = socket_.LastFailure().code;
-    AppendCodeLine(kLineRecv, code);
-    if (socket_.WasCancelled()) {
-      Fail("no answer from " + Where() + " within " + std::to_string(SteadyMs() - sent_ms_) + " ms",
-           code);
-    } else {
-      Fail("no answer from " + Where() + ": " + SocketReason(), code);
+  // Datagrams that do not answer our request are passed over; the wait goes on for the one that
+  // does, until Cancel or a socket error ends it.
+  std::span<const std::byte> datagram;
+  for (;;) {
+    const auto area = ReceiveArea().first(static_cast<std::size_t>(receive_length_));
+    const std::int32_t received = socket_.Receive(area);
+    if (received < 0) {
+      const SystemCode code = socket_.LastFailure().code;
+      AppendCodeLine(kLineRecv, code);
+      if (socket_.WasCancelled()) {
+        Fail("no answer from " + Where() + " within " + std::to_string(SteadyMs() - sent_ms_) +
+                 " ms" + IgnoredWords(),
+             code);
+      } else {
+        Fail("no answer from " + Where() + ": " + SocketReason(), code);
+      }
+      return -1;
     }
-    return -1;
+    datagram = area.first(static_cast<std::size_t>(received));
+    if (wire_trace_.on()) {
+      wire_trace_.Event("snmp", "response after " + std::to_string(SteadyMs() - sent_ms_) +
+                                    " ms, " + std::to_string(datagram.size()) +
+                                    " octets: " + HexBytes(datagram, datagram.size()));
+    }
+    if (!ber::DecodeResponse(datagram, decoded_response_)) {
+      if (trace_switch_ != 0) ber::AppendTraceDump(datagram, trace_);
+      last_error_.AppendF(kLineUndecodable, kLineEnd);
+      Fail("the answer from " + Where() + " is not an SNMP response that can be read (" +
+           std::to_string(datagram.size()) + " octets)");
+      return -1;
+    }
+    const AnswerCheck check = CheckAnswer(EnvelopeOf(decoded_response_), request_id_);
+    if (check == AnswerCheck::kAnswers) break;
+    ++ignored_;
+    if (wire_trace_.on()) {
+      wire_trace_.Event("snmp", "ignored: " + std::string(AnswerCheckWords(check)) +
+                                    " (request id " + std::to_string(decoded_response_.request_id) +
+                                    ", ours " + std::to_string(request_id_) + ")");
+    }
+    decoded_response_ = {};
   }
-  receive_length_ = received;
-  const auto datagram = area.first(static_cast<std::size_t>(received));
-  if (wire_trace_.on()) {
-    wire_trace_.Event("snmp", "response after " + std::to_string(SteadyMs() - sent_ms_) + " ms, " +
-                                  std::to_string(datagram.size()) +
-                                  " octets: " + HexBytes(datagram, datagram.size()));
-  }
-  if (!ber::DecodeResponse(datagram, decoded_response_)) {
-    if (trace_switch_ != 0) ber::AppendTraceDump(datagram, trace_);
-    last_error_.AppendF(kLineUndecodable, kLineEnd);
-    Fail("the answer from " + Where() + " is not an SNMP response that can be read (" +
-         std::to_string(datagram.size()) + " octets)");
-    return -1;
-  }
+  receive_length_ = static_cast<std::int32_t>(datagram.size());
   if (trace_switch_ != 0) {
     ber::AppendTraceDump(datagram, trace_);
     ber::AppendTraceDecoded(decoded_response_, trace_);
@@ -171,7 +190,14 @@ std::int32_t SnmpClient::Receive() {
   }
   ber::AppendValueText(decoded_response_, value_text_);
   if (wire_trace_.on()) wire_trace_.Event("snmp", "value " + PrintableText(value_text_.view()));
-  return received;
+  return receive_length_;
+}
+
+std::string SnmpClient::IgnoredWords() const {
+  if (ignored_ == 0) return {};
+  return "; " + std::to_string(ignored_) +
+         (ignored_ == 1 ? " datagram came that did not answer our request"
+                        : " datagrams came that did not answer our request");
 }
 
 }  // namespace tavi

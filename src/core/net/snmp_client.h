@@ -54,8 +54,10 @@ class SnmpClient {
                                 std::span<const std::byte> octets);
   // Sends the built request as one datagram: the count sent, or -1 (line added).
   std::int32_t Send();
-  // Receives one datagram: its length, or -1 on a socket error (also Cancel), an undecodable
-  // datagram or a nonzero error status (line added each time).
+  // Receives the answer to the built request: its length, or -1 on a socket error (also
+  // Cancel), an undecodable datagram or a nonzero error status (line added each time). A
+  // datagram that is no answer to this request (another PDU type, version, community or
+  // request id) is passed over and the wait goes on.
   std::int32_t Receive();
 
   void ValueText(std::string& out) const { out.assign(value_text_.view()); }
@@ -67,6 +69,8 @@ class SnmpClient {
   const Failure& failure() const { return failure_; }
   std::string_view trace_text() const { return trace_.view(); }
   std::size_t CopyLastErrorText(std::span<char> out) const { return last_error_.CopyTo(out); }
+  // The request id of the request built last.
+  std::int32_t request_id() const { return request_id_; }
   // The decoded response of the last successful receive (also after a nonzero error status).
   const ber::DecodedMessage& response() const { return decoded_response_; }
 
@@ -79,6 +83,8 @@ class SnmpClient {
   // "192.0.2.7 port 161 (SNMP)", with the name first when the host was one.
   std::string Where() const;
   std::string SocketReason() const;
+  // "; 2 datagrams came that did not answer our request", or empty.
+  std::string IgnoredWords() const;
   std::int32_t Build(std::string_view oid, std::uint8_t pdu_type, const ber::ValueDescriptor& v);
   std::span<std::byte> SendArea() { return std::span(message_).first(kSnmpAreaSize); }
   std::span<std::byte> ReceiveArea() { return std::span(message_).last(kSnmpAreaSize); }
@@ -92,6 +98,8 @@ class SnmpClient {
   std::int32_t request_length_ = static_cast<std::int32_t>(kSnmpAreaSize);
   std::int32_t receive_length_ = static_cast<std::int32_t>(kSnmpAreaSize);
   bool request_built_ = false;
+  std::int32_t request_id_ = 0;  // fresh for every request built
+  int ignored_ = 0;              // datagrams passed over by this receive
   ber::DecodedMessage decoded_request_;
   ber::DecodedMessage decoded_response_;
   ProgressDialog* cancel_source_ = nullptr;

@@ -12,8 +12,8 @@ namespace tavi {
 namespace {
 
 // One reply-reading exchange: show the progress dialog, open, access-code line, command, 300 ms,
-// then `collect`. Afterwards the dialog is hidden, the closing zero byte is written when the open
-// succeeded, and the connection is closed. True when every step succeeded.
+// then `collect`. Afterwards the closing zero byte is written when the open succeeded, the dialog
+// is hidden and the connection is closed. True when every step succeeded.
 bool RunReadExchange(PrinterConnection& connection, std::string_view command,
                      const std::function<bool()>& collect) {
   ProgressDialog& progress = connection.progress();
@@ -33,13 +33,15 @@ bool RunReadExchange(PrinterConnection& connection, std::string_view command,
     }
   }
 
-  progress.Show(false);
   // The closing zero byte ends the printer's reply sequence. It is not tried on a connection
-  // whose write has just failed: that failure has been reported once already.
+  // whose write has just failed: that failure has been reported once already. It goes out while
+  // the dialog still shows: a device that stops taking data keeps the write waiting, and only
+  // Cancel ends that.
   if (opened && !write_failed) {
     const std::byte zero{0};
     if (!connection.Write(std::span(&zero, 1))) ok = false;
   }
+  progress.Show(false);
   if (!connection.Close()) ok = false;
   return ok;
 }

@@ -112,10 +112,17 @@ ChunkAssembly::ChunkAssembly(ChunkForm form, std::int32_t count) : form_(form) {
 }
 
 bool ChunkAssembly::Offer(std::string_view payload) {
-  if (!ok_) return false;
+  if (!ok_ || oversized_index_ != 0) return false;
   const std::string_view w = WorkingPayload(payload);
   const PayloadIndex at = ReadPayloadIndex(w);
   if (at.index < 1 || at.index > count_) return false;
+  // Pairs of digits after the separator; a single trailing digit does not count.
+  const std::size_t data_chars = w.size() > at.stop + 1 ? w.size() - (at.stop + 1) : 0;
+  if (data_chars / 2 > kChunkDataBytes) {
+    oversized_index_ = at.index;
+    oversized_bytes_ = data_chars / 2;
+    return false;
+  }
   const std::size_t slot = static_cast<std::size_t>(at.index) - 1;
   if (seen_[slot] != 0) return false;
   seen_[slot] = 1;

@@ -63,8 +63,9 @@ enum class ChunkForm {
 };
 
 // Collects chunks 1..N, each kept the first time it is offered, in any order. The assembly
-// buffer starts zero-filled. A chunk never writes outside its own 128-byte slot: data bytes
-// beyond 128 are dropped.
+// buffer starts zero-filled. A chunk that carries more data bytes than its 128-byte slot holds
+// spoils the whole answer: the assembly refuses it and every chunk after it, and never
+// completes (a cut or shifted block would pass for the printer's own).
 class ChunkAssembly {
  public:
   // A count below 1 or above kMaxChunkCount gives an empty assembly that takes no chunk. When
@@ -72,13 +73,21 @@ class ChunkAssembly {
   ChunkAssembly(ChunkForm form, std::int32_t count);
 
   // Stores the chunk of `payload` when its index is 1..N and not yet received; returns true
-  // then. Out-of-range indexes and repeated chunks are ignored (false).
+  // then. Out-of-range indexes and repeated chunks are ignored (false). A chunk of 1..N with
+  // more than 128 data bytes is refused (false) and leaves the assembly oversized().
   bool Offer(std::string_view payload);
+
+  // The index of the first chunk that carried more than its slot holds, 0 when none did.
+  std::int32_t oversized() const { return oversized_index_; }
+  // The data bytes that chunk carried.
+  std::size_t oversized_bytes() const { return oversized_bytes_; }
 
   bool ok() const { return ok_; }
   std::int32_t count() const { return count_; }
   std::int32_t received() const { return received_; }
-  bool complete() const { return ok_ && count_ > 0 && received_ == count_; }
+  bool complete() const {
+    return ok_ && oversized_index_ == 0 && count_ > 0 && received_ == count_;
+  }
   // Data bytes that chunk N carried (0 until it arrives).
   std::int32_t last_length() const { return last_length_; }
 
@@ -95,6 +104,8 @@ class ChunkAssembly {
   std::int32_t count_ = 0;
   std::int32_t received_ = 0;
   std::int32_t last_length_ = 0;
+  std::int32_t oversized_index_ = 0;
+  std::size_t oversized_bytes_ = 0;
   bool ok_ = true;
   std::vector<std::uint8_t> seen_;
   std::vector<std::uint8_t> buffer_;

@@ -45,6 +45,7 @@ inline constexpr std::string_view kReplyOid = ".1.3.6.1.4.1.7405.2.2.2.1.24.1";
 inline constexpr std::string_view kRestartOid = ".1.3.6.1.4.1.7405.2.8.1.0";
 inline constexpr std::int32_t kRestartValue = 10;
 inline constexpr std::string_view kSnmpCommunity = "public";
+inline constexpr std::int32_t kSnmpVersion = 0;  // SNMPv1
 // The enterprise number of the printer family, under which its own objects lie.
 inline constexpr std::string_view kFamilyEnterpriseOid = ".1.3.6.1.4.1.7405";
 static_assert(kReplyOid.starts_with(kFamilyEnterpriseOid) &&

@@ -67,6 +67,17 @@ void SharedLines::Write(std::string_view line) {
   std::fflush(stream_);
 }
 
+void HostMessages::NoteCancelled(int id, std::string_view details) {
+  std::string all(details);
+  if (failed_by_note_) {
+    if (!details_.empty()) all += "\n" + details_;
+    failed_ = false;
+  }
+  const bool had_failure = failed_;
+  ShowMessage(id, all);
+  failed_by_note_ = !had_failure && failed_;
+}
+
 void HostMessages::ShowMessage(int id, std::string_view details) {
   if (id == kIdsDone) done_ = true;
   if (id == kIdsUpgradeCancelled) {

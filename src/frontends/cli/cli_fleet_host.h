@@ -67,8 +67,9 @@ class HostMessages final : public Messages {
  public:
   void ShowMessage(int id, std::string_view details = {}) override;
   void ShowFileError(const FileError& error) override;
-  // A step the time-out ended: its details say what was waiting.
-  void NoteCancelled(int id, std::string_view details) override { ShowMessage(id, details); }
+  // A step the time-out ended: its details say what was waiting. A later note (the outer
+  // step's) replaces an earlier note, never a failure.
+  void NoteCancelled(int id, std::string_view details) override;
   bool failed() const { return failed_; }
   // The note that a cancel cut a firmware upgrade short was given.
   bool upgrade_cut() const { return upgrade_cut_; }
@@ -78,6 +79,7 @@ class HostMessages final : public Messages {
 
  private:
   bool failed_ = false;
+  bool failed_by_note_ = false;
   bool done_ = false;
   bool upgrade_cut_ = false;
   std::optional<int> id_;

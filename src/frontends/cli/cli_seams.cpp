@@ -198,8 +198,18 @@ void CliMessages::ShowMessage(int id, std::string_view details) {
 }
 
 void CliMessages::NoteCancelled(int id, std::string_view details) {
-  // Kept, not shown: "Timed out." names what was waiting with these details.
-  Record(id, LoadString(id), details);
+  // Kept, not shown: "Timed out." names what was waiting with these details. A later note is
+  // the outer step's (a header wait around the read it was in) and says more: it comes first,
+  // before an earlier note's words. A failure is never replaced.
+  std::string all(details);
+  if (failure_is_note_) {
+    // The inner step's words follow, on their own line.
+    if (!failure_->details.empty()) all += "\n" + failure_->details;
+    failure_.reset();
+  }
+  const bool had_failure = failure_.has_value();
+  Record(id, LoadString(id), all);
+  failure_is_note_ = !had_failure && failure_.has_value();
 }
 
 void CliMessages::ShowFileError(const FileError& error) {

@@ -133,6 +133,7 @@ class CliMessages final : public Messages {
   std::FILE* err_;
   bool quiet_done_ = false;
   std::optional<ShownMessage> failure_;
+  bool failure_is_note_ = false;  // `failure_` came from NoteCancelled
   std::optional<ShownMessage> last_;
 };
 

@@ -1,0 +1,49 @@
+#include "core/net/snmp_answer.h"
+
+#include <algorithm>
+#include <random>
+
+#include "core/resources/constants.h"
+
+namespace tavi {
+
+SnmpEnvelope EnvelopeOf(const ber::DecodedMessage& decoded) {
+  return {decoded.version, decoded.community, decoded.pdu_type, decoded.request_id};
+}
+
+SnmpEnvelope EnvelopeOf(const ber::DecodedPdu& decoded) {
+  return {decoded.version, decoded.community, decoded.pdu_type, decoded.request_id};
+}
+
+AnswerCheck CheckAnswer(const SnmpEnvelope& reply, std::int32_t request_id) {
+  if (reply.pdu_type != ber::kPduGetResponse) return AnswerCheck::kNotAResponse;
+  if (reply.version != kSnmpVersion) return AnswerCheck::kWrongVersion;
+  const auto community = std::as_bytes(std::span(kSnmpCommunity));
+  if (!std::ranges::equal(reply.community, community)) return AnswerCheck::kWrongCommunity;
+  if (reply.request_id != request_id) return AnswerCheck::kWrongRequest;
+  return AnswerCheck::kAnswers;
+}
+
+std::string_view AnswerCheckWords(AnswerCheck check) {
+  switch (check) {
+    case AnswerCheck::kAnswers:
+      return "answers our request";
+    case AnswerCheck::kNotAResponse:
+      return "not a GetResponse";
+    case AnswerCheck::kWrongVersion:
+      return "not SNMP version 1";
+    case AnswerCheck::kWrongCommunity:
+      return "not our community";
+    case AnswerCheck::kWrongRequest:
+      return "the answer to another request";
+  }
+  return "not ours";
+}
+
+std::int32_t NewRequestId() {
+  std::random_device seed;
+  std::uniform_int_distribution<std::int32_t> pick(1, 0x7FFFFFFF);
+  return pick(seed);
+}
+
+}  // namespace tavi
