@@ -301,12 +301,15 @@ TEST_F(Fleet, ChangingSeveralPrintersIsConfirmedAndItsInputCheckedFirst) {
   auto on_terminal = [&](const std::string& answer) {
     const std::string command = test::CliCommand() + " " + common_ + put + Quote(dir_ / "new.prm");
     const std::string out = Quote(dir_ / "tty.out");
-    const std::string typist = "for i in $(seq 300); do sed 's/\\x1b\\[[0-9;?]*[A-Za-z]//g' " +
+    // The wait for the question is bounded but long: a Windows build under Wine on a loaded
+    // machine may take many seconds to start, and an answer typed before its console exists is
+    // lost. A run that still hangs is ended, so the test fails instead of stalling the suite.
+    const std::string typist = "for i in $(seq 1800); do sed 's/\\x1b\\[[0-9;?]*[A-Za-z]//g' " +
                                out + " 2>/dev/null | grep -q 'y/N]' && break; sleep 0.05; done; " +
                                "printf '" + answer + "\\r'";
-    const std::string script = "rm -f " + out + "; (" + typist + ") | script -qec " +
-                               Quote(command) + " /dev/null >" + out + "; echo $? >" +
-                               Quote(dir_ / "tty.rc");
+    const std::string script = "rm -f " + out + "; (" + typist +
+                               ") | timeout -k 5 150 script -qec " + Quote(command) +
+                               " /dev/null >" + out + "; echo $? >" + Quote(dir_ / "tty.rc");
     EXPECT_EQ(std::system(("bash -c " + Quote(script)).c_str()), 0);
     return std::make_pair(std::stoi(test::ReadAll(dir_ / "tty.rc")),
                           test::ScreenLines(test::ReadAll(dir_ / "tty.out")));
