@@ -65,12 +65,7 @@ std::string RecordedInstallFolder() {
                      wide.data(), &bytes) != ERROR_SUCCESS) {
     return {};
   }
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string out(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, out.data(), n, nullptr, nullptr);
-  out.resize(static_cast<std::size_t>(n - 1));
-  return out;
+  return Narrow(wide.data());
 }
 
 // `folder` with '/' as '\\', ASCII letters in lower case and no trailing separator.
