@@ -26,6 +26,8 @@ expected=(
   share/applications/$app_id.desktop
   share/metainfo/$app_id.metainfo.xml
   share/bash-completion/completions/tavi-cli
+  share/tavi/screenshots/get-report.png share/tavi/screenshots/select-port.png
+  share/zsh/vendor-completions/_tavi-cli share/fish/vendor_completions.d/tavi-cli.fish
   share/doc/tavi/changelog.gz share/doc/tavi/copyright
   share/icons/hicolor/scalable/apps/$app_id.svg
   share/man/man1/tavi.1.gz share/man/man1/tavi-cli.1.gz share/man/man1/tavi-printer-sim.1.gz
