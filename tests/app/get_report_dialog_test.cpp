@@ -57,6 +57,25 @@ TEST_F(GetReportDialogTest, TemplateAndReadOnlyMonospacePane) {
   EXPECT_EQ(FindControlAs<QPushButton>(dialog_, kIdReportSave)->text(), QString("Save"));
   EXPECT_TRUE(FindControlAs<QPushButton>(dialog_, kIdOk)->isDefault());
   EXPECT_TRUE(dialog_.windowFlags() & Qt::WindowMinimizeButtonHint);
+  if (!qEnvironmentVariableIsEmpty("TAVI_SCREENSHOT_DIR")) {
+    dialog_.SetReportText(
+        "STATUS REPORT\r\n"
+        "Model ............. Type2      Firmware ...... 4.12\r\n"
+        "Serial number ..... 7G2031184  Print hours ... 1873\r\n"
+        "\r\n"
+        "Head  Rank code           Nozzles   Temperature\r\n"
+        " 1    A4 1F 07 C2 5E 90   ok        31 C\r\n"
+        " 2    A4 1F 07 C1 5E 8F   ok        31 C\r\n"
+        " 3    A3 20 06 C2 5D 90   2 weak    32 C\r\n"
+        " 4    A4 1E 07 C2 5E 91   ok        31 C\r\n"
+        "\r\n"
+        "Ink         Level   Waste tank ... 38 %\r\n"
+        "Cyan         72 %   Cleanings .... 214\r\n"
+        "Magenta      64 %   Paper path ... clear\r\n"
+        "Yellow       81 %\r\n"
+        "Black        43 %\r\n");
+    test::SaveScreenshot(dialog_, "get-report");
+  }
 }
 
 TEST_F(GetReportDialogTest, SaveWritesExactlyTheBytesEachTimeItIsUsed) {

@@ -75,13 +75,14 @@ class SelectPortWindowTest : public ::testing::Test {
 };
 
 TEST_F(SelectPortWindowTest, ControlsMirrorTheSettingsInScreenOrder) {
-  SelectPortDialog window(Settings(kPortNetwork, {"a", "b", "c"}, 1, kMachineType2), messages_,
-                          clock_);
+  SelectPortDialog window(
+      Settings(kPortNetwork, {"127.0.106.31", "127.0.106.40", "127.0.106.52"}, 1, kMachineType2),
+      messages_, clock_);
   EXPECT_EQ(window.windowTitle(), QString("Select Port"));
   EXPECT_EQ(Marked(window, {kIdPortParallel, kIdPortNetwork, kIdPortUsb}), 1);
   EXPECT_EQ(Marked(window, {kIdType1, kIdType2}), 1);
-  EXPECT_EQ(Entries(window), (QStringList{"a", "b", "c"}));
-  EXPECT_EQ(Combo(window)->currentText(), QString("b"));
+  EXPECT_EQ(Entries(window), (QStringList{"127.0.106.31", "127.0.106.40", "127.0.106.52"}));
+  EXPECT_EQ(Combo(window)->currentText(), QString("127.0.106.40"));
   EXPECT_TRUE(Combo(window)->isEditable());
   EXPECT_EQ(Combo(window)->height(), Combo(window)->sizeHint().height());
   EXPECT_TRUE(HostControlsEnabled(window));
@@ -104,6 +105,7 @@ TEST_F(SelectPortWindowTest, ControlsMirrorTheSettingsInScreenOrder) {
   ASSERT_GE(top, 0) << chain.join(',').toStdString();
   chain = chain.mid(top) + chain.first(top);
   EXPECT_EQ(chain, (QStringList{"1017", "1005", "1010", "1006", "1007", "1008", "1", "2"}));
+  test::SaveScreenshot(window, "select-port");
 }
 
 TEST_F(SelectPortWindowTest, UnknownValuesLeaveBothGroupsUnmarkedAndOkKeepsPortStoresMinusOne) {

@@ -120,6 +120,16 @@ inline void ClickControl(const QWidget& window, int id) {
   return QTest::qWaitForWindowExposed(&window);
 }
 
+// With TAVI_SCREENSHOT_DIR set (scripts/screenshots), the window as it is on screen is saved
+// there as NAME.png, at the screen's scale; a picture that cannot be saved fails the test.
+inline void SaveScreenshot(QWidget& window, const QString& name) {
+  const QString dir = qEnvironmentVariable("TAVI_SCREENSHOT_DIR");
+  if (dir.isEmpty()) return;
+  ASSERT_TRUE(window.isVisible() || ShowOnScreen(window));
+  QTest::qWait(100);  // one paint after the last change
+  EXPECT_TRUE(window.grab().save(dir + "/" + name + ".png")) << name.toStdString();
+}
+
 // A key pressed and released on the keyboard: it goes to the window that has the keyboard.
 inline void PressKey(Qt::Key key) {
   QWindow* focus = QGuiApplication::focusWindow();

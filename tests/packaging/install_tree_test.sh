@@ -26,6 +26,8 @@ expected=(
   share/applications/$app_id.desktop
   share/metainfo/$app_id.metainfo.xml
   share/bash-completion/completions/tavi-cli
+  share/tavi/screenshots/get-report.png share/tavi/screenshots/select-port.png
+  share/zsh/vendor-completions/_tavi-cli share/fish/vendor_completions.d/tavi-cli.fish
   share/doc/tavi/changelog.gz share/doc/tavi/copyright
   share/icons/hicolor/scalable/apps/$app_id.svg
   share/man/man1/tavi.1.gz share/man/man1/tavi-cli.1.gz share/man/man1/tavi-printer-sim.1.gz
@@ -103,6 +105,18 @@ rule=$prefix/lib/udev/rules.d/70-tavi.rules
 grep -qx 'SUBSYSTEM=="usb", ENV{DEVTYPE}=="usb_device", ATTR{idVendor}=="0e2a", ATTR{idProduct}=="0101|0102|0103", TAG+="uaccess"' "$rule" ||
   fail "the udev rule does not tag the family's USB printers for seat access"
 [[ "70-tavi.rules" < "73-seat-late.rules" ]] || fail "the udev rule sorts after 73-seat-late.rules"
+# The metainfo names the same USB devices as the udev rule, as the kernel's modaliases.
+rule_ids=$(sed -nE 's/.*ATTR\{idVendor\}=="([0-9a-f]{4})", ATTR\{idProduct\}=="([0-9a-f|]+)".*/\1 \2/p' "$rule" |
+  awk '{n = split($2, p, "|"); for (i = 1; i <= n; i++) print "usb:v" toupper($1) "p" toupper(p[i]) "d*"}')
+metainfo_ids=$(sed -nE 's|^ *<modalias>(.*)</modalias>$|\1|p' "$prefix/share/metainfo/$app_id.metainfo.xml")
+[ -n "$rule_ids" ] && [ "$rule_ids" = "$metainfo_ids" ] ||
+  fail "the metainfo's modaliases ($(echo $metainfo_ids)) are not the udev rule's devices ($(echo $rule_ids))"
+for shot in $(sed -nE 's|.*<image [^>]*>.*/([^/<]+\.png)</image>.*|\1|p' "$prefix/share/metainfo/$app_id.metainfo.xml"); do
+  kind=$(file -b "$prefix/share/tavi/screenshots/$shot")
+  width=$(sed -E 's/^PNG image data, ([0-9]+) x .*/\1/' <<<"$kind")
+  [[ "$width" =~ ^[0-9]+$ ]] && [ "$width" -ge 620 ] || fail "the screenshot $shot is $kind, not 620 pixels wide or more"
+  grep -q "width=\"$width\"" "$prefix/share/metainfo/$app_id.metainfo.xml" || fail "the metainfo gives $shot another width"
+done
 
 # --- bash completion ------------------------------------------------------------------------
 complete_words() {  # WORDS...: the completions bash offers for the last word

@@ -28,14 +28,16 @@ constexpr std::string_view kFooterNotes =
     "the settings file.";
 
 // The texts the build makes from the command line, asked for with an option --help does not
-// show: "--print-completion bash" and "--print-man-commands".
-enum class Print { kNone, kCompletion, kManCommands };
+// show: "--print-completion bash|zsh|fish" and "--print-man-commands".
+enum class Print { kNone, kBash, kZsh, kFish, kManCommands };
 
 Print PrintRequest(int argc, const char* const* argv) {
   const std::span<const char* const> args(argv, static_cast<std::size_t>(argc));
-  if (args.size() == 3 && std::string_view(args[1]) == "--print-completion" &&
-      std::string_view(args[2]) == "bash") {
-    return Print::kCompletion;
+  if (args.size() == 3 && std::string_view(args[1]) == "--print-completion") {
+    const std::string_view shell = args[2];
+    if (shell == "bash") return Print::kBash;
+    if (shell == "zsh") return Print::kZsh;
+    if (shell == "fish") return Print::kFish;
   }
   if (args.size() == 2 && std::string_view(args[1]) == "--print-man-commands") {
     return Print::kManCommands;
@@ -122,8 +124,18 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   app.footer(HelpCommandList(app) + std::string(kFooterNotes));
 
   switch (PrintRequest(argc, argv)) {
-    case Print::kCompletion:
+    case Print::kBash:
       return {false, WriteText(stdout, BashCompletion(app)) && std::fflush(stdout) == 0
+                         ? kExitSuccess
+                         : kExitFailed};
+    case Print::kZsh:
+      return {false,
+              WriteText(stdout, ZshCompletion(DescribeCommandLine(app))) && std::fflush(stdout) == 0
+                  ? kExitSuccess
+                  : kExitFailed};
+    case Print::kFish:
+      return {false, WriteText(stdout, FishCompletion(DescribeCommandLine(app))) &&
+                             std::fflush(stdout) == 0
                          ? kExitSuccess
                          : kExitFailed};
     case Print::kManCommands:

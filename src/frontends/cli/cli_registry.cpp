@@ -256,6 +256,44 @@ std::string ManCommandList(const CLI::App& app) {
   return roff;
 }
 
+CommandLine DescribeCommandLine(const CLI::App& app) {
+  auto describe = [](const CLI::Option* option) {
+    CompletionOption out;
+    for (const std::string& s : option->get_snames()) out.names.push_back("-" + s);
+    for (const std::string& l : option->get_lnames()) out.names.push_back("--" + l);
+    out.description = option->get_description();
+    if (option->get_expected_min() > 0) {
+      const std::string type = TypeName(option);
+      out.choices = Choices(option);
+      out.value = IsPath(type)           ? ValueKind::kPath
+                  : type == "LIST"       ? ValueKind::kHosts
+                  : !out.choices.empty() ? ValueKind::kChoices
+                                         : ValueKind::kAny;
+    }
+    return out;
+  };
+  CommandLine line;
+  for (const CLI::Option* option : app.get_options()) {
+    if (Hidden(option) || !option->nonpositional()) continue;
+    line.global.push_back(describe(option));
+  }
+  for (const Group& group : kGroups) line.groups.emplace_back(group.name, group.summary);
+  for (const CommandEntry* entry : kCommands) {
+    const CLI::App& command = *CommandApp(app, entry->name());
+    CompletionCommand out{std::string(entry->name()), std::string(entry->summary), {}, false};
+    for (const CLI::Option* option : command.get_options()) {
+      if (IsHelp(command, option) || Hidden(option)) continue;
+      if (!option->nonpositional()) {
+        out.files = out.files || IsPath(option->get_name(true));
+        continue;
+      }
+      out.options.push_back(describe(option));
+    }
+    line.commands.push_back(std::move(out));
+  }
+  return line;
+}
+
 std::string BashCompletion(const CLI::App& app) {
   // The options of the program (they also follow a command), and every option taking a value.
   std::vector<std::string> global;

@@ -1,13 +1,15 @@
 // The table of tavi-cli's commands. Each command's file holds its whole binding (its operation,
 // whose catalogue row gives its names; summary, options and arguments, whether it needs a
 // printer, its run function, how it runs across several hosts); the parser, --help, the dispatch,
-// --hosts, the man page's command list and bash completion are all made from this table.
+// --hosts, the man page's command list and shell completion are all made from this table.
 #pragma once
 
 #include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/operations/catalogue.h"
 #include "frontends/cli/cli_args.h"
@@ -83,9 +85,33 @@ struct CommandEntry {
 // command under a group: "params", then "decode"), and the command list to its --help.
 void AddCommands(CLI::App& app, Invocation& out);
 
-// What the build makes from the command line: the bash completion script, and the roff of the
-// man page's command list.
+// What the build makes from the command line: the shell completion scripts, and the roff of
+// the man page's command list.
 [[nodiscard]] std::string BashCompletion(const CLI::App& app);
+
+// The command line as completion offers it, read from the parser that `AddCommands` filled.
+enum class ValueKind { kNone, kAny, kPath, kHosts, kChoices };
+struct CompletionOption {
+  std::vector<std::string> names;  // "-o", "--output"
+  ValueKind value = ValueKind::kNone;
+  std::vector<std::string> choices;  // kChoices
+  std::string description;
+};
+struct CompletionCommand {
+  std::string name;                       // "report", "params decode"
+  std::string summary;                    // its line in --help
+  std::vector<CompletionOption> options;  // its own, without the program's
+  bool files = false;                     // its arguments name files
+};
+struct CommandLine {
+  std::vector<CompletionOption> global;  // the program's options; they also follow a command
+  std::vector<std::pair<std::string, std::string>> groups;  // word, summary: "params"
+  std::vector<CompletionCommand> commands;                  // in the table's order
+};
+[[nodiscard]] CommandLine DescribeCommandLine(const CLI::App& app);
+[[nodiscard]] std::string ZshCompletion(const CommandLine& line);
+[[nodiscard]] std::string FishCompletion(const CommandLine& line);
+
 [[nodiscard]] std::string ManCommandList(const CLI::App& app);
 // The command list of --help: each command with its arguments and brief description.
 [[nodiscard]] std::string HelpCommandList(const CLI::App& app);

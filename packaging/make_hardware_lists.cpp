@@ -1,6 +1,7 @@
-// Build tool: writes the udev rule that lets the person at the local seat open this family's
-// USB printers, from the same hardware id prefixes the USB channel matches. Usage:
-//   make_udev_rules OUTPUT
+// Build tool: writes, from the same hardware id prefixes the USB channel matches, the udev rule
+// that lets the person at the local seat open this family's USB printers, and the AppStream
+// <modalias> lines that tell a software centre which USB devices the program serves. Usage:
+//   make_hardware_lists UDEV_RULE MODALIAS_XML
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -40,22 +41,40 @@ bool SplitHardwareId(std::string_view id, std::string& vendor, std::string& prod
 
 }  // namespace
 
+// The kernel's modalias of a USB device begins "usb:vVVVVpPPPPd", in upper-case hex.
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = (c >= 'a' && c <= 'f') ? static_cast<char>(c - 'a' + 'A') : c;
+  return out;
+}
+
+bool Written(std::ofstream& out, const char* path) {
+  out.close();
+  if (!out) {
+    std::cerr << "make_hardware_lists: cannot write " << path << "\n";
+    return false;
+  }
+  return true;
+}
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: make_udev_rules OUTPUT\n";
+  if (argc != 3) {
+    std::cerr << "usage: make_hardware_lists UDEV_RULE MODALIAS_XML\n";
     return 2;
   }
   std::string vendor;
   std::string products;
+  std::string modaliases;
   for (std::string_view id : tavi::kUsbHardwareIdPrefixes) {
     std::string v;
     std::string p;
     if (!SplitHardwareId(id, v, p) || (!vendor.empty() && v != vendor)) {
-      std::cerr << "make_udev_rules: cannot make a rule for the hardware id " << id << "\n";
+      std::cerr << "make_hardware_lists: cannot make a rule for the hardware id " << id << "\n";
       return 1;
     }
     vendor = v;
     products += (products.empty() ? "" : "|") + p;
+    modaliases += "    <modalias>usb:v" + Upper(v) + "p" + Upper(p) + "d*</modalias>\n";
   }
   std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
   out << "# Tavi: the person at the local seat may open this family's USB printers.\n"
@@ -68,10 +87,8 @@ int main(int argc, char** argv) {
       << vendor << "\", ATTR{idProduct}==\"" << products
       << "\", TAG+=\"uaccess\"\n"
          "LABEL=\"tavi_end\"\n";
-  out.close();
-  if (!out) {
-    std::cerr << "make_udev_rules: cannot write " << argv[1] << "\n";
-    return 1;
-  }
-  return 0;
+  if (!Written(out, argv[1])) return 1;
+  std::ofstream xml(argv[2], std::ios::binary | std::ios::trunc);
+  xml << modaliases;
+  return Written(xml, argv[2]) ? 0 : 1;
 }
