@@ -1,9 +1,9 @@
 // tavi-cli's host lists: the input is a comma-separated --hosts list (first byte even) or the
 // text of a host file, lines or JSON (first byte odd). Checks that an accepted list holds only
-// host-name characters, at most kMaxFleetHosts hosts and no printer twice under any spelling of
-// its address or case of its name; that every entry of a comma list is either a host or one
-// note; and that the hosts, listed again, read back alike with no note.
-// fuzz-max-len: 4096
+// host names of the host-name characters or IPv6 addresses, at most kMaxFleetHosts hosts and no
+// printer twice under any spelling of its address or case of its name; that every entry of a comma
+// list is either a host or one note; and that the hosts, listed again, read back alike with no
+// note. fuzz-max-len: 4096
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "frontends/cli/cli_hosts.h"
+#include "os/socket.h"
 
 namespace {
 
@@ -54,7 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::set<std::string> identities;
   for (const std::string& host : hosts) {
     Check(!host.empty() && host.size() <= 253);
-    for (char c : host) Check(IsHostCharacter(c));
+    tavi::NetAddress ipv6;
+    bool name = true;
+    for (char c : host) name = name && IsHostCharacter(c);
+    Check(name || tavi::ParseIpv6Address(host, ipv6));
     const std::string identity = tavi::cli::HostIdentity(host);
     Check(identities.insert(identity).second);
     Check(tavi::cli::HostIdentity(Upper(host)) == identity);

@@ -6,6 +6,7 @@
 // declared here and not defined in os/socket_common.cpp.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -86,15 +87,39 @@ struct Ipv4 {
   std::uint32_t network_order = 0;
 };
 
+// An IPv4 or an IPv6 address: what a name look-up gives and what a socket connects to.
+struct NetAddress {
+  enum class Family : std::uint8_t { kIpv4, kIpv6 };
+  Family family = Family::kIpv4;
+  // Network order: the first four octets for IPv4, all sixteen for IPv6.
+  std::array<std::uint8_t, 16> octets{};
+
+  NetAddress() = default;
+  NetAddress(Ipv4 address);  // NOLINT(google-explicit-constructor): every IPv4 address is one
+  bool is_ipv6() const { return family == Family::kIpv6; }
+  // The IPv4 address (0 for an IPv6 one).
+  Ipv4 ipv4() const;
+  bool operator==(const NetAddress&) const = default;
+};
+
 // The dotted-address rules of inet_addr: "127.1", "0x7f.1" and "2130706433" are addresses;
 // "255.255.255.255" gives the no-address value and is therefore not taken. False when the text is
 // not such an address.
 bool ParseDottedAddress(std::string_view text, Ipv4& out);
 
-// A dotted address first, else a name look-up (IPv4 only). On failure returns false and fills
-// `failure`: its code WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY, WSANO_DATA, ...; its
-// details ResolveFailure's.
-[[nodiscard]] bool ResolveHost(std::string_view host, Ipv4& out, Failure& failure);
+// An IPv6 address in its text forms ("2001:db8::7", "::ffff:192.0.2.7"), bare or in brackets
+// ("[2001:db8::7]"). No zone ("%eth0"). False when the text is not such an address.
+bool ParseIpv6Address(std::string_view text, NetAddress& out);
+
+// A dotted IPv4 address (ParseDottedAddress) or an IPv6 address (ParseIpv6Address): a text that
+// needs no name look-up.
+bool ParseNumericAddress(std::string_view text, NetAddress& out);
+
+// A numeric address first, else a name look-up that waits for the resolver's answer. Of the
+// addresses a name has, the first IPv4 one is taken, else the first IPv6 one, so a name with only
+// IPv6 addresses is reached too. On failure returns false and fills `failure`: its code
+// WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY, WSANO_DATA, ...; its details ResolveFailure's.
+[[nodiscard]] bool ResolveHost(std::string_view host, NetAddress& out, Failure& failure);
 
 // Why a name could not be looked up (`wsa_code`), with the technician's words: "name 'printer7'
 // not found", or "name 'printer7' could not be looked up: <the resolver's reason>".
@@ -102,6 +127,13 @@ Failure ResolveFailure(std::string_view host, int wsa_code);
 
 // "192.0.2.7".
 std::string FormatIpv4(Ipv4 address);
+
+// "192.0.2.7", or "2001:db8::7" (the shortest form: lower case, the longest run of zero groups
+// as "::", an IPv4-mapped address as "::ffff:192.0.2.7").
+std::string FormatAddress(const NetAddress& address);
+
+// The address as it stands before a port: "192.0.2.7", or "[2001:db8::7]".
+std::string BracketedAddress(const NetAddress& address);
 
 // The port of a service in the services database (host byte order), else `fallback`.
 std::uint16_t ServicePort(const char* service, const char* protocol, std::uint16_t fallback);
@@ -126,9 +158,9 @@ class Socket {
 
   void SetPendingHook(PendingHook hook) { hook_ = std::move(hook); }
 
-  // Creates the descriptor (any local address and port) if there is none and connects it.
-  // For a datagram socket this fixes the peer.
-  bool Connect(Ipv4 address, std::uint16_t port);
+  // Creates the descriptor (the address's family, any local address and port) if there is none
+  // and connects it. For a datagram socket this fixes the peer.
+  bool Connect(const NetAddress& address, std::uint16_t port);
   // Stream: sends all bytes (like a blocking send) and returns their count. Datagram: sends one
   // datagram. -1 on failure.
   std::int32_t Send(std::span<const std::byte> bytes);
@@ -152,8 +184,8 @@ class Socket {
   static constexpr Handle kNoHandle = -1;
   enum class Wait { kReadable, kWritable };
 
-  // Creates the socket if there is none.
-  bool EnsureHandle();
+  // Creates the socket for `family` if there is none.
+  bool EnsureHandle(NetAddress::Family family);
   // Waits in slices until the socket is ready; false on cancel or a failed wait.
   bool WaitFor(Wait wait);
   // Keeps `wsa_code` and `reason` as the last failure; always false.

@@ -1,9 +1,12 @@
 #include "os/socket.h"
 
 #include <arpa/inet.h>
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -107,15 +110,111 @@ TEST(SocketAddressTest, DottedParseAndFormatMatchTheSystemOnEveryForm) {
   EXPECT_GT(parsed, 5000);  // the random forms reach the accepting paths, not only refusals
 }
 
+// IPv6 texts are read and written by hand too, with inet_pton and inet_ntop as the reference:
+// random texts near the grammar (groups, "::", a dotted tail), and random addresses with runs of
+// zero groups for the shortest form.
+TEST(SocketAddressTest, Ipv6ParseAndFormatMatchTheSystemOnEveryForm) {
+  std::vector<std::string> texts = {"::",
+                                    "::1",
+                                    "1::",
+                                    ":1",
+                                    "1:",
+                                    ":::",
+                                    "1:::2",
+                                    "1::2::3",
+                                    "1:2:3:4:5:6:7:8",
+                                    "1:2:3:4:5:6:7:8:9",
+                                    "1:2:3:4:5:6:7::",
+                                    "::2:3:4:5:6:7:8",
+                                    "1:2:3:4:5:6:7:8::",
+                                    "12345::",
+                                    "::ffff:1.2.3.4",
+                                    "::1.2.3.4",
+                                    "1.2.3.4",
+                                    "::1.2.3.04",
+                                    "::1.2.3.256",
+                                    "::1.2.3",
+                                    "::1.2.3.4.5",
+                                    "1:2:3:4:5:6:1.2.3.4",
+                                    "1:2:3:4:5:6:7:1.2.3.4",
+                                    "::1.2.3.4:5",
+                                    "fe80::1%1",
+                                    "g::"};
+  std::mt19937 random(23);
+  const std::string alphabet = "0123456789abcdefABCDEF::::..";
+  for (int i = 0; i < 300000; ++i) {
+    std::string text(2 + random() % 22, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    texts.push_back(text);
+  }
+  int parsed = 0;
+  for (const std::string& text : texts) {
+    in6_addr expected{};
+    const bool system_ok = inet_pton(AF_INET6, text.c_str(), &expected) == 1;
+    NetAddress address;
+    const bool ok = ParseIpv6Address(text, address);
+    ASSERT_EQ(ok, system_ok) << '"' << text << '"';
+    if (!ok) continue;
+    ++parsed;
+    ASSERT_TRUE(address.is_ipv6());
+    ASSERT_EQ(std::memcmp(address.octets.data(), expected.s6_addr, 16), 0) << text;
+    NetAddress bracketed;
+    ASSERT_TRUE(ParseIpv6Address("[" + text + "]", bracketed)) << text;
+    ASSERT_EQ(bracketed, address);
+  }
+  EXPECT_GT(parsed, 2000);
+  for (const char* text : {"[::1", "::1]", "[]", "[[::1]]", "[1.2.3.4]"}) {
+    NetAddress address;
+    EXPECT_FALSE(ParseIpv6Address(text, address)) << text;
+  }
+
+  for (int i = 0; i < 200000; ++i) {
+    NetAddress address;
+    address.family = NetAddress::Family::kIpv6;
+    for (std::size_t g = 0; g < 8; ++g) {
+      // Mostly zero groups, so that runs of every length and place come up.
+      const unsigned value = random() % 3 == 0 ? random() % 0x10000 : 0;
+      address.octets[2 * g] = static_cast<std::uint8_t>(value >> 8);
+      address.octets[2 * g + 1] = static_cast<std::uint8_t>(value);
+    }
+    if (i % 50 == 0) {  // IPv4-mapped
+      address.octets = {0, 0, 0,    0,    0,   0, 0, 0,
+                        0, 0, 0xFF, 0xFF, 192, 0, 2, static_cast<std::uint8_t>(i)};
+    }
+    // The system writes the deprecated IPv4-compatible form ("::1.2.3.4") where the first 96
+    // bits are zero; we never do, so those addresses are compared by reading the text back.
+    const bool compatible = std::all_of(address.octets.begin(), address.octets.begin() + 12,
+                                        [](std::uint8_t o) { return o == 0; });
+    const std::string text = FormatAddress(address);
+    NetAddress back;
+    ASSERT_TRUE(ParseIpv6Address(text, back)) << text;
+    ASSERT_EQ(back, address) << text;
+    if (compatible) continue;
+    std::array<char, INET6_ADDRSTRLEN> expected{};
+    ASSERT_NE(inet_ntop(AF_INET6, address.octets.data(), expected.data(), expected.size()),
+              nullptr);
+    ASSERT_EQ(text, expected.data());
+  }
+  NetAddress loopback;
+  ASSERT_TRUE(ParseNumericAddress("::1", loopback));
+  EXPECT_EQ(BracketedAddress(loopback), "[::1]");
+  ASSERT_TRUE(ParseNumericAddress("127.1", loopback));
+  EXPECT_EQ(BracketedAddress(loopback), "127.0.0.1");
+}
+
 TEST(SocketAddressTest, UnresolvableNameIsHostNotFound) {
-  Ipv4 address;
+  NetAddress address;
   Failure error;
   EXPECT_FALSE(ResolveHost("no..such.host", address, error));
   EXPECT_EQ(error.code, SystemCode::Winsock(wsa::kHostNotFound));
   EXPECT_EQ(error.details, "name 'no..such.host' not found");
   EXPECT_EQ(error.message_id, 0);
   EXPECT_TRUE(ResolveHost("127.0.0.21", address, error));
-  EXPECT_EQ(HostOrder(address), 0x7F000015u);
+  EXPECT_FALSE(address.is_ipv6());
+  EXPECT_EQ(HostOrder(address.ipv4()), 0x7F000015u);
+  ASSERT_TRUE(ResolveHost("[::1]", address, error));
+  EXPECT_TRUE(address.is_ipv6());
+  EXPECT_EQ(FormatAddress(address), "::1");
 }
 
 TEST(SocketAddressTest, ServicePortFallsBackWhenTheServiceIsUnknown) {

@@ -150,12 +150,14 @@ TEST_F(Winsock, StreamWaitsInSlicesAndTheHookCancelsWithinOne) {
 }
 
 TEST_F(Winsock, NamesServicesAndProcess) {
-  Ipv4 address;
+  NetAddress address;
   Failure error;
   EXPECT_FALSE(ResolveHost("no..such.host", address, error));
   EXPECT_EQ(ErrorName(error.code), "WSAHOST_NOT_FOUND");
   ASSERT_TRUE(ResolveHost("127.1", address, error));  // inet_addr's short form, no look-up
-  EXPECT_EQ(FormatIpv4(address), "127.0.0.1");
+  EXPECT_EQ(FormatAddress(address), "127.0.0.1");
+  ASSERT_TRUE(ResolveHost("[::1]", address, error));  // no look-up either
+  EXPECT_EQ(BracketedAddress(address), "[::1]");
   EXPECT_EQ(ServicePort("no-such-service", "tcp", 515), 515);
   EXPECT_EQ(CurrentProcessId(), ::GetCurrentProcessId());
 }

@@ -8,6 +8,7 @@
 #include "core/resources/constants.h"
 #include "core/ui/seams.h"
 #include "os/error_names.h"
+#include "os/name_lookup.h"
 
 namespace tavi {
 namespace {
@@ -55,7 +56,8 @@ void LpdClient::FailSocket(const char* format, std::string what) {
 }
 
 std::string LpdClient::Where() const {
-  std::string where = address_ == host_ ? address_ : host_ + " (" + address_ + ")";
+  const std::string address = BracketedAddress(address_);
+  const std::string where = host_is_address_ ? address : host_ + " (" + address + ")";
   return where + " port " + std::to_string(port_) + " (LPD)";
 }
 
@@ -81,19 +83,27 @@ std::int32_t LpdClient::ReceiveAck(std::span<std::byte> buffer, std::string_view
 
 std::int32_t LpdClient::StartJob(std::string_view host, std::string_view queue) {
   host_ = std::string(host);
-  Ipv4 address;
-  Failure resolve;
-  if (trace_.on()) trace_.Event("net", "look up '" + host_ + "'");
-  if (!ResolveHost(host_, address, resolve)) {
-    AppendCodeLine(kLineGethostbyname, resolve.code);
-    Fail(std::move(resolve.details), resolve.code);
+  if (NetAddress numeric; !ParseNumericAddress(host_, numeric) && trace_.on()) {
+    trace_.Event("net", "look up '" + host_ + "'");
+  }
+  HostLookup lookup = LookUpHost(host_, [this] { return SocketHook(); });
+  if (!lookup.numeric && trace_.on()) {
+    trace_.Event("net", "'" + host_ + "' " +
+                            (lookup.ok ? "is " + FormatAddress(lookup.address) : "not resolved") +
+                            " (look-up " + std::to_string(lookup.elapsed_ms) + " ms)");
+  }
+  if (!lookup.ok) {
+    AppendCodeLine(kLineGethostbyname, lookup.failure.code);
+    Fail(std::move(lookup.failure.details), lookup.failure.code);
     return -1;
   }
-  address_ = FormatIpv4(address);
+  address_ = lookup.address;
+  resolved_ = true;
+  host_is_address_ = lookup.numeric;
   port_ = port_override_ != 0 ? port_override_ : ServicePort("printer", "tcp", kDefaultLpdPort);
   if (trace_.on()) trace_.Event("lpd", "connect to " + Where());
   const std::int64_t since = SteadyMs();
-  if (!socket_.Connect(address, port_)) {
+  if (!socket_.Connect(address_, port_)) {
     FailSocket(kLineConnect, "connect to " + Where() + ": " + SocketReason(since));
     return -1;
   }

@@ -32,8 +32,9 @@ class LpdClient {
   // the call if its cancel flag is set. Null: wait without a cancel source.
   void SetCancelSource(ProgressDialog* progress) { cancel_source_ = progress; }
 
-  // Resolves `host`, connects and sends the receive-job command for `queue`; 0 when the server
-  // acknowledged it with 0x00, else -1 with one line in the last-error text.
+  // Resolves `host` (a name on a worker thread whose wait Cancel ends), connects and sends the
+  // receive-job command for `queue`; 0 when the server acknowledged it with 0x00, else -1 with
+  // one line in the last-error text.
   std::int32_t StartJob(std::string_view host, std::string_view queue);
   // Sends `bytes` as one data file: subcommand, ack, data, end-of-data byte, ack. 0 or -1.
   // A server that closes instead of acknowledging the end of data has taken the file.
@@ -48,6 +49,9 @@ class LpdClient {
   // socket call failed. No message of its own (the channel names it); empty before any failure.
   const Failure& failure() const { return failure_; }
   const std::string& host() const { return host_; }
+  // The address the job connects to, once the host was looked up (or was an address).
+  bool resolved() const { return resolved_; }
+  const NetAddress& address() const { return address_; }
 
  private:
   bool SocketHook();
@@ -73,7 +77,9 @@ class LpdClient {
   bool SendCommandLine(std::span<std::byte> buffer, std::size_t length, std::string_view step);
 
   std::string host_;
-  std::string address_;  // the dotted address the job connects to
+  NetAddress address_;  // the address the job connects to
+  bool resolved_ = false;
+  bool host_is_address_ = false;  // the host was given as an address: no name to show
   std::uint16_t port_ = 0;
   std::int32_t files_ = 0;  // data files begun in this job
   Failure failure_;

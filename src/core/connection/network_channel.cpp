@@ -27,11 +27,15 @@ std::optional<std::string> NetworkChannel::SelectedHost(Failure& failure) const 
 }
 
 bool NetworkChannel::Open(Failure& failure) {
+  resolved_.reset();
   lpd_ = std::make_unique<LpdClient>(ports_.lpd, trace_);
   lpd_->SetCancelSource(&progress_);
   const std::optional<std::string> host = SelectedHost(failure);
   if (!host) return false;
-  if (lpd_->StartJob(*host, kLpdQueue) != 0) {
+  const std::int32_t started = lpd_->StartJob(*host, kLpdQueue);
+  // The host is looked up once per operation: every reply read goes to this address.
+  if (lpd_->resolved()) resolved_ = lpd_->address();
+  if (started != 0) {
     failure = lpd_->failure();
     failure.message_id = kIdsFailedToConnect;
     return false;
@@ -55,9 +59,12 @@ bool NetworkChannel::Write(std::span<const std::byte> bytes, Failure& failure) {
 }
 
 bool NetworkChannel::ReadReply(std::string& out, Failure& failure) {
-  const std::optional<std::string> host = SelectedHost(failure);
+  // The host this operation opened, even if the settings changed since.
+  const std::optional<std::string> host =
+      resolved_ && lpd_ ? std::optional<std::string>(lpd_->host()) : SelectedHost(failure);
   if (!host) return false;
-  SnmpOutcome outcome = ReadSnmpReply({*host, ports_.snmp, &progress_, trace_});
+  SnmpOutcome outcome =
+      ReadSnmpReply({*host, ports_.snmp, &progress_, trace_, resolved_ ? &*resolved_ : nullptr});
   if (!outcome.ok()) {
     failure = std::move(outcome.failure);
     return false;
@@ -68,6 +75,7 @@ bool NetworkChannel::ReadReply(std::string& out, Failure& failure) {
 
 void NetworkChannel::Close() {
   lpd_.reset();
+  resolved_.reset();
 }
 
 std::string NetworkChannel::PortWords() const {

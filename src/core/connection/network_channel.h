@@ -17,11 +17,13 @@ class NetworkChannel final : public Channel {
  public:
   NetworkChannel(const ChannelContext& context, NetworkPorts ports);
 
-  // A new LPD client starts a job on the selected host, queue "lp1". Any failure: 104.
+  // A new LPD client starts a job on the selected host, queue "lp1". Any failure: 104. The
+  // address the host was looked up as serves every reply read until close.
   bool Open(Failure& failure) override;
   // One data file of the job. Any failure: 105.
   bool Write(std::span<const std::byte> bytes, Failure& failure) override;
-  // One GetRequest of the reply object through a fresh SNMP client; `out` becomes its value text
+  // One GetRequest of the reply object through a fresh SNMP client, to the address the open
+  // looked up (without an open, the client looks the host up); `out` becomes its value text
   // (an OCTET STRING in double quotes). Open 104, send 105, receive 106.
   bool ReadReply(std::string& out, Failure& failure) override;
   // Deletes the LPD client, which closes its connection and so ends the job.
@@ -45,6 +47,8 @@ class NetworkChannel final : public Channel {
   const Trace& trace_;
   NetworkPorts ports_;
   std::unique_ptr<LpdClient> lpd_;
+  // The selected host's address as the open looked it up, until close.
+  std::optional<NetAddress> resolved_;
 };
 
 }  // namespace tavi

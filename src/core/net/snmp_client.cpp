@@ -7,6 +7,7 @@
 #include "core/resources/constants.h"
 #include "core/ui/seams.h"
 #include "os/error_names.h"
+#include "os/name_lookup.h"
 
 namespace tavi {
 namespace {
@@ -52,7 +53,8 @@ void SnmpClient::Fail(std::string what, SystemCode code) {
 }
 
 std::string SnmpClient::Where() const {
-  const std::string where = address_ == host_ ? address_ : host_ + " (" + address_ + ")";
+  const std::string address = BracketedAddress(address_);
+  const std::string where = host_is_address_ ? address : host_ + " (" + address + ")";
   return where + " port " + std::to_string(port_) + " (SNMP)";
 }
 
@@ -62,17 +64,33 @@ std::string SnmpClient::SocketReason() const {
 
 std::int32_t SnmpClient::Open(std::string_view host) {
   host_ = std::string(host);
-  Ipv4 address;
-  Failure resolve;
-  if (!ParseDottedAddress(host, address) && wire_trace_.on()) {
+  if (NetAddress numeric; !ParseNumericAddress(host, numeric) && wire_trace_.on()) {
     wire_trace_.Event("net", "look up '" + host_ + "'");
   }
-  if (!ResolveHost(host, address, resolve)) {
-    AppendCodeLine(kLineGethostbyname, resolve.code);
-    Fail(std::move(resolve.details), resolve.code);
+  HostLookup lookup = LookUpHost(host, [this] { return SocketHook(); });
+  if (!lookup.numeric && wire_trace_.on()) {
+    wire_trace_.Event("net",
+                      "'" + host_ + "' " +
+                          (lookup.ok ? "is " + FormatAddress(lookup.address) : "not resolved") +
+                          " (look-up " + std::to_string(lookup.elapsed_ms) + " ms)");
+  }
+  if (!lookup.ok) {
+    AppendCodeLine(kLineGethostbyname, lookup.failure.code);
+    Fail(std::move(lookup.failure.details), lookup.failure.code);
     return -1;
   }
-  address_ = FormatIpv4(address);
+  return Connect(lookup.address, lookup.numeric);
+}
+
+std::int32_t SnmpClient::Open(std::string_view host, const NetAddress& address) {
+  host_ = std::string(host);
+  NetAddress numeric;
+  return Connect(address, ParseNumericAddress(host, numeric));
+}
+
+std::int32_t SnmpClient::Connect(const NetAddress& address, bool host_is_address) {
+  address_ = address;
+  host_is_address_ = host_is_address;
   port_ = port_override_ != 0 ? port_override_ : ServicePort("snmp", "udp", kDefaultSnmpPort);
   if (!socket_.Connect(address, port_)) {
     AppendCodeLine(kLineConnect, socket_.LastFailure().code);

@@ -44,8 +44,11 @@ class SnmpClient {
   void SetCancelSource(ProgressDialog* progress) { cancel_source_ = progress; }
   void SetTrace(std::int32_t on) { trace_switch_ = on; }
 
-  // Resolves `host` and connects the datagram socket to it. 0 or -1 (line added).
+  // Resolves `host` (a name on a worker thread whose wait Cancel ends) and connects the datagram
+  // socket to it. 0 or -1 (line added).
   std::int32_t Open(std::string_view host);
+  // The same towards `address`, which the caller already looked `host` up as.
+  std::int32_t Open(std::string_view host, const NetAddress& address);
   // Each builds the request into the send area and returns its length (-1 if it cannot be
   // built; a later Send then fails).
   std::int32_t BuildGet(std::string_view oid, std::uint8_t pdu_type);
@@ -76,6 +79,8 @@ class SnmpClient {
 
  private:
   bool SocketHook();
+  // Connects the socket to `address` on the SNMP port. 0 or -1 (line added).
+  std::int32_t Connect(const NetAddress& address, bool host_is_address);
   // Appends `format` filled with the name of `code` and the line end to the last-error text.
   void AppendCodeLine(const char* format, SystemCode code);
   // Records `what` as the failure's details with `code` (and traces it).
@@ -105,7 +110,8 @@ class SnmpClient {
   ProgressDialog* cancel_source_ = nullptr;
   std::uint16_t port_override_;
   std::string host_;
-  std::string address_;
+  NetAddress address_;
+  bool host_is_address_ = false;  // the host was given as an address: no name to show
   std::uint16_t port_ = 0;
   std::int64_t sent_ms_ = 0;  // when the request went out (steady clock)
   Failure failure_;

@@ -18,7 +18,9 @@ SnmpOutcome Exchange(const SnmpPeer& peer, const std::function<void(SnmpClient&)
     outcome.failure.message_id = id;
     return outcome;
   };
-  if (client.Open(peer.host) != 0) return failed(kIdsFailedToConnect);
+  const std::int32_t opened =
+      peer.address != nullptr ? client.Open(peer.host, *peer.address) : client.Open(peer.host);
+  if (opened != 0) return failed(kIdsFailedToConnect);
   build(client);
   if (client.Send() < 0) return failed(kIdsFailedToSend);
   if (client.Receive() < 0) return failed(kIdsFailedToReceive);

@@ -10,6 +10,7 @@
 
 #include "core/failure/failure.h"
 #include "core/trace/trace.h"
+#include "os/socket.h"
 
 namespace tavi {
 
@@ -22,12 +23,15 @@ struct SnmpOutcome {
 };
 
 // Where and how the exchange runs. `port` 0 is the "snmp" service port, else 161. While a socket
-// call waits, `cancel_source` (if given) is pumped, and its Cancel fails the call.
+// call waits, `cancel_source` (if given) is pumped, and its Cancel fails the call (also a name
+// look-up's wait).
 struct SnmpPeer {
   std::string_view host;
   std::uint16_t port = 0;
   ProgressDialog* cancel_source = nullptr;
   Trace trace;
+  // The address the operation already looked `host` up as; null: the exchange looks it up.
+  const NetAddress* address = nullptr;
 };
 
 // GetRequest of the reply object: the printer's current reply text.

@@ -73,7 +73,8 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
                        ->check(CLI::IsMember({"parallel", "network", "usb"}));
   auto* host_opt =
       app.add_option("--host", host,
-                     "Network host, name or dotted IPv4 (becomes the only, selected host; "
+                     "Network host: a name, a dotted IPv4 or an IPv6 address (becomes the only, "
+                     "selected host; "
                      "does not change the port kind)")
           ->type_name("HOST");
   auto* type_opt = app.add_option("--type", type,

@@ -25,6 +25,15 @@ bool IsHostCharacter(char c) {
          c == '-' || c == '_';
 }
 
+// A name or dotted address of the host-name characters, or an IPv6 address, bare or in
+// brackets ("2001:db8::7", "[2001:db8::7]").
+bool IsHostText(std::string_view host) {
+  if (host.empty() || host.size() > kMaxHostLength) return false;
+  if (std::all_of(host.begin(), host.end(), IsHostCharacter)) return true;
+  NetAddress address;
+  return ParseIpv6Address(host, address);
+}
+
 // Collects hosts in order and judges each one as it comes.
 class Collector {
  public:
@@ -35,8 +44,7 @@ class Collector {
   }
 
   bool Add(std::string_view host) {
-    if (host.empty() || host.size() > kMaxHostLength ||
-        !std::all_of(host.begin(), host.end(), IsHostCharacter)) {
+    if (!IsHostText(host)) {
       return Fail("'" + std::string(host.substr(0, 64)) + "' is not a host name or address.");
     }
     const auto [first, fresh] = seen_.emplace(HostIdentity(host), std::string(host));
@@ -126,8 +134,8 @@ bool ParseLines(std::string_view text, Collector& collector) {
 }  // namespace
 
 std::string HostIdentity(std::string_view host) {
-  Ipv4 address;
-  if (ParseDottedAddress(host, address)) return FormatIpv4(address);
+  NetAddress address;
+  if (ParseNumericAddress(host, address)) return FormatAddress(address);
   std::string name(host);
   std::transform(name.begin(), name.end(), name.begin(), [](char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -179,13 +187,26 @@ bool HasHostPlaceholder(std::string_view path) {
   return path.find(kHostPlaceholder) != std::string_view::npos;
 }
 
+std::string HostPathText(std::string_view host) {
+  std::string text;
+  for (char c : host) {
+    if (c == ':') {
+      text += '_';
+    } else if (c != '[' && c != ']') {
+      text += c;
+    }
+  }
+  return text;
+}
+
 std::string ExpandHostPath(std::string_view path, std::string_view host) {
+  const std::string text = HostPathText(host);
   std::string out;
   while (true) {
     const std::size_t at = path.find(kHostPlaceholder);
     out += path.substr(0, at);
     if (at == std::string_view::npos) break;
-    out += host;
+    out += text;
     path.remove_prefix(at + kHostPlaceholder.size());
   }
   return out;

@@ -87,7 +87,7 @@ void LpdServer::Run() {
                            .event);
       continue;  // closed at once
     }
-    const std::uint32_t peer = connection->peer().address;
+    const std::string peer = connection->peer().Host();
     std::size_t held = 0;
     for (const auto& other : workers_) held += !other.done.load() && other.peer == peer;
     if (held >= kLpdMaxPerPeer) {

@@ -49,7 +49,7 @@ class LpdServer {
   struct Worker {
     std::thread thread;
     std::atomic<bool> done{false};
-    std::uint32_t peer = 0;  // the client's address
+    std::string peer;  // the client's address
   };
   void Run();
   // Joins the workers that finished.

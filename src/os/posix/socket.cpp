@@ -161,11 +161,11 @@ std::string ErrnoText(int errno_value) {
   return text != nullptr ? std::string(text) : "error " + std::to_string(errno_value);
 }
 
-bool ResolveHost(std::string_view host, Ipv4& out, Failure& failure) {
-  if (ParseDottedAddress(host, out)) return true;
+bool ResolveHost(std::string_view host, NetAddress& out, Failure& failure) {
+  if (ParseNumericAddress(host, out)) return true;
   const std::string name(host);
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* result = nullptr;
   const int rc = getaddrinfo(name.c_str(), nullptr, &hints, &result);
@@ -173,14 +173,24 @@ bool ResolveHost(std::string_view host, Ipv4& out, Failure& failure) {
     failure = ResolveFailure(host, rc != 0 ? WsaCodeFromResolver(rc) : wsa::kNoData);
     return false;
   }
-  bool found = false;
+  const addrinfo* ipv4 = nullptr;
+  const addrinfo* ipv6 = nullptr;
   for (const addrinfo* ai = result; ai != nullptr; ai = ai->ai_next) {
-    if (ai->ai_family == AF_INET && ai->ai_addrlen >= sizeof(sockaddr_in)) {
-      out.network_order = reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr;
-      found = true;
-      break;
+    if (ai->ai_family == AF_INET && ai->ai_addrlen >= sizeof(sockaddr_in) && ipv4 == nullptr) {
+      ipv4 = ai;
+    } else if (ai->ai_family == AF_INET6 && ai->ai_addrlen >= sizeof(sockaddr_in6) &&
+               ipv6 == nullptr) {
+      ipv6 = ai;
     }
   }
+  if (ipv4 != nullptr) {
+    out = NetAddress(Ipv4{reinterpret_cast<const sockaddr_in*>(ipv4->ai_addr)->sin_addr.s_addr});
+  } else if (ipv6 != nullptr) {
+    out.family = NetAddress::Family::kIpv6;
+    std::memcpy(out.octets.data(),
+                reinterpret_cast<const sockaddr_in6*>(ipv6->ai_addr)->sin6_addr.s6_addr, 16);
+  }
+  const bool found = ipv4 != nullptr || ipv6 != nullptr;
   freeaddrinfo(result);
   if (!found) failure = ResolveFailure(host, wsa::kNoData);
   return found;
@@ -223,10 +233,11 @@ bool Socket::FailSystem(int errno_value) {
   return Fail(WsaCodeFromErrno(errno_value), ErrnoText(errno_value));
 }
 
-bool Socket::EnsureHandle() {
+bool Socket::EnsureHandle(NetAddress::Family family) {
   if (handle_ != kNoHandle) return true;
   const int type = kind_ == Kind::kStream ? SOCK_STREAM : SOCK_DGRAM;
-  const int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const int domain = family == NetAddress::Family::kIpv6 ? AF_INET6 : AF_INET;
+  const int fd = ::socket(domain, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return FailSystem(errno);
   handle_ = fd;
   if (kind_ == Kind::kStream) {
@@ -249,13 +260,26 @@ bool Socket::WaitFor(Wait wait) {
   }
 }
 
-bool Socket::Connect(Ipv4 address, std::uint16_t port) {
-  if (!EnsureHandle()) return false;
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(port);
-  peer.sin_addr.s_addr = address.network_order;
-  if (::connect(Fd(handle_), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
+bool Socket::Connect(const NetAddress& address, std::uint16_t port) {
+  if (!EnsureHandle(address.family)) return false;
+  sockaddr_storage peer{};
+  socklen_t peer_length = 0;
+  if (address.is_ipv6()) {
+    sockaddr_in6 v6{};
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(port);
+    std::memcpy(v6.sin6_addr.s6_addr, address.octets.data(), 16);
+    std::memcpy(&peer, &v6, sizeof v6);
+    peer_length = sizeof v6;
+  } else {
+    sockaddr_in v4{};
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(port);
+    v4.sin_addr.s_addr = address.ipv4().network_order;
+    std::memcpy(&peer, &v4, sizeof v4);
+    peer_length = sizeof v4;
+  }
+  if (::connect(Fd(handle_), reinterpret_cast<const sockaddr*>(&peer), peer_length) == 0)
     return true;
   if (errno != EINPROGRESS && errno != EINTR) {
     const int error = errno;

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <ws2tcpip.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -32,11 +33,11 @@ std::string WsaText(int code) {
 
 }  // namespace
 
-bool ResolveHost(std::string_view host, Ipv4& out, Failure& failure) {
-  if (ParseDottedAddress(host, out)) return true;
+bool ResolveHost(std::string_view host, NetAddress& out, Failure& failure) {
+  if (ParseNumericAddress(host, out)) return true;
   const std::string name(host);
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* result = nullptr;
   // getaddrinfo's failures are Windows Sockets codes (WSAHOST_NOT_FOUND, WSATRY_AGAIN, ...).
@@ -45,14 +46,24 @@ bool ResolveHost(std::string_view host, Ipv4& out, Failure& failure) {
     failure = ResolveFailure(host, rc != 0 ? rc : wsa::kNoData);
     return false;
   }
-  bool found = false;
+  const addrinfo* ipv4 = nullptr;
+  const addrinfo* ipv6 = nullptr;
   for (const addrinfo* ai = result; ai != nullptr; ai = ai->ai_next) {
-    if (ai->ai_family == AF_INET && ai->ai_addrlen >= sizeof(sockaddr_in)) {
-      out.network_order = reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr;
-      found = true;
-      break;
+    if (ai->ai_family == AF_INET && ai->ai_addrlen >= sizeof(sockaddr_in) && ipv4 == nullptr) {
+      ipv4 = ai;
+    } else if (ai->ai_family == AF_INET6 && ai->ai_addrlen >= sizeof(sockaddr_in6) &&
+               ipv6 == nullptr) {
+      ipv6 = ai;
     }
   }
+  if (ipv4 != nullptr) {
+    out = NetAddress(Ipv4{reinterpret_cast<const sockaddr_in*>(ipv4->ai_addr)->sin_addr.s_addr});
+  } else if (ipv6 != nullptr) {
+    out.family = NetAddress::Family::kIpv6;
+    std::memcpy(out.octets.data(),
+                reinterpret_cast<const sockaddr_in6*>(ipv6->ai_addr)->sin6_addr.s6_addr, 16);
+  }
+  const bool found = ipv4 != nullptr || ipv6 != nullptr;
   ::freeaddrinfo(result);
   if (!found) failure = ResolveFailure(host, wsa::kNoData);
   return found;
@@ -90,11 +101,12 @@ bool Socket::FailSystem(int code) {
   return Fail(code, WsaText(code));
 }
 
-bool Socket::EnsureHandle() {
+bool Socket::EnsureHandle(NetAddress::Family family) {
   if (handle_ != kNoHandle) return true;
   const int type = kind_ == Kind::kStream ? SOCK_STREAM : SOCK_DGRAM;
   const int protocol = kind_ == Kind::kStream ? IPPROTO_TCP : IPPROTO_UDP;
-  const SOCKET s = ::WSASocketW(AF_INET, type, protocol, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+  const int domain = family == NetAddress::Family::kIpv6 ? AF_INET6 : AF_INET;
+  const SOCKET s = ::WSASocketW(domain, type, protocol, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
   if (s == INVALID_SOCKET) return FailSystem(::WSAGetLastError());
   u_long non_blocking = 1;
   if (::ioctlsocket(s, FIONBIO, &non_blocking) != 0) {
@@ -133,14 +145,27 @@ bool Socket::WaitFor(Wait wait) {
   }
 }
 
-bool Socket::Connect(Ipv4 address, std::uint16_t port) {
-  if (!EnsureHandle()) return false;
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(port);
-  peer.sin_addr.s_addr = address.network_order;
+bool Socket::Connect(const NetAddress& address, std::uint16_t port) {
+  if (!EnsureHandle(address.family)) return false;
+  sockaddr_storage peer{};
+  int peer_length = 0;
+  if (address.is_ipv6()) {
+    sockaddr_in6 v6{};
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(port);
+    std::memcpy(v6.sin6_addr.s6_addr, address.octets.data(), 16);
+    std::memcpy(&peer, &v6, sizeof v6);
+    peer_length = sizeof v6;
+  } else {
+    sockaddr_in v4{};
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(port);
+    v4.sin_addr.s_addr = address.ipv4().network_order;
+    std::memcpy(&peer, &v4, sizeof v4);
+    peer_length = sizeof v4;
+  }
   const SOCKET s = Native(handle_);
-  if (::connect(s, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return true;
+  if (::connect(s, reinterpret_cast<const sockaddr*>(&peer), peer_length) == 0) return true;
   const int started = ::WSAGetLastError();
   if (started != WSAEWOULDBLOCK && started != WSAEINPROGRESS) {
     Close();

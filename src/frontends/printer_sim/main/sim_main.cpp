@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
       "tavi-printer-sim"};
   app.set_version_flag("--version", "tavi-printer-sim " + std::string(tavi::ProductVersion()));
   app.add_option("--address", config.address,
-                 "IPv4 address to serve on (loopback unless given; 0.0.0.0 is every interface)")
+                 "IPv4 or IPv6 address to serve on (loopback unless given; 0.0.0.0 is every IPv4 "
+                 "interface, :: every IPv6 one)")
       ->capture_default_str();
   app.add_option("--lpd-port", config.lpd_port, "LPD (TCP) port; 0 picks a free one")
       ->capture_default_str();

@@ -21,45 +21,76 @@ bool WaitReadable(int fd, int timeout_ms) {
   return r > 0;
 }
 
-bool MakeAddress(std::string_view address, std::uint16_t port, sockaddr_in& out,
-                 std::string& error) {
+// `address` as a socket address: dotted IPv4, or IPv6 bare or in brackets ("::1", "[::1]").
+bool MakeAddress(std::string_view address, std::uint16_t port, sockaddr_storage& out,
+                 socklen_t& length, std::string& error) {
   std::memset(&out, 0, sizeof out);
-  out.sin_family = AF_INET;
-  out.sin_port = htons(port);
-  const std::string text(address);
-  if (::inet_pton(AF_INET, text.c_str(), &out.sin_addr) != 1) {
-    error = "not a dotted IPv4 address: " + text;
-    return false;
+  std::string text(address);
+  sockaddr_in v4{};
+  if (::inet_pton(AF_INET, text.c_str(), &v4.sin_addr) == 1) {
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(port);
+    std::memcpy(&out, &v4, sizeof v4);
+    length = sizeof v4;
+    return true;
   }
-  return true;
+  if (text.size() > 2 && text.front() == '[' && text.back() == ']') {
+    text = text.substr(1, text.size() - 2);
+  }
+  sockaddr_in6 v6{};
+  if (::inet_pton(AF_INET6, text.c_str(), &v6.sin6_addr) == 1) {
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(port);
+    std::memcpy(&out, &v6, sizeof v6);
+    length = sizeof v6;
+    return true;
+  }
+  error = "not an IPv4 or IPv6 address: " + std::string(address);
+  return false;
+}
+
+SimPeer PeerOf(const sockaddr_storage& a) {
+  SimPeer peer;
+  if (a.ss_family == AF_INET6) {
+    sockaddr_in6 v6{};
+    std::memcpy(&v6, &a, sizeof v6);
+    peer.ipv6 = true;
+    std::memcpy(peer.address6.data(), v6.sin6_addr.s6_addr, peer.address6.size());
+    peer.port = ntohs(v6.sin6_port);
+    return peer;
+  }
+  sockaddr_in v4{};
+  std::memcpy(&v4, &a, sizeof v4);
+  peer.address = ntohl(v4.sin_addr.s_addr);
+  peer.port = ntohs(v4.sin_port);
+  return peer;
 }
 
 std::uint16_t BoundPort(int fd) {
-  sockaddr_in a{};
+  sockaddr_storage a{};
   socklen_t len = sizeof a;
   if (::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return 0;
-  return ntohs(a.sin_port);
-}
-
-SimPeer PeerOf(const sockaddr_in& a) {
-  return SimPeer{ntohl(a.sin_addr.s_addr), ntohs(a.sin_port)};
+  return PeerOf(a).port;
 }
 
 int BoundSocket(int type, std::string_view address, std::uint16_t port, std::uint16_t& bound,
                 std::string& error) {
-  sockaddr_in a{};
-  if (!MakeAddress(address, port, a, error)) return -1;
-  const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+  sockaddr_storage a{};
+  socklen_t length = 0;
+  if (!MakeAddress(address, port, a, length, error)) return -1;
+  const int fd = ::socket(a.ss_family, type | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     error = std::string("socket: ") + std::strerror(errno);
     return -1;
   }
+  const int one = 1;
   if (type == SOCK_STREAM) {
     // TCP refuses a second listener on the port even so; UDP would share it, so never there.
-    const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   }
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+  // An IPv6 address serves IPv6 only: "::" does not take IPv4 peers in disguise.
+  if (a.ss_family == AF_INET6) ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), length) != 0) {
     const int e = errno;
     const std::string where = std::string(type == SOCK_STREAM ? "TCP" : "UDP") + " port " +
                               std::string(address) + ":" + std::to_string(port);
@@ -77,10 +108,18 @@ int BoundSocket(int type, std::string_view address, std::uint16_t port, std::uin
 
 }  // namespace
 
-std::string SimPeer::Text() const {
+std::string SimPeer::Host() const {
+  if (ipv6) {
+    std::array<char, INET6_ADDRSTRLEN> text{};
+    ::inet_ntop(AF_INET6, address6.data(), text.data(), text.size());
+    return "[" + std::string(text.data()) + "]";
+  }
   return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xff) + "." +
-         std::to_string((address >> 8) & 0xff) + "." + std::to_string(address & 0xff) + ":" +
-         std::to_string(port);
+         std::to_string((address >> 8) & 0xff) + "." + std::to_string(address & 0xff);
+}
+
+std::string SimPeer::Text() const {
+  return Host() + ":" + std::to_string(port);
 }
 
 SimTcpConnection::SimTcpConnection(int fd, SimPeer peer) : fd_(fd), peer_(peer) {}
@@ -137,7 +176,7 @@ bool SimTcpListener::Listen(std::string_view address, std::uint16_t port, std::s
 
 std::unique_ptr<SimTcpConnection> SimTcpListener::Accept(int timeout_ms) {
   if (fd_ < 0 || !WaitReadable(fd_, timeout_ms)) return nullptr;
-  sockaddr_in a{};
+  sockaddr_storage a{};
   socklen_t len = sizeof a;
   const int fd = ::accept4(fd_, reinterpret_cast<sockaddr*>(&a), &len, SOCK_CLOEXEC);
   if (fd < 0) return nullptr;
@@ -159,7 +198,7 @@ bool SimUdpSocket::Bind(std::string_view address, std::uint16_t port, std::strin
   if (fd_ < 0) return false;
   // Every datagram then says which local address it came to.
   const int one = 1;
-  ::setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+  ::setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);  // fails harmlessly on IPv6
   return true;
 }
 
@@ -167,7 +206,7 @@ int SimUdpSocket::ReceiveFrom(std::span<std::byte> into, SimPeer& from, int time
                               std::uint32_t* local) {
   if (fd_ < 0) return kSimRecvError;
   if (!WaitReadable(fd_, timeout_ms)) return kSimRecvTimeout;
-  sockaddr_in a{};
+  sockaddr_storage a{};
   iovec data{into.data(), into.size()};
   alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
   msghdr m{};
@@ -202,15 +241,29 @@ int SimUdpSocket::ReceiveFrom(std::span<std::byte> into, SimPeer& from, int time
 bool SimUdpSocket::SendTo(std::span<const std::byte> bytes, const SimPeer& to,
                           std::uint32_t local) {
   if (fd_ < 0) return false;
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(to.port);
-  a.sin_addr.s_addr = htonl(to.address);
+  sockaddr_storage a{};
+  socklen_t length = 0;
+  if (to.ipv6) {
+    sockaddr_in6 v6{};
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(to.port);
+    std::memcpy(v6.sin6_addr.s6_addr, to.address6.data(), to.address6.size());
+    std::memcpy(&a, &v6, sizeof v6);
+    length = sizeof v6;
+    local = 0;  // the system answers from the address asked
+  } else {
+    sockaddr_in v4{};
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(to.port);
+    v4.sin_addr.s_addr = htonl(to.address);
+    std::memcpy(&a, &v4, sizeof v4);
+    length = sizeof v4;
+  }
   iovec data{const_cast<std::byte*>(bytes.data()), bytes.size()};
   alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
   msghdr m{};
   m.msg_name = &a;
-  m.msg_namelen = sizeof a;
+  m.msg_namelen = length;
   m.msg_iov = &data;
   m.msg_iovlen = 1;
   if (local != 0) {

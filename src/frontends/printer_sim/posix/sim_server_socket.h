@@ -1,8 +1,10 @@
 // Server-side sockets for the virtual printer: a TCP listener with its connections and a bound
-// UDP socket. Every wait is bounded by a time-out so that server threads can notice a stop.
+// UDP socket, on an IPv4 or an IPv6 address. Every wait is bounded by a time-out so that server
+// threads can notice a stop.
 // Both sockets are exclusive: a port another socket holds (any user's) makes the bind fail.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,11 +19,14 @@ inline constexpr int kSimRecvClosed = 0;
 inline constexpr int kSimRecvError = -1;
 inline constexpr int kSimRecvTimeout = -2;
 
-// An IPv4 peer (both values in host byte order).
+// A peer: an IPv4 address and port in host byte order, or an IPv6 address.
 struct SimPeer {
-  std::uint32_t address = 0;
+  std::uint32_t address = 0;  // IPv4
   std::uint16_t port = 0;
-  std::string Text() const;  // "127.0.0.1:40000"
+  bool ipv6 = false;
+  std::array<std::uint8_t, 16> address6{};  // IPv6, network order
+  std::string Host() const;                 // "127.0.0.1", "[::1]"
+  std::string Text() const;                 // "127.0.0.1:40000", "[::1]:40000"
 };
 
 // A byte stream to one client, as the server's connection handlers see it.
@@ -83,8 +88,9 @@ class SimUdpSocket {
   bool Bind(std::string_view address, std::uint16_t port, std::string& error);
   std::uint16_t port() const { return port_; }
   // Datagram length (>= 0, cut at into.size()), kSimRecvError or kSimRecvTimeout. `local`, when
-  // given, receives the local address to answer from (host byte order; 0 when unknown): the one
-  // the datagram was sent to, or for a broadcast the address of the interface it came in on.
+  // given, receives the local address to answer from (host byte order; 0 when unknown, and
+  // always on IPv6): the one the datagram was sent to, or for a broadcast the address of the
+  // interface it came in on.
   int ReceiveFrom(std::span<std::byte> into, SimPeer& from, int timeout_ms,
                   std::uint32_t* local = nullptr);
   // Sends from `local` when nonzero (the address a request came to, so that a socket bound to
