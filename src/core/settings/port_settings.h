@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ struct PortSettings {
 
   std::int32_t FamilyNumber() const { return machine_type + 1; }
 };
+
+// The port kind's word on tavi-cli's command line and in the journal ("parallel", "network",
+// "usb"); nothing for others.
+std::optional<std::string> PortKindName(std::int32_t port_kind);
 
 // The family in the technician's words: "Type1", "Type2", or the family number of any other
 // machine type.

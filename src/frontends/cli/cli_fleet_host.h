@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/connection/default_channels.h"
@@ -60,6 +61,8 @@ struct HostResult {
                                   // part of an image)
   std::string report;             // report without -o: its bytes
   std::int64_t duration_ms = 0;
+  // Files the exchange made on its own (a safety copy), each with its role, for the journal.
+  std::vector<std::pair<std::string, std::string>> noted_files;
 };
 
 // The first failure a host's exchange showed; "Done." is not one.
