@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <span>
 #include <system_error>
 #include <utility>
 
@@ -167,6 +168,20 @@ std::string JournalCsv(const std::vector<JournalRecord>& records) {
     out += "\r\n";
   }
   return out;
+}
+
+bool SaveJournalCsv(const std::vector<JournalRecord>& records, FileChooser& chooser,
+                    Messages& messages) {
+  const std::string path = chooser.AskSaveFile(FileKind::kOther);
+  if (path.empty()) return false;
+  const std::string csv = JournalCsv(records);
+  FileError error;
+  if (!WriteFileAtomically(path, std::as_bytes(std::span(csv.data(), csv.size())), error)) {
+    chooser.SaveFailed(FileKind::kOther);
+    messages.ShowFileError(error);
+    return false;
+  }
+  return true;
 }
 
 std::string JournalLineText(const JournalRecord& r) {

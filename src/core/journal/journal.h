@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/journal/journal_record.h"
+#include "core/ui/seams.h"
 
 namespace tavi {
 
@@ -23,6 +24,12 @@ inline constexpr std::size_t kJournalBoundBytes = std::size_t{1} << 20;
 // The bound in force: kJournalBoundBytes, unless the environment variable TAVI_JOURNAL_BOUND
 // gives another number of bytes (at least 256), which is how tests see a rotation.
 [[nodiscard]] std::size_t JournalBound();
+
+// The windows' words for the journal: the context-menu entry, the list window's title and its
+// save button.
+inline constexpr std::string_view kHistoryMenuText = "Service History...";
+inline constexpr std::string_view kHistoryTitle = "Service History";
+inline constexpr std::string_view kSaveCsvText = "Save as CSV...";
 
 // The programs as records name them.
 inline constexpr std::string_view kWindowProgramName = "tavi";
@@ -76,6 +83,12 @@ struct JournalFilter {
 // quoted), with a header line. Files are one field: "path (role, size bytes, sha256)" joined
 // with "; ".
 [[nodiscard]] std::string JournalCsv(const std::vector<JournalRecord>& records);
+
+// Asks for a file and replaces it with JournalCsv(records); a file that cannot be written is
+// said through `messages`. True once the file is written; false also when the choice was
+// cancelled.
+[[nodiscard]] bool SaveJournalCsv(const std::vector<JournalRecord>& records, FileChooser& chooser,
+                                  Messages& messages);
 
 // One line of the history as a person reads it:
 // "2026-12-10T07:35:12Z  get-params  network 127.0.0.1  success  Done.  (tavi-cli 3.0, ann)".

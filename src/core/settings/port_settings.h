@@ -29,6 +29,9 @@ struct PortSettings {
   std::vector<std::string> hosts;             // "NumHost", "Host0", "Host1", ...
   std::int32_t extra_delay_ms = 22000;        // "Win9X_ExtraDelay" (saved as "Win9x_ExtraDelay")
   std::int32_t machine_type = kMachineType2;  // "MachineType"
+  // "SafetyCopy" (1: before Put Parameters writes, the printer's current block is kept in the
+  // journal's folder); written only when set.
+  bool safety_copy = false;
 
   std::int32_t FamilyNumber() const { return machine_type + 1; }
 };
