@@ -13,11 +13,11 @@
 
 #include "core/connection/default_channels.h"
 #include "core/connection/printer_connection.h"
+#include "core/journal/sha256.h"
 #include "core/protocol/operations.h"
 #include "core/resources/constants.h"
 #include "core/ui/seams.h"
 #include "frontends/printer_sim/posix/sim_server_socket.h"
-#include "frontends/printer_sim/sha256.h"
 #include "frontends/printer_sim/virtual_printer.h"
 #include "os/socket.h"
 
@@ -73,7 +73,7 @@ struct Sink {
       auto connection = listener.Accept(5000);
       if (!connection) return;
       std::vector<std::byte> buffer(1 << 16);
-      tavi::sim::Sha256 sha;
+      tavi::Sha256 sha;
       int n = 0;
       while ((n = connection->Receive(buffer, 5000)) > 0) {
         if (hash) sha.Update(std::span(buffer).first(static_cast<std::size_t>(n)));

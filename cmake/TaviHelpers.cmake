@@ -30,7 +30,7 @@ function(tavi_test_dir dir)
     add_executable(${target} ${t})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} tavi_test_support GTest::gmock_main tavi_warnings)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    set(env "TAVI_BIN_DIR=${CMAKE_BINARY_DIR}/bin;TAVI_SOURCE_DIR=${CMAKE_SOURCE_DIR};QT_QPA_PLATFORM=offscreen")
+    set(env "TAVI_BIN_DIR=${CMAKE_BINARY_DIR}/bin;TAVI_SOURCE_DIR=${CMAKE_SOURCE_DIR};QT_QPA_PLATFORM=offscreen;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-state")
     if(CMAKE_CROSSCOMPILING)
       # One run of the whole program under the emulator: starting it once per test case would
       # cost a second or more each.

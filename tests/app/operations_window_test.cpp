@@ -11,8 +11,8 @@
 
 #include "core/connection/default_channels.h"
 #include "core/connection/printer_connection.h"
+#include "core/journal/sha256.h"
 #include "core/resources/strings.h"
-#include "frontends/printer_sim/sha256.h"
 #include "frontends/printer_sim/virtual_printer.h"
 #include "frontends/qt/dialog_builder.h"
 #include "frontends/qt/get_report_dialog.h"
@@ -228,7 +228,7 @@ TEST_F(OperationsWindowTest, FirmwareUpgradeSendsTheWholeImage) {
   std::string firmware(150001, '\0');
   for (std::size_t i = 0; i < firmware.size(); ++i) firmware[i] = static_cast<char>(i * 7 + 3);
   WriteAll(dir_ / "firmware.bin", firmware);
-  sim::Sha256 hash;
+  Sha256 hash;
   hash.Update(std::as_bytes(std::span(firmware.data(), firmware.size())));
   const std::string expected_hash = hash.FinishHex();
 

@@ -5,8 +5,8 @@
 
 #include <random>
 
+#include "core/journal/sha256.h"
 #include "device_rig.h"
-#include "frontends/printer_sim/sha256.h"
 
 namespace tavi {
 namespace {
@@ -68,7 +68,7 @@ void EveryOperation(DeviceRig& rig) {
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(run.out, "Done.\n");
   EXPECT_EQ(rig.model().FirmwareSize(), 250000);
-  EXPECT_EQ(rig.model().FirmwareSha256(), sim::Sha256Hex(std::as_bytes(std::span(image))));
+  EXPECT_EQ(rig.model().FirmwareSha256(), Sha256Hex(std::as_bytes(std::span(image))));
 }
 
 TEST(UsbThroughLibusb, EveryOperationAndWhatTheDeviceSees) {

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "core/connection/printer_connection.h"
+#include "core/journal/sha256.h"
 #include "core/protocol/operations.h"
 #include "core/settings/port_settings.h"
 #include "frontends/printer_sim/builtin_content.h"
 #include "frontends/printer_sim/device_channel.h"
-#include "frontends/printer_sim/sha256.h"
 #include "support/doubles.h"
 
 namespace tavi::sim {

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "core/journal/sha256.h"
 #include "core/resources/constants.h"
 #include "frontends/printer_sim/builtin_content.h"
 #include "frontends/printer_sim/device_channel.h"
 #include "frontends/printer_sim/reply_schedule.h"
-#include "frontends/printer_sim/sha256.h"
 #include "poller.h"
 #include "support/doubles.h"
 

@@ -1,4 +1,4 @@
-#include "frontends/printer_sim/sha256.h"
+#include "core/journal/sha256.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/connection/channel.h"
 #include "core/settings/port_settings.h"
@@ -66,6 +68,16 @@ class PrinterConnection {
   ProgressDialog& progress() { return progress_; }
   // Every message shown through here is also written to the trace.
   Messages& messages() { return traced_messages_; }
+  // The same, with what was said since it was last told to forget.
+  TracedMessages& said() { return traced_messages_; }
+  // A file an operation made on its own (not one the person chose), with its role, for the
+  // record of the operation: the record's keeper takes them when the operation is over.
+  void NoteFile(std::string path, std::string role) {
+    noted_files_.emplace_back(std::move(path), std::move(role));
+  }
+  [[nodiscard]] std::vector<std::pair<std::string, std::string>> TakeNotedFiles() {
+    return std::exchange(noted_files_, {});
+  }
   // The clock of every fixed wait; it writes each wait to the trace.
   Clock& clock() { return traced_clock_; }
 
@@ -91,6 +103,7 @@ class PrinterConnection {
   ChannelFactory factory_;
   std::map<std::int32_t, std::unique_ptr<Channel>> channels_;
   Channel* open_channel_ = nullptr;
+  std::vector<std::pair<std::string, std::string>> noted_files_;
 };
 
 }  // namespace tavi

@@ -5,6 +5,7 @@
 // afresh with every operation. A window gives the hooks and keeps only its drawing and binding.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -12,6 +13,8 @@
 
 namespace tavi {
 
+class Journal;
+class NotingChooser;
 class PrinterConnection;
 class TraceMemory;
 
@@ -34,7 +37,18 @@ class CommandRunner {
   [[nodiscard]] TraceMemory* trace_memory() const { return trace_memory_; }
   [[nodiscard]] bool busy() const { return busy_; }
 
-  // Runs `body` as `operation`. False, with nothing done, while another operation runs.
+  // Every operation from now on appends its record to `journal` (null: none), with the files
+  // chosen through `chooser` (may be null) and those the connection noted. Both outlive the
+  // runner.
+  void set_journal(Journal* journal, NotingChooser* chooser) {
+    journal_ = journal;
+    chooser_ = chooser;
+  }
+
+  // Runs `body` as `operation`. False, with nothing done, while another operation runs. The
+  // body's result says whether the operation succeeded; without one, the journal judges by the
+  // messages shown.
+  bool Run(Operation operation, const std::function<bool()>& body);
   bool Run(Operation operation, const std::function<void()>& body);
 
   // Exit, Escape or Close: ends the run now, or once the running operation is over.
@@ -44,7 +58,12 @@ class CommandRunner {
   PrinterConnection& connection_;
   std::string version_;
   Hooks hooks_;
+  bool RunJudged(Operation operation, const std::function<int()>& body);
+  void Record(Operation operation, int result, std::int64_t duration_ms);
+
   TraceMemory* trace_memory_ = nullptr;
+  Journal* journal_ = nullptr;
+  NotingChooser* chooser_ = nullptr;
   bool busy_ = false;
   bool close_held_ = false;
   int held_result_ = 0;

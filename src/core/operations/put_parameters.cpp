@@ -3,6 +3,7 @@
 #include "core/connection/printer_connection.h"
 #include "core/files/parameter_codec.h"
 #include "core/operations/flow_files.h"
+#include "core/operations/safety_copy.h"
 #include "core/protocol/check_byte.h"
 #include "core/protocol/operations.h"
 #include "core/resources/strings.h"
@@ -37,7 +38,8 @@ FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
   return FlowOutcome::kSuccess;
 }
 
-FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all) {
+FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all,
+                              const std::string& safety_copy_folder) {
   const std::string path = chooser.AskOpenFile(FileKind::kParameterFile);
   if (path.empty()) return FlowOutcome::kCancelled;
   connection.trace().Event("file", "parameter file " + TracedPath(path));
@@ -45,6 +47,12 @@ FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& choose
   const FlowOutcome loaded = LoadParameterImage(path, connection.messages(), image,
                                                 &connection.progress(), &connection.clock());
   if (loaded != FlowOutcome::kSuccess) return loaded;
+  if (std::string kept; !safety_copy_folder.empty()) {
+    if (const FlowOutcome copy = TakeSafetyCopy(connection, safety_copy_folder, kept);
+        copy != FlowOutcome::kSuccess) {
+      return copy;
+    }
+  }
   return PutParameters(connection, image, all) ? FlowOutcome::kSuccess : FlowOutcome::kFailed;
 }
 

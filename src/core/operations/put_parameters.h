@@ -23,7 +23,10 @@ class ProgressDialog;
 FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
                                std::vector<std::uint8_t>& image, ProgressDialog* progress = nullptr,
                                Clock* clock = nullptr);
-// Put Parameters: asks for the file, validates it completely, then sends it.
-FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all);
+// Put Parameters: asks for the file, validates it completely, then sends it. With a
+// `safety_copy_folder`, the printer's current block is kept there first (TakeSafetyCopy); if
+// that fails nothing is sent.
+FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all,
+                              const std::string& safety_copy_folder = {});
 
 }  // namespace tavi

@@ -29,6 +29,9 @@ std::string_view LoadString(int id) {
     case kIdsUpgradeCancelled:
       return "Firmware upgrade cancelled. The printer may now hold part of an image: run the "
              "upgrade again, to its end.";
+    case kIdsSafetyCopyFailed:
+      return "The printer's current parameters could not be kept as a safety copy, so nothing "
+             "was restored.";
     default:
       return {};
   }

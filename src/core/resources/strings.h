@@ -19,6 +19,9 @@ enum StringId : int {
   kIdsIllegalHeadRankFile = 112,
   // A firmware upgrade the person cancelled once the printer had been told to take an image.
   kIdsUpgradeCancelled = 113,
+  // Put Parameters with a safety copy asked for, when the printer's current block could not be
+  // read or kept: nothing is written to the printer.
+  kIdsSafetyCopyFailed = 114,
 };
 
 // The text of string-table entry `id`; empty for an id the table does not hold.

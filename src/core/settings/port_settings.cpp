@@ -66,4 +66,17 @@ std::string PrinterSummary(const PortSettings& settings) {
   return "Printer: " + port + ", " + FamilyWords(settings.machine_type);
 }
 
+std::optional<std::string> PortKindName(std::int32_t port_kind) {
+  switch (port_kind) {
+    case kPortParallel:
+      return "parallel";
+    case kPortNetwork:
+      return "network";
+    case kPortUsb:
+      return "usb";
+    default:
+      return std::nullopt;
+  }
+}
+
 }  // namespace tavi

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,16 @@ struct PortSettings {
   std::vector<std::string> hosts;             // "NumHost", "Host0", "Host1", ...
   std::int32_t extra_delay_ms = 22000;        // "Win9X_ExtraDelay" (saved as "Win9x_ExtraDelay")
   std::int32_t machine_type = kMachineType2;  // "MachineType"
+  // "SafetyCopy" (1: before Put Parameters writes, the printer's current block is kept in the
+  // journal's folder); written only when set.
+  bool safety_copy = false;
 
   std::int32_t FamilyNumber() const { return machine_type + 1; }
 };
+
+// The port kind's word on tavi-cli's command line and in the journal ("parallel", "network",
+// "usb"); nothing for others.
+std::optional<std::string> PortKindName(std::int32_t port_kind);
 
 // The family in the technician's words: "Type1", "Type2", or the family number of any other
 // machine type.

@@ -16,6 +16,7 @@ constexpr std::string_view kKeyNumHost = "NumHost";
 constexpr std::string_view kKeyExtraDelayLoad = "Win9X_ExtraDelay";
 constexpr std::string_view kKeyExtraDelaySave = "Win9x_ExtraDelay";
 constexpr std::string_view kKeyMachineType = "MachineType";
+constexpr std::string_view kKeySafetyCopy = "SafetyCopy";
 
 std::string HostKey(std::size_t i) {
   return "Host" + std::to_string(i);
@@ -63,6 +64,7 @@ LoadedSettings LoadSettingsFile(const std::string& path) {
   for (std::size_t i = 0; i < n; ++i) settings.hosts[i] = port.GetString(HostKey(i), "");
   settings.extra_delay_ms = port.GetInt(kKeyExtraDelayLoad, defaults.extra_delay_ms);
   settings.machine_type = port.GetInt(kKeyMachineType, defaults.machine_type);
+  settings.safety_copy = port.GetInt(kKeySafetyCopy, 0) != 0;
   return loaded;
 }
 
@@ -91,6 +93,7 @@ bool SaveSettings(const std::string& path, const PortSettings& settings, FileErr
   }
   entries.emplace_back(kKeyExtraDelaySave, std::to_string(settings.extra_delay_ms));
   entries.emplace_back(kKeyMachineType, std::to_string(settings.machine_type));
+  if (settings.safety_copy) entries.emplace_back(kKeySafetyCopy, "1");
   return WriteSettingsSection(path, kSection, entries, error);
 }
 

@@ -12,11 +12,13 @@ void TracedMessages::ShowMessage(int id, std::string_view details) {
     if (!details.empty()) line += ": " + PrintableText(details);
     trace_.Event("msg", line);
   }
+  last_ = Said{id, std::string(LoadString(id)), std::string(details)};
   inner_.ShowMessage(id, details);
 }
 
 void TracedMessages::ShowFileError(const FileError& error) {
   if (trace_.on()) trace_.Event("msg", "file error: " + PrintableText(FileErrorText(error)));
+  last_ = Said{std::nullopt, FileErrorText(error), {}};
   inner_.ShowFileError(error);
 }
 

@@ -46,6 +46,10 @@ struct Invocation {
   std::vector<std::string> targets;     // discover TARGET...
   double discover_timeout_seconds = 0;  // discover --timeout; 0: until the sweep ends
   bool discover_all = false;            // discover --all
+  bool safety_copy = false;             // put-params --safety-copy
+  std::string operation_filter;         // history --operation
+  std::string since;                    // history --since (UTC)
+  std::string until;                    // history --until (UTC)
 };
 
 struct ParseResult {

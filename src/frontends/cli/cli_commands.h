@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/connection/default_channels.h"
 #include "core/settings/port_settings.h"
@@ -26,6 +28,8 @@ struct CommandContext {
   Clock& clock;
   std::FILE* out;  // where "report" without -o writes the report's bytes
   Trace trace;     // the wire trace of the run (off without --trace and -v)
+  // Where a command lists the files it made on its own (a safety copy), for the journal.
+  std::vector<std::pair<std::string, std::string>>* noted_files = nullptr;
 };
 
 // The printer connection of a command, with the run's trace.

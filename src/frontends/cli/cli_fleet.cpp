@@ -14,6 +14,7 @@
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_fleet_host.h"
 #include "frontends/cli/cli_hosts.h"
+#include "frontends/cli/cli_journal.h"
 #include "frontends/cli/cli_json.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"
@@ -112,6 +113,7 @@ CommandResult JsonResult(const FleetJob& job, const std::string& host, const Hos
   result.command = std::string(FindCommand(job.command)->json_name());
   result.port = PortKindName(kPortNetwork);
   result.host = host;
+  result.family = job.settings.FamilyNumber();
   result.exit_status = r.exit_status;
   result.duration_ms = r.duration_ms;
   result.details = r.details;
@@ -167,7 +169,7 @@ void PrintResult(const FleetJob& job, const std::string& host, bool json, Shared
 // Runs every host, at most `jobs` at once, and prints each result as soon as it and those
 // before it are in.
 std::vector<HostResult> RunAll(const FleetJob& job, const std::vector<std::string>& hosts,
-                               const Invocation& invocation) {
+                               const Invocation& invocation, Journal& journal) {
   const std::function<bool()> interrupted = [] { return InterruptCatcher::Interrupted(); };
   SharedLines lines(stderr);
   SharedLines* verbose = invocation.verbose ? &lines : nullptr;
@@ -183,6 +185,10 @@ std::vector<HostResult> RunAll(const FleetJob& job, const std::vector<std::strin
       // After SIGINT no further printer is contacted.
       HostResult result =
           interrupted() ? HostResult{} : RunHost(job, hosts[i], interrupted, verbose);
+      // Each host's record is appended as soon as it is over, beside the other hosts' workers.
+      std::vector<std::pair<std::string, std::string>> files = JournalFiles(invocation, hosts[i]);
+      for (const auto& noted : result.noted_files) files.push_back(noted);
+      JournalResult(journal, JsonResult(job, hosts[i], result), files);
       {
         const std::lock_guard lock(mutex);
         slots[i] = std::move(result);
@@ -238,7 +244,8 @@ int RunFleet(const Invocation& invocation, const PortSettings& settings) {
     say.ShowMessage(kIdsSocketInitFailed);
     return kExitFailed;
   }
-  return FleetExitStatus(RunAll(job, hosts, invocation));
+  Journal journal = MakeJournal();
+  return FleetExitStatus(RunAll(job, hosts, invocation, journal));
 }
 
 }  // namespace tavi::cli

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/connection/default_channels.h"
@@ -29,6 +30,7 @@ struct FleetJob {
   std::string output;               // report -o / get-params FILE, "{host}" in it; "" for report:
                                     // the bytes are kept for standard output
   std::vector<std::uint8_t> image;  // put-params: the parameter image; firmware: the image
+  std::string safety_copy_folder;   // put-params: where the safety copies go; "" for none
   int head_index = 0;               // set-head-rank: zero-based
   std::string head_rank;            // set-head-rank: the head rank string
   std::string trace_file;           // --trace FILE, "{host}" in it; "" for none
@@ -60,6 +62,8 @@ struct HostResult {
                                   // part of an image)
   std::string report;             // report without -o: its bytes
   std::int64_t duration_ms = 0;
+  // Files the exchange made on its own (a safety copy), each with its role, for the journal.
+  std::vector<std::pair<std::string, std::string>> noted_files;
 };
 
 // The first failure a host's exchange showed; "Done." is not one.

@@ -44,19 +44,6 @@ std::string OutcomeName(int exit_status) {
   }
 }
 
-std::optional<std::string> PortKindName(std::int32_t port_kind) {
-  switch (port_kind) {
-    case kPortParallel:
-      return "parallel";
-    case kPortNetwork:
-      return "network";
-    case kPortUsb:
-      return "usb";
-    default:
-      return std::nullopt;
-  }
-}
-
 json PortListingJson(const PortListing& listing) {
   json devices = json::array();
   AddDevices(devices, "parallel", listing.parallel);

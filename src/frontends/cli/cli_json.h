@@ -8,8 +8,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/connection/port_listing.h"
+#include "core/settings/port_settings.h"
 
 namespace tavi::cli {
 
@@ -18,6 +21,7 @@ struct CommandResult {
   std::string command;              // "report", "params decode", "ports", ...
   std::optional<std::string> port;  // "parallel", "network", "usb" for the printer commands
   std::optional<std::string> host;  // the host used on the network
+  std::int32_t family = 0;          // the printer family (for the journal; 0: none)
   int exit_status = 0;              // gives "outcome"
   std::optional<int> message_id;    // the string-table id of the message shown, if it had one
   std::string message;              // the message's text ("" when none was shown)
@@ -25,14 +29,13 @@ struct CommandResult {
   std::int64_t duration_ms = 0;
   std::optional<PortListing> ports;          // "ports": the ports and devices found
   std::optional<std::int64_t> block_length;  // "params decode": the block's length
+  // Files the command made on its own (a safety copy), each with its role, for the journal.
+  std::vector<std::pair<std::string, std::string>> noted_files;
 };
 
 // "success", "failed", "invalid-input", "timed-out" or "interrupted" for tavi-cli's exit
 // statuses; "exit N" for any other.
 std::string OutcomeName(int exit_status);
-
-// The port kind's word on the command line ("parallel", "network", "usb"); nothing for others.
-std::optional<std::string> PortKindName(std::int32_t port_kind);
 
 // The result as one JSON object: command, port, host, outcome, exit_status, message_id, message,
 // details, duration_ms, and "ports" / "block_length" where the command has them. Fields without

@@ -35,6 +35,7 @@ enum class Reach {
   kPrinter,    // reaches a printer: settings, the deadline, SIGINT; runs with --hosts
   kOffline,    // needs no printer and cannot be cancelled
   kOwnOutput,  // writes its own text or JSON (discover)
+  kJournal,    // reads the service journal and writes its own output (history); no record
 };
 
 struct CommandEntry {

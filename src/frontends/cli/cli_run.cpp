@@ -11,6 +11,7 @@
 #include "frontends/cli/cli_args.h"
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_fleet.h"
+#include "frontends/cli/cli_journal.h"
 #include "frontends/cli/cli_json.h"
 #include "frontends/cli/cli_registry.h"
 #include "frontends/cli/cli_seams.h"
@@ -64,6 +65,7 @@ int RunOnline(const Invocation& invocation, const Trace& trace, CommandResult& r
   const PortSettings settings = SettingsFor(invocation);
   const bool restart = invocation.command == Command::kRestart;
   result.port = restart ? PortKindName(kPortNetwork) : PortKindName(settings.port);
+  result.family = settings.FamilyNumber();
   if (restart || settings.port == kPortNetwork) result.host = NetworkHost(settings);
   if (trace.on()) {
     trace.Event("run", "port " + result.port.value_or("kind " + std::to_string(settings.port)) +
@@ -97,7 +99,7 @@ int RunOnline(const Invocation& invocation, const Trace& trace, CommandResult& r
   const CommandContext context{
       invocation, settings, NetworkPorts{invocation.lpd_port, invocation.snmp_port},
       progress,   messages, clock,
-      stdout,     trace};
+      stdout,     trace,    &result.noted_files};
   const int status = FindCommand(invocation.command)->run_printer(context);
 
   // A cancelled run ends as such, whatever the operation made of the cancel.
@@ -141,13 +143,21 @@ int Run(int argc, const char* const* argv) {
   if (!parsed.run) return parsed.exit_status;
   if (invocation.hosts.has_value()) return RunFleet(invocation, SettingsFor(invocation));
   const CommandEntry& command = *FindCommand(invocation.command);
-  // Discovery writes its own text or JSON.
-  if (command.reach == Reach::kOwnOutput) return command.run_own(invocation, stdout, stderr);
+  // The history reads the journal and adds nothing to it.
+  if (command.reach == Reach::kJournal) return command.run_own(invocation, stdout, stderr);
 
   SteadyClock steady;
   const std::int64_t start = steady.NowMs();
   CommandResult result;
   result.command = std::string(command.json_name());
+  Journal journal = MakeJournal();
+  // Discovery writes its own text or JSON.
+  if (command.reach == Reach::kOwnOutput) {
+    result.exit_status = command.run_own(invocation, stdout, stderr);
+    result.duration_ms = steady.NowMs() - start;
+    JournalResult(journal, result, {});
+    return result.exit_status;
+  }
 
   std::unique_ptr<TraceFile> file;
   if (!invocation.trace_file.empty()) {
@@ -184,10 +194,12 @@ int Run(int argc, const char* const* argv) {
     }
     trace.Outcome(outcome);
   }
-  if (!invocation.json) return status;
-
   result.exit_status = status;
   result.duration_ms = steady.NowMs() - start;
+  std::vector<std::pair<std::string, std::string>> files = JournalFiles(invocation, {});
+  for (auto& noted : result.noted_files) files.push_back(std::move(noted));
+  JournalResult(journal, result, files);
+  if (!invocation.json) return status;
   return WriteResultLine(stdout, result) ? status : kExitFailed;
 }
 

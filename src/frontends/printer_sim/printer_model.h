@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/journal/sha256.h"
 #include "frontends/printer_sim/event_log.h"
-#include "frontends/printer_sim/sha256.h"
 #include "frontends/printer_sim/sim_options.h"
 
 namespace tavi {

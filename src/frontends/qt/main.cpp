@@ -13,6 +13,7 @@
 
 #include "core/connection/default_channels.h"
 #include "core/connection/printer_connection.h"
+#include "core/journal/journal.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
 #include "core/settings/recent_folders.h"
@@ -26,6 +27,7 @@
 #include "frontends/qt/qt_messages.h"
 #include "frontends/qt/qt_progress_dialog.h"
 #include "frontends/qt/wire_operations.h"
+#include "os/journal_file.h"
 #include "os/socket_startup.h"
 
 namespace {
@@ -216,6 +218,12 @@ int main(int argc, char** argv) {
     chooser.set_parent(dialog.get());
     tavi::MainDialog* window = dialog.get();
     window->set_trace_memory(&trace);
+    // The service journal; a journal that cannot be written is said once, and fails nothing.
+    tavi::Journal journal(
+        tavi::JournalFolder(), tavi::JournalBound(), [window](const std::string& text) {
+          QMessageBox::warning(window, ToQString(tavi::kAppName), ToQString(text));
+        });
+    window->set_journal(&journal);
     messages.OfferTrace([&trace] { return !trace.empty(); }, [window] { window->SaveTrace(); });
     QObject::connect(window, &tavi::MainDialog::firstShown, window, [&options, window] {
       if (options.exit_after_show) {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "core/connection/printer_connection.h"
+#include "core/journal/journal.h"
 #include "core/operations/command_runner.h"
 #include "core/operations/get_report.h"
 #include "core/operations/operation_trace.h"
@@ -20,6 +21,7 @@
 #include "frontends/qt/app_icon.h"
 #include "frontends/qt/dialog_builder.h"
 #include "frontends/qt/get_report_dialog.h"
+#include "frontends/qt/history_dialog.h"
 #include "frontends/qt/qt_messages.h"
 
 namespace tavi {
@@ -91,36 +93,34 @@ void MainDialog::EnableCommands(bool enable) {
 }
 
 void MainDialog::RunOperation(Operation operation) {
-  (void)runner_->Run(operation, [this, operation] {
-    switch (operation) {
-      case Operation::kSelectPort:
-        (void)operations_.select_port(*this);
-        return;
-      case Operation::kGetReport:
-        (void)GetReportFlow(
-            [this](std::string& report) { return operations_.get_report(*this, report); },
-            [this](std::string report) {
-              GetReportDialog window(chooser_, connection_.messages(), this);
-              window.SetReportText(std::move(report));
-              window.exec();
-            });
-        return;
-      case Operation::kGetParameters:
-        (void)operations_.get_parameters(*this);
-        return;
-      case Operation::kPutParameters:
-        (void)operations_.put_parameters(*this, all_option_ != 0);
-        return;
-      case Operation::kSetHeadRank:
-        (void)operations_.set_head_rank(*this);
-        return;
-      case Operation::kFirmwareUpgrade:
-        (void)operations_.firmware_upgrade(*this);
-        return;
-      default:
-        return;
-    }
-  });
+  (void)runner_->Run(operation, std::function<bool()>([this, operation] {
+                       switch (operation) {
+                         case Operation::kSelectPort:
+                           return operations_.select_port(*this);
+                         case Operation::kGetReport:
+                           return FlowOutcome::kSuccess ==
+                                  GetReportFlow(
+                                      [this](std::string& report) {
+                                        return operations_.get_report(*this, report);
+                                      },
+                                      [this](std::string report) {
+                                        GetReportDialog window(noting_, connection_.messages(),
+                                                               this);
+                                        window.SetReportText(std::move(report));
+                                        window.exec();
+                                      });
+                         case Operation::kGetParameters:
+                           return operations_.get_parameters(*this);
+                         case Operation::kPutParameters:
+                           return operations_.put_parameters(*this, all_option_ != 0);
+                         case Operation::kSetHeadRank:
+                           return operations_.set_head_rank(*this);
+                         case Operation::kFirmwareUpgrade:
+                           return operations_.firmware_upgrade(*this);
+                         default:
+                           return false;
+                       }
+                     }));
 }
 
 void MainDialog::OnSelectPort() {
@@ -156,6 +156,7 @@ void MainDialog::RebuildContextMenu(std::string_view about_text) {
   about_text_ = std::move(text);
   context_menu_->clear();
   save_trace_ = nullptr;
+  history_ = nullptr;
   if (!about_text_.empty()) {
     context_menu_->addSeparator();
     QAction* about = context_menu_->addAction(ToQString(about_text_));
@@ -166,6 +167,23 @@ void MainDialog::RebuildContextMenu(std::string_view about_text) {
     save_trace_ = context_menu_->addAction(ToQString(kSaveTraceText));
     connect(save_trace_, &QAction::triggered, this, [this] { SaveTrace(); });
   }
+  if (journal_ != nullptr) {
+    context_menu_->addSeparator();
+    history_ = context_menu_->addAction(ToQString(kHistoryMenuText));
+    connect(history_, &QAction::triggered, this, [this] { ShowHistory(); });
+  }
+}
+
+void MainDialog::set_journal(Journal* journal) {
+  journal_ = journal;
+  runner_->set_journal(journal, &noting_);
+  RebuildContextMenu(about_text_);
+}
+
+void MainDialog::ShowHistory() {
+  if (journal_ == nullptr) return;
+  HistoryDialog window(journal_->ReadAll(), chooser_, connection_.messages(), this);
+  window.exec();
 }
 
 void MainDialog::set_trace_memory(TraceMemory* memory) {
@@ -187,6 +205,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   // There is something to save once an operation ran (and none runs now).
   if (save_trace_ != nullptr)
     save_trace_->setEnabled(!runner_->busy() && !runner_->trace_memory()->empty());
+  if (history_ != nullptr) history_->setEnabled(!runner_->busy());
   context_menu_->popup(event->globalPos());
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "core/journal/noting_chooser.h"
 #include "core/operations/catalogue.h"
 
 class QMenu;
@@ -16,6 +17,7 @@ namespace tavi {
 
 class CommandRunner;
 class FileChooser;
+class Journal;
 class PrinterConnection;
 class TraceMemory;
 
@@ -46,7 +48,8 @@ class MainDialog : public QDialog {
   ~MainDialog() override;
 
   PrinterConnection& connection() { return connection_; }
-  FileChooser& file_chooser() { return chooser_; }
+  // The chooser the operations ask: it notes every file chosen for the journal's record.
+  FileChooser& file_chooser() { return noting_; }
   const std::string& version_text() const { return version_text_; }
   int all_option() const { return all_option_; }
 
@@ -79,6 +82,12 @@ class MainDialog : public QDialog {
   // Asks for a file and writes the last operation's trace to it (file errors are shown).
   void SaveTrace();
 
+  // Every operation from now on appends its record to `journal` (which outlives the dialog).
+  // The context menu then offers "Service History...".
+  void set_journal(Journal* journal);
+  // Shows the journal's records in the history window (modal).
+  void ShowHistory();
+
   // Exit, Escape and closing the window end the modal run. While an operation runs, the end is
   // held until the operation is over.
   void done(int result) override;
@@ -94,10 +103,13 @@ class MainDialog : public QDialog {
  private:
   std::string about_text_;
   QAction* save_trace_ = nullptr;
+  QAction* history_ = nullptr;
+  Journal* journal_ = nullptr;
   int all_option_ = 0;
   std::string version_text_;
   PrinterConnection& connection_;
   FileChooser& chooser_;
+  NotingChooser noting_{chooser_};
   Operations operations_;
   QMenu* context_menu_ = nullptr;
   std::unique_ptr<CommandRunner> runner_;

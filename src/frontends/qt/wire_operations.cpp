@@ -11,6 +11,7 @@
 #include "core/operations/set_head_rank.h"
 #include "frontends/qt/select_port_dialog.h"
 #include "frontends/qt/set_head_rank_dialog.h"
+#include "os/journal_file.h"
 
 namespace tavi {
 
@@ -28,7 +29,11 @@ MainDialog::Operations WireOperations(std::uint16_t restart_snmp_port) {
     return GetParametersFlow(d.connection(), d.file_chooser()) == FlowOutcome::kSuccess;
   };
   operations.put_parameters = [](MainDialog& d, bool all) {
-    return PutParametersFlow(d.connection(), d.file_chooser(), all) == FlowOutcome::kSuccess;
+    // With SafetyCopy=1 in the settings, the printer's block is kept before it is replaced.
+    const std::string safety_folder =
+        d.connection().settings().safety_copy ? JournalFolder() : std::string();
+    return PutParametersFlow(d.connection(), d.file_chooser(), all, safety_folder) ==
+           FlowOutcome::kSuccess;
   };
   operations.set_head_rank = [](MainDialog& d) {
     // A new window each time, so every opening starts from the defaults and head "1".

@@ -9,6 +9,7 @@
 
 #include "core/connection/default_channels.h"
 #include "core/connection/printer_connection.h"
+#include "core/journal/journal.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
 #include "core/settings/recent_folders.h"
@@ -22,6 +23,7 @@
 #include "frontends/win32/win_progress_dialog.h"
 #include "frontends/win32/win_seams.h"
 #include "frontends/win32/win_text.h"
+#include "os/journal_file.h"
 #include "os/socket_startup.h"
 #include "os/terminal.h"
 
@@ -83,6 +85,10 @@ int main() {
     tavi::win::MainWindow window(connection, chooser, options.ports.snmp);
     window.set_find_targets(options.find_targets);
     window.set_trace_memory(&trace);
+    // The service journal; a journal that cannot be written is said once, and fails nothing.
+    tavi::Journal journal(tavi::JournalFolder(), tavi::JournalBound(),
+                          [](const std::string& text) { Warn(text); });
+    window.set_journal(&journal);
     messages.OfferTrace([&trace] { return !trace.empty(); }, [&window] { window.SaveTrace(); });
     window.RunModal(nullptr);
     messages.OfferTrace({}, {});

@@ -92,26 +92,26 @@ void MainWindow::RunOperation(Operation operation) {
       return;
     case Operation::kGetReport:
       (void)GetReportFlow(c, [this](std::string report) {
-        GetReportWindow window(std::move(report), chooser_, connection_.messages());
+        GetReportWindow window(std::move(report), noting_, connection_.messages());
         window.RunModal(hwnd());
       });
       return;
     case Operation::kGetParameters:
-      (void)GetParametersFlow(c, chooser_);
+      (void)GetParametersFlow(c, noting_);
       return;
     case Operation::kPutParameters:
-      (void)PutParametersFlow(c, chooser_, all_option_ != 0);
+      (void)PutParametersFlow(c, noting_, all_option_ != 0);
       return;
     case Operation::kSetHeadRank: {
       // A new window each time, so every opening starts from the defaults and head "1".
-      SetHeadRankWindow window(chooser_, c.messages());
+      SetHeadRankWindow window(noting_, c.messages());
       if (window.RunModal(hwnd()) != IDOK) return;
       // A rank that would not pass as a head rank line is refused before the printer is reached.
       (void)SetTypedHeadRankFlow(c, window.head_index(), window.fields());
       return;
     }
     case Operation::kFirmwareUpgrade:
-      (void)FirmwareUpgradeFlow(c, chooser_);
+      (void)FirmwareUpgradeFlow(c, noting_);
       return;
     default:
       return;

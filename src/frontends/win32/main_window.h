@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "core/journal/noting_chooser.h"
 #include "core/operations/command_runner.h"
 #include "frontends/win32/native_dialog.h"
 
 namespace tavi {
 class FileChooser;
+class Journal;
 class PrinterConnection;
 class TraceMemory;
 }  // namespace tavi
@@ -38,6 +40,8 @@ class MainWindow final : public NativeDialog {
   void set_trace_memory(TraceMemory* memory) { runner_.set_trace_memory(memory); }
   // Asks for a file and writes the last operation's trace to it (file errors are shown).
   void SaveTrace();
+  // Every operation from now on appends its record to `journal` (which outlives the window).
+  void set_journal(Journal* journal) { runner_.set_journal(journal, &noting_); }
   // The addresses Find... in Select Port asks one by one (empty: every interface's broadcast).
   void set_find_targets(std::vector<std::uint32_t> targets) { find_targets_ = std::move(targets); }
 
@@ -53,6 +57,8 @@ class MainWindow final : public NativeDialog {
 
   PrinterConnection& connection_;
   FileChooser& chooser_;
+  // The chooser the operations ask: it notes every file chosen for the journal's record.
+  NotingChooser noting_{chooser_};
   std::uint16_t restart_snmp_port_;
   std::string version_text_;
   std::vector<std::uint32_t> find_targets_;

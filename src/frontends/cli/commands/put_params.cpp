@@ -3,32 +3,50 @@
 
 #include "core/connection/printer_connection.h"
 #include "core/operations/put_parameters.h"
+#include "core/operations/safety_copy.h"
 #include "core/protocol/operations.h"
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_fleet_host.h"
 #include "frontends/cli/cli_outcome.h"
 #include "frontends/cli/cli_registry.h"
+#include "os/journal_file.h"
 
 namespace tavi::cli {
 namespace {
 
 void Bind(CLI::App& command, Invocation& out) {
   command.add_option("FILE", out.file, "Parameter file to send")->required();
+  command.add_flag("--safety-copy", out.safety_copy,
+                   "First keep the printer's current parameters in the journal's folder");
+}
+
+// The folder of the safety copy when one is asked for (--safety-copy or the setting), else "".
+std::string SafetyCopyFolder(const Invocation& invocation, const PortSettings& settings) {
+  return invocation.safety_copy || settings.safety_copy ? JournalFolder() : std::string();
 }
 
 int Run(const CommandContext& context) {
   PrinterConnection connection = MakeConnection(context);
   PathChooser chooser(context.invocation.file);
-  return ExitStatusFor(PutParametersFlow(connection, chooser, /*all=*/false));
+  const FlowOutcome outcome = PutParametersFlow(
+      connection, chooser, /*all=*/false, SafetyCopyFolder(context.invocation, context.settings));
+  if (context.noted_files != nullptr) *context.noted_files = connection.TakeNotedFiles();
+  return ExitStatusFor(outcome);
 }
 
 int PrepareOnHosts(const Invocation& invocation, std::size_t /*host_count*/, CliMessages& say,
                    FleetJob& job) {
+  job.safety_copy_folder = SafetyCopyFolder(invocation, job.settings);
   return ExitStatusFor(LoadParameterImage(invocation.file, say, job.image));
 }
 
 int RunOnHost(const FleetJob& job, const std::string& /*host*/, PrinterConnection& connection,
-              const Trace& /*trace*/, HostResult& /*result*/) {
+              const Trace& /*trace*/, HostResult& result) {
+  if (std::string kept; !job.safety_copy_folder.empty()) {
+    const FlowOutcome copy = TakeSafetyCopy(connection, job.safety_copy_folder, kept);
+    result.noted_files = connection.TakeNotedFiles();
+    if (copy != FlowOutcome::kSuccess) return ExitStatusFor(copy);
+  }
   return PutParameters(connection, job.image, /*all=*/false) ? kExitSuccess : kExitFailed;
 }
 
@@ -41,6 +59,9 @@ extern const CommandEntry kPutParamsCommand{
     .brief = "restore a parameter file; prints \"Done.\"",
     .man = R"(Check the parameter file \fIFILE\fR completely, then send it to the printer.
 Prints "Done." on standard output.
+With \fB--safety-copy\fR (or SafetyCopy=1 in the settings file) the printer's current
+parameters are first kept as a parameter file in the journal's folder; if they cannot be
+kept, nothing is sent.
 An unusable file gives "Illegal Parameter File." and sends nothing.
 )",
     .reach = Reach::kPrinter,

@@ -1,6 +1,6 @@
-#include "frontends/printer_sim/sha256.h"
+#include "core/journal/sha256.h"
 
-namespace tavi::sim {
+namespace tavi {
 namespace {
 
 constexpr std::array<std::uint32_t, 64> kRound = {
@@ -112,4 +112,4 @@ std::string Sha256Hex(std::span<const std::byte> bytes) {
   return hash.FinishHex();
 }
 
-}  // namespace tavi::sim
+}  // namespace tavi

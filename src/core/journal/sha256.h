@@ -1,4 +1,5 @@
-// SHA-256 (FIPS 180-4), streaming, for logging what the printer received as a firmware image.
+// SHA-256 (FIPS 180-4), streaming, for the journal's file digests and what the virtual printer
+// received as a firmware image.
 #pragma once
 
 #include <array>
@@ -7,7 +8,7 @@
 #include <span>
 #include <string>
 
-namespace tavi::sim {
+namespace tavi {
 
 class Sha256 {
  public:
@@ -31,4 +32,4 @@ class Sha256 {
 // The hash of a whole byte range, as hexadecimal.
 std::string Sha256Hex(std::span<const std::byte> bytes);
 
-}  // namespace tavi::sim
+}  // namespace tavi
