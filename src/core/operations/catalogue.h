@@ -23,6 +23,7 @@ enum class Operation {
   kListPorts,
   kDecodeParameters,
   kEncodeParameters,
+  kCompareParameters,
 };
 
 struct OperationNames {
@@ -33,7 +34,7 @@ struct OperationNames {
   std::string_view json;     // the "command" member of tavi-cli's --json object; empty: none
 };
 
-inline constexpr std::array<OperationNames, 11> kOperations = {{
+inline constexpr std::array<OperationNames, 12> kOperations = {{
     {Operation::kSelectPort, kIdSelectPort, "", "Select Port", ""},
     {Operation::kGetReport, kIdGetReport, "report", "Get Report", "report"},
     {Operation::kGetParameters, kIdGetParameters, "get-params", "Get Parameters", "get-params"},
@@ -46,6 +47,7 @@ inline constexpr std::array<OperationNames, 11> kOperations = {{
     {Operation::kListPorts, 0, "ports", "", "ports"},
     {Operation::kDecodeParameters, 0, "params decode", "", "params decode"},
     {Operation::kEncodeParameters, 0, "params encode", "", "params encode"},
+    {Operation::kCompareParameters, 0, "params diff", "", "params diff"},
 }};
 
 // The row of `operation` (every operation has one).

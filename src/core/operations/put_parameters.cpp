@@ -3,6 +3,7 @@
 #include "core/connection/printer_connection.h"
 #include "core/files/parameter_codec.h"
 #include "core/operations/flow_files.h"
+#include "core/operations/verify_restore.h"
 #include "core/protocol/check_byte.h"
 #include "core/protocol/operations.h"
 #include "core/resources/strings.h"
@@ -37,7 +38,8 @@ FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
   return FlowOutcome::kSuccess;
 }
 
-FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all) {
+FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all,
+                              bool verify) {
   const std::string path = chooser.AskOpenFile(FileKind::kParameterFile);
   if (path.empty()) return FlowOutcome::kCancelled;
   connection.trace().Event("file", "parameter file " + TracedPath(path));
@@ -45,7 +47,8 @@ FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& choose
   const FlowOutcome loaded = LoadParameterImage(path, connection.messages(), image,
                                                 &connection.progress(), &connection.clock());
   if (loaded != FlowOutcome::kSuccess) return loaded;
-  return PutParameters(connection, image, all) ? FlowOutcome::kSuccess : FlowOutcome::kFailed;
+  if (!PutParameters(connection, image, all)) return FlowOutcome::kFailed;
+  return verify ? VerifyRestore(connection, image) : FlowOutcome::kSuccess;
 }
 
 }  // namespace tavi

@@ -23,7 +23,9 @@ class ProgressDialog;
 FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
                                std::vector<std::uint8_t>& image, ProgressDialog* progress = nullptr,
                                Clock* clock = nullptr);
-// Put Parameters: asks for the file, validates it completely, then sends it.
-FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all);
+// Put Parameters: asks for the file, validates it completely, then sends it. With `verify`, the
+// printer's block is then read back and compared with the file's (VerifyRestore).
+FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all,
+                              bool verify = false);
 
 }  // namespace tavi

@@ -29,6 +29,13 @@ std::string_view LoadString(int id) {
     case kIdsUpgradeCancelled:
       return "Firmware upgrade cancelled. The printer may now hold part of an image: run the "
              "upgrade again, to its end.";
+    case kIdsVerifiedEqual:
+      return "The printer's parameter block was read back and equals the file.";
+    case kIdsVerifyMismatch:
+      return "The printer's parameter block, read back, differs from the file.";
+    case kIdsVerifyNoAnswer:
+      return "The printer did not answer again after the restore, so its parameter block was "
+             "not read back.";
     default:
       return {};
   }
