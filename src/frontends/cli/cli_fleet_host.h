@@ -29,6 +29,7 @@ struct FleetJob {
   std::string output;               // report -o / get-params FILE, "{host}" in it; "" for report:
                                     // the bytes are kept for standard output
   std::vector<std::uint8_t> image;  // put-params: the parameter image; firmware: the image
+  bool verify = false;              // put-params --verify
   int head_index = 0;               // set-head-rank: zero-based
   std::string head_rank;            // set-head-rank: the head rank string
   std::string trace_file;           // --trace FILE, "{host}" in it; "" for none

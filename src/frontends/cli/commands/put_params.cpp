@@ -3,6 +3,7 @@
 
 #include "core/connection/printer_connection.h"
 #include "core/operations/put_parameters.h"
+#include "core/operations/verify_restore.h"
 #include "core/protocol/operations.h"
 #include "frontends/cli/cli_commands.h"
 #include "frontends/cli/cli_fleet_host.h"
@@ -14,22 +15,29 @@ namespace {
 
 void Bind(CLI::App& command, Invocation& out) {
   command.add_option("FILE", out.file, "Parameter file to send")->required();
+  command.add_flag("--verify", out.verify,
+                   "After the restore, wait until the printer answers again (at most 60 s), read "
+                   "its parameter block back and compare it with the file's: exit status 4 when "
+                   "it differs");
 }
 
 int Run(const CommandContext& context) {
   PrinterConnection connection = MakeConnection(context);
   PathChooser chooser(context.invocation.file);
-  return ExitStatusFor(PutParametersFlow(connection, chooser, /*all=*/false));
+  return ExitStatusFor(
+      PutParametersFlow(connection, chooser, /*all=*/false, context.invocation.verify));
 }
 
 int PrepareOnHosts(const Invocation& invocation, std::size_t /*host_count*/, CliMessages& say,
                    FleetJob& job) {
+  job.verify = invocation.verify;
   return ExitStatusFor(LoadParameterImage(invocation.file, say, job.image));
 }
 
 int RunOnHost(const FleetJob& job, const std::string& /*host*/, PrinterConnection& connection,
               const Trace& /*trace*/, HostResult& /*result*/) {
-  return PutParameters(connection, job.image, /*all=*/false) ? kExitSuccess : kExitFailed;
+  if (!PutParameters(connection, job.image, /*all=*/false)) return kExitFailed;
+  return job.verify ? ExitStatusFor(VerifyRestore(connection, job.image)) : kExitSuccess;
 }
 
 }  // namespace
@@ -42,6 +50,11 @@ extern const CommandEntry kPutParamsCommand{
     .man = R"(Check the parameter file \fIFILE\fR completely, then send it to the printer.
 Prints "Done." on standard output.
 An unusable file gives "Illegal Parameter File." and sends nothing.
+With \fB\-\-verify\fR, tavi-cli then waits until the printer answers again (at most 60
+seconds; \fB\-\-timeout\fR and Ctrl-C end the wait), reads its parameter block back with the
+Get Parameters exchange and compares it with the file's: a second line on standard output says
+that it is equal; a difference gives "The printer's parameter block, read back, differs from
+the file." on standard error with the first differing offsets, and exit status 4.
 )",
     .reach = Reach::kPrinter,
     .bind = Bind,
