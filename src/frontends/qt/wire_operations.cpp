@@ -28,7 +28,8 @@ MainDialog::Operations WireOperations(std::uint16_t restart_snmp_port) {
     return GetParametersFlow(d.connection(), d.file_chooser()) == FlowOutcome::kSuccess;
   };
   operations.put_parameters = [](MainDialog& d, bool all) {
-    return PutParametersFlow(d.connection(), d.file_chooser(), all) == FlowOutcome::kSuccess;
+    return PutParametersFlow(d.connection(), d.file_chooser(), all, d.verify_restore()) ==
+           FlowOutcome::kSuccess;
   };
   operations.set_head_rank = [](MainDialog& d) {
     // A new window each time, so every opening starts from the defaults and head "1".

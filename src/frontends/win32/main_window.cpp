@@ -10,6 +10,7 @@
 #include "core/operations/set_head_rank.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
+#include "core/settings/operation_options.h"
 #include "core/settings/port_settings.h"
 #include "frontends/win32/app_icon.h"
 #include "frontends/win32/dialogs.h"
@@ -40,6 +41,13 @@ BOOL MainWindow::OnInit() {
     if (HMENU menu = GetSystemMenu(hwnd(), FALSE)) {
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
       AppendMenuW(menu, MF_STRING, kSysCommandAbout, Widen(about).c_str());
+    }
+  }
+  if (options_ != nullptr) {
+    if (HMENU menu = GetSystemMenu(hwnd(), FALSE)) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(menu, MF_STRING | (options_->verify_restore() ? MF_CHECKED : MF_UNCHECKED),
+                  kSysCommandVerify, Widen(std::string(kVerifyRestoreText)).c_str());
     }
   }
   SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon(SM_CXICON)));
@@ -100,7 +108,8 @@ void MainWindow::RunOperation(Operation operation) {
       (void)GetParametersFlow(c, chooser_);
       return;
     case Operation::kPutParameters:
-      (void)PutParametersFlow(c, chooser_, all_option_ != 0);
+      (void)PutParametersFlow(c, chooser_, all_option_ != 0,
+                              options_ != nullptr && options_->verify_restore());
       return;
     case Operation::kSetHeadRank: {
       // A new window each time, so every opening starts from the defaults and head "1".
@@ -122,6 +131,13 @@ bool MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM /*lparam*/, INT_P
   switch (message) {
     case WM_SYSCOMMAND:
       // The low four bits are the system's own.
+      if (options_ != nullptr && (static_cast<unsigned>(wparam) & ~0xFu) == kSysCommandVerify) {
+        options_->set_verify_restore(!options_->verify_restore());
+        CheckMenuItem(GetSystemMenu(hwnd(), FALSE), kSysCommandVerify,
+                      MF_BYCOMMAND | (options_->verify_restore() ? MF_CHECKED : MF_UNCHECKED));
+        result = 0;
+        return true;
+      }
       if ((static_cast<unsigned>(wparam) & ~0xFu) != kSysCommandAbout) return false;
       {
         AboutBox about(version_text_);
