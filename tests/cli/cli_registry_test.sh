@@ -68,7 +68,7 @@ same "completion of the first word" "$(printf '%s\n' $global $top | sort -u)" \
 valued=$(grep -oE -- '^ +--?[A-Za-z][^ ]*(, ?--?[A-Za-z][^ ]*)* [A-Z0-9]' "$work/help" | options_in)
 [ -n "$valued" ] || fail "--help declares no option with a value"
 for option in $valued; do
-  same "completion after '$option VALUE params'" "--help -h decode encode" \
+  same "completion after '$option VALUE params'" "--help -h decode diff encode" \
     "$(complete_words tavi-cli "$option" get-params params "" | tr '\n' ' ' | sed 's/ $//')"
 done
 while read -r command; do

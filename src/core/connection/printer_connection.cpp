@@ -54,6 +54,10 @@ std::string UnknownPortKindDetails(std::int32_t kind) {
 
 std::string PrinterConnection::PortWords(const Channel* channel) const {
   if (channel != nullptr) return channel->PortWords();
+  // Nothing open: the current kind's channel, once there is one, names the printer.
+  if (const auto it = channels_.find(settings_.port); it != channels_.end()) {
+    return it->second->PortWords();
+  }
   return "port kind " + std::to_string(settings_.port) +
          (IsPortKind(settings_.port) ? " (no channel in this build)" : " (no device)");
 }
@@ -139,6 +143,22 @@ bool PrinterConnection::ReadReply(std::string& out) {
   }
   out = std::move(reply);
   return true;
+}
+
+bool PrinterConnection::Answers() {
+  if (progress_.IsCancelled()) return false;
+  const std::int32_t kind = settings_.port;
+  Channel* channel = IsPortKind(kind) ? ChannelFor(kind) : nullptr;
+  if (channel == nullptr) return false;
+  Failure failure;
+  std::string reply;
+  const bool answered = channel->Open(failure) && channel->ReadReply(reply, failure);
+  channel->Close();
+  if (trace_.on()) {
+    trace_.Event("conn", answered ? "the printer answers: " + PrintableText(reply)
+                                  : "no answer yet: " + failure.details);
+  }
+  return answered;
 }
 
 bool PrinterConnection::Close() {

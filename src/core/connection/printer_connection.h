@@ -48,6 +48,10 @@ class PrinterConnection {
   // Fails at once without a message when cancelled. Otherwise fetches one reply text into
   // `out`; shows 104/105/106 or 109 on failure.
   bool ReadReply(std::string& out);
+  // Asks whether the printer answers: opens the channel of the current port kind, reads one
+  // reply text and closes it again, without a message (a printer that restarts does not answer
+  // for a while). False at once when cancelled. Nothing else may be open.
+  [[nodiscard]] bool Answers();
   // Always true.
   bool Close();
   // Waits for the printer to restart (3000 ms); a channel that asks for it (USB) is closed

@@ -24,6 +24,7 @@ enum class Operation {
   kDecodeParameters,
   kEncodeParameters,
   kHistory,
+  kCompareParameters,
 };
 
 struct OperationNames {
@@ -48,6 +49,7 @@ inline constexpr std::array<OperationNames, 12> kOperations = {{
     {Operation::kDecodeParameters, 0, "params decode", "", "params decode"},
     {Operation::kEncodeParameters, 0, "params encode", "", "params encode"},
     {Operation::kHistory, 0, "history", "", "history"},
+    {Operation::kCompareParameters, 0, "params diff", "", "params diff"},
 }};
 
 // The row of `operation` (every operation has one).

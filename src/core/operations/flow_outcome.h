@@ -11,6 +11,7 @@ enum class FlowOutcome {
   kFileReadError,   // the file-error message shown for a file that could not be opened or read
   kFileWriteError,  // the file-error message shown for a file that could not be written
   kNothingFound,    // a head rank file without a head rank line: nothing changed, nothing shown
+  kMismatch,        // a verified restore read the printer's block back, and it differs (shown)
 };
 
 // Inputs are read under watch: a source that keeps the read waiting, or a read that takes

@@ -4,6 +4,7 @@
 #include "core/files/parameter_codec.h"
 #include "core/operations/flow_files.h"
 #include "core/operations/safety_copy.h"
+#include "core/operations/verify_restore.h"
 #include "core/protocol/check_byte.h"
 #include "core/protocol/operations.h"
 #include "core/resources/strings.h"
@@ -39,7 +40,7 @@ FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
 }
 
 FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all,
-                              const std::string& safety_copy_folder) {
+                              bool verify, const std::string& safety_copy_folder) {
   const std::string path = chooser.AskOpenFile(FileKind::kParameterFile);
   if (path.empty()) return FlowOutcome::kCancelled;
   connection.trace().Event("file", "parameter file " + TracedPath(path));
@@ -53,7 +54,8 @@ FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& choose
       return copy;
     }
   }
-  return PutParameters(connection, image, all) ? FlowOutcome::kSuccess : FlowOutcome::kFailed;
+  if (!PutParameters(connection, image, all)) return FlowOutcome::kFailed;
+  return verify ? VerifyRestore(connection, image) : FlowOutcome::kSuccess;
 }
 
 }  // namespace tavi

@@ -25,8 +25,9 @@ FlowOutcome LoadParameterImage(const std::string& path, Messages& messages,
                                Clock* clock = nullptr);
 // Put Parameters: asks for the file, validates it completely, then sends it. With a
 // `safety_copy_folder`, the printer's current block is kept there first (TakeSafetyCopy); if
-// that fails nothing is sent.
+// that fails nothing is sent. With `verify`, the printer's block is then read back and compared
+// with the file's (VerifyRestore).
 FlowOutcome PutParametersFlow(PrinterConnection& connection, FileChooser& chooser, bool all,
-                              const std::string& safety_copy_folder = {});
+                              bool verify = false, const std::string& safety_copy_folder = {});
 
 }  // namespace tavi

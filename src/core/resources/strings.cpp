@@ -32,6 +32,13 @@ std::string_view LoadString(int id) {
     case kIdsSafetyCopyFailed:
       return "The printer's current parameters could not be kept as a safety copy, so nothing "
              "was restored.";
+    case kIdsVerifiedEqual:
+      return "The printer's parameter block was read back and equals the file.";
+    case kIdsVerifyMismatch:
+      return "The printer's parameter block, read back, differs from the file.";
+    case kIdsVerifyNoAnswer:
+      return "The printer did not answer again after the restore, so its parameter block was "
+             "not read back.";
     default:
       return {};
   }

@@ -1,5 +1,5 @@
-// The one save when the program ends: the port settings, then the remembered folders, into the
-// same settings file.
+// The one save when the program ends: the port settings, then the remembered folders and the
+// operations' choices, into the same settings file.
 #pragma once
 
 #include <string>
@@ -9,6 +9,7 @@
 namespace tavi {
 
 class Messages;
+class OperationOptions;
 class RecentFolders;
 
 // Saves both. A failure is not silent: it shows the file-error message, naming the file and the
@@ -16,5 +17,8 @@ class RecentFolders;
 // saved.
 bool SaveAtExit(const std::string& settings_path, const PortSettings& settings,
                 const RecentFolders& folders, Messages& messages);
+// The same, and then the operations' choices.
+bool SaveAtExit(const std::string& settings_path, const PortSettings& settings,
+                const RecentFolders& folders, const OperationOptions& options, Messages& messages);
 
 }  // namespace tavi

@@ -36,6 +36,8 @@ std::string StepWords(const ProgressStep& step) {
       return "asking the printer to restart";
     case ProgressStage::kWaitingForRestart:
       return "waiting for the printer to restart";
+    case ProgressStage::kWaitingForAnswer:
+      return "waiting for the printer to answer again";
   }
   return {};
 }

@@ -18,6 +18,7 @@ enum class ProgressStage {
   kReceivingChunks,    // done of total chunks received
   kRequestingRestart,  // the SNMP request that restarts the printer
   kWaitingForRestart,  // the printer restarts: a fixed wait
+  kWaitingForAnswer,   // done of total ms asking whether the printer answers again
 };
 
 struct ProgressStep {

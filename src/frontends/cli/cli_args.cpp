@@ -22,8 +22,10 @@ constexpr std::string_view kFooterNotes =
     "With --hosts, every printer command runs on each host at once, for example\n"
     "  tavi-cli --hosts @floor.txt get-params 'backup/{host}.prm'\n\n"
     "Exit status: 0 success; 1 the operation failed (its message on stderr); 2 usage error or\n"
-    "unusable input; 3 timed out (--timeout); 130 interrupted by SIGINT, which acts like the\n"
-    "Cancel button. With --hosts: 0 when every host succeeded, else 130, 3 or 1, in that\n"
+    "unusable input; 3 timed out (--timeout); 4 put-params --verify read back a different\n"
+    "block; 130 interrupted by SIGINT, which acts like the Cancel button. 'params diff' exits\n"
+    "like cmp: 0 equal, 1 different, 2 trouble. With --hosts: 0 when every host succeeded, else "
+    "130, 3 or 1, in that\n"
     "order. The options override the stored settings for this run only; tavi-cli never writes\n"
     "the settings file.";
 
@@ -170,8 +172,8 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
 }
 
 std::vector<std::string> CommandFiles(const Invocation& invocation) {
-  std::vector<std::string> files = {invocation.file, invocation.output, invocation.block,
-                                    invocation.rank_file};
+  std::vector<std::string> files = {invocation.file, invocation.file_b, invocation.output,
+                                    invocation.block, invocation.rank_file};
   files.push_back(invocation.settings_path.empty() ? DefaultSettingsPath()
                                                    : invocation.settings_path);
   if (invocation.hosts && !invocation.hosts->empty() && invocation.hosts->front() == '@') {

@@ -38,6 +38,10 @@ struct Invocation {
   bool verbose = false;    // -v: the wire trace on stderr
   // Command arguments.
   std::string file;       // report -o, get-params, put-params, firmware, params decode/encode FILE
+  bool verify = false;    // put-params --verify
+  std::string file_b;     // params diff: the second file (the first is `file`)
+  bool raw_a = false;     // params diff --raw-a: the first file is a raw block
+  bool raw_b = false;     // params diff --raw-b: the second file is a raw block
   std::string output;     // params decode -o BLOCK
   std::string block;      // params encode BLOCK
   int head = 0;           // set-head-rank HEAD (1..8)

@@ -84,7 +84,7 @@ void HostMessages::ShowMessage(int id, std::string_view details) {
     upgrade_cut_ = true;
     return;
   }
-  if (id == kIdsDone || failed_) return;
+  if (IsSuccessMessage(id) || failed_) return;
   failed_ = true;
   id_ = id;
   text_ = std::string(LoadString(id));

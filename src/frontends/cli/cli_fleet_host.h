@@ -31,6 +31,7 @@ struct FleetJob {
                                     // the bytes are kept for standard output
   std::vector<std::uint8_t> image;  // put-params: the parameter image; firmware: the image
   std::string safety_copy_folder;   // put-params: where the safety copies go; "" for none
+  bool verify = false;              // put-params --verify
   int head_index = 0;               // set-head-rank: zero-based
   std::string head_rank;            // set-head-rank: the head rank string
   std::string trace_file;           // --trace FILE, "{host}" in it; "" for none

@@ -37,6 +37,8 @@ std::string OutcomeName(int exit_status) {
       return "invalid-input";
     case kExitTimedOut:
       return "timed-out";
+    case kExitMismatch:
+      return "mismatch";
     case kExitInterrupted:
       return "interrupted";
     default:
@@ -71,6 +73,19 @@ json ResultJson(const CommandResult& result) {
     object["port_errors"] = errors;
   }
   if (result.block_length) object["block_length"] = *result.block_length;
+  if (result.comparison) {
+    const BlockComparison& c = *result.comparison;
+    json ranges = json::array();
+    for (const ComparedRange& r : c.ranges) {
+      ranges.push_back(
+          {{"offset", r.offset}, {"length", r.length}, {"a", OrNull(r.a)}, {"b", OrNull(r.b)}});
+    }
+    object["equal"] = c.ranges.empty();
+    object["length_a"] = c.length_a;
+    object["length_b"] = c.length_b;
+    object["differences"] = ranges;
+    if (result.exit_status == kExitDifferent) object["outcome"] = "different";
+  }
   return object;
 }
 

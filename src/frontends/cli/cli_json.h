@@ -16,6 +16,20 @@
 
 namespace tavi::cli {
 
+// "params diff": the two blocks' lengths and each range where they differ, both sides' bytes in
+// hexadecimal ("0A FF"); a side without bytes in the range (the shorter block's) is null.
+struct ComparedRange {
+  std::size_t offset = 0;
+  std::size_t length = 0;
+  std::optional<std::string> a;
+  std::optional<std::string> b;
+};
+struct BlockComparison {
+  std::size_t length_a = 0;
+  std::size_t length_b = 0;
+  std::vector<ComparedRange> ranges;
+};
+
 // What one command did, as the JSON object reports it.
 struct CommandResult {
   std::string command;              // "report", "params decode", "ports", ...
@@ -27,19 +41,21 @@ struct CommandResult {
   std::string message;              // the message's text ("" when none was shown)
   std::string details;              // the details behind it, lines joined with "\n"
   std::int64_t duration_ms = 0;
-  std::optional<PortListing> ports;          // "ports": the ports and devices found
-  std::optional<std::int64_t> block_length;  // "params decode": the block's length
+  std::optional<PortListing> ports;           // "ports": the ports and devices found
+  std::optional<std::int64_t> block_length;   // "params decode": the block's length
+  std::optional<BlockComparison> comparison;  // "params diff": where the blocks differ
   // Files the command made on its own (a safety copy), each with its role, for the journal.
   std::vector<std::pair<std::string, std::string>> noted_files;
 };
 
-// "success", "failed", "invalid-input", "timed-out" or "interrupted" for tavi-cli's exit
-// statuses; "exit N" for any other.
+// "success", "failed", "invalid-input", "timed-out", "mismatch" or "interrupted" for tavi-cli's
+// exit statuses; "exit N" for any other.
 std::string OutcomeName(int exit_status);
 
 // The result as one JSON object: command, port, host, outcome, exit_status, message_id, message,
-// details, duration_ms, and "ports" / "block_length" where the command has them. Fields without
-// a value are null.
+// details, duration_ms, and "ports" / "block_length" / the comparison ("equal", "length_a",
+// "length_b", "differences": [{offset, length, a, b}]) where the command has them; a comparison
+// that differs has the outcome "different". Fields without a value are null.
 nlohmann::json ResultJson(const CommandResult& result);
 
 // The ports and devices as a JSON array, each entry {kind, name, device_id, note, used}.

@@ -5,6 +5,7 @@
 
 #include "core/connection/port_listing.h"
 #include "core/files/parameter_codec.h"
+#include "core/files/parameter_diff.h"
 #include "core/protocol/check_byte.h"
 #include "core/resources/strings.h"
 #include "frontends/cli/cli_texts.h"
@@ -13,6 +14,9 @@
 
 namespace tavi::cli {
 namespace {
+
+// The text of params diff shows at most this many bytes of each side of a range (--json: all).
+constexpr std::size_t kDiffBytesShown = 32;
 
 void Line(std::FILE* stream, std::string_view text) {
   (void)WriteText(stream, std::string(text) + "\n");
@@ -23,27 +27,65 @@ std::span<const std::byte> AsBytes(std::span<const std::uint8_t> bytes) {
   return std::as_bytes(bytes);
 }
 
-}  // namespace
-
-int RunParamsDecode(const Invocation& invocation, std::FILE* out, CliMessages& messages,
-                    CommandResult& result) {
+// Reads and checks a parameter file: `image` becomes its parameter image (block and check
+// byte). kExitSuccess, or kExitUsage with the refusal shown (with `details` beside it).
+int DecodeParameterFile(const std::string& path, CliMessages& messages,
+                        std::vector<std::uint8_t>& image, std::string_view details = {}) {
   std::vector<std::byte> raw;
   FileError error;
   // Only the first 131,072 bytes of a parameter file count.
-  if (!ReadFileLimited(invocation.file, kMaxParameterFileLength, raw, error)) {
+  if (!ReadFileLimited(path, kMaxParameterFileLength, raw, error)) {
     messages.ShowFileError(error);
     return kExitUsage;
   }
   std::vector<std::uint8_t> file(raw.size());
   for (std::size_t i = 0; i < raw.size(); ++i) file[i] = static_cast<std::uint8_t>(raw[i]);
-  std::vector<std::uint8_t> image(kMaxParameterImageLength);
+  image.assign(kMaxParameterImageLength, 0);
   const std::int32_t length = ParameterCodec(file, image, /*encode=*/false);
   // An image of the check byte alone holds no block; the printer never gives one.
   if (length < 2 || !IsValidParameterImage(std::span(image).first(length))) {
-    messages.ShowMessage(kIdsIllegalParameterFile);
+    messages.ShowMessage(kIdsIllegalParameterFile, details);
     return kExitUsage;
   }
-  const auto block = std::span<const std::uint8_t>(image).first(length - 1);
+  image.resize(static_cast<std::size_t>(length));
+  return kExitSuccess;
+}
+
+// One side of a comparison: the block of a parameter file, or a raw block file as it stands.
+int ReadComparedBlock(const std::string& path, bool raw, CliMessages& messages,
+                      std::vector<std::uint8_t>& block) {
+  if (!raw) {
+    // Which of the two files is refused is said beside the message.
+    const int status = DecodeParameterFile(path, messages, block, path);
+    if (status == kExitSuccess) block.pop_back();  // the check byte
+    return status;
+  }
+  std::vector<std::byte> bytes;
+  FileError error;
+  // One byte more than a block may hold, to tell a block that is too long.
+  if (!ReadFileLimited(path, kMaxParameterBlockLength + 1, bytes, error)) {
+    messages.ShowFileError(error);
+    return kExitUsage;
+  }
+  if (bytes.empty() || bytes.size() > static_cast<std::size_t>(kMaxParameterBlockLength)) {
+    messages.ShowText(kTextBlockSize, path);
+    return kExitUsage;
+  }
+  block.resize(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) block[i] = static_cast<std::uint8_t>(bytes[i]);
+  return kExitSuccess;
+}
+
+}  // namespace
+
+int RunParamsDecode(const Invocation& invocation, std::FILE* out, CliMessages& messages,
+                    CommandResult& result) {
+  std::vector<std::uint8_t> image;
+  if (const int status = DecodeParameterFile(invocation.file, messages, image);
+      status != kExitSuccess) {
+    return status;
+  }
+  const auto block = std::span<const std::uint8_t>(image).first(image.size() - 1);
   // With the block on standard output, its length goes to standard error.
   if (invocation.output == kStdoutName) {
     const bool written =
@@ -58,6 +100,7 @@ int RunParamsDecode(const Invocation& invocation, std::FILE* out, CliMessages& m
     Line(stderr, std::to_string(block.size()));
     return kExitSuccess;
   }
+  FileError error;
   if (!invocation.output.empty() &&
       !WriteFileAtomically(invocation.output, AsBytes(block), error)) {
     messages.ShowFileError(error);
@@ -66,6 +109,46 @@ int RunParamsDecode(const Invocation& invocation, std::FILE* out, CliMessages& m
   result.block_length = static_cast<std::int64_t>(block.size());
   if (!invocation.json) Line(out, std::to_string(block.size()));
   return kExitSuccess;
+}
+
+int RunParamsDiff(const Invocation& invocation, std::FILE* out, CliMessages& messages,
+                  CommandResult& result) {
+  std::vector<std::uint8_t> a;
+  std::vector<std::uint8_t> b;
+  if (const int status = ReadComparedBlock(invocation.file, invocation.raw_a, messages, a);
+      status != kExitSuccess) {
+    return status;
+  }
+  if (const int status = ReadComparedBlock(invocation.file_b, invocation.raw_b, messages, b);
+      status != kExitSuccess) {
+    return status;
+  }
+  const BlockDiff diff = DiffBlocks(a, b);
+  BlockComparison comparison{diff.length_a, diff.length_b, {}};
+  for (const DiffRange& range : diff.ranges) {
+    const auto side = [&](std::span<const std::uint8_t> block) -> std::optional<std::string> {
+      if (range.offset >= block.size()) return std::nullopt;
+      return RangeHex(block, range);
+    };
+    comparison.ranges.push_back({range.offset, range.length, side(a), side(b)});
+  }
+  result.comparison = std::move(comparison);
+  if (!invocation.json) {
+    std::string text;
+    if (diff.equal()) {
+      text = "The parameter blocks are equal (" + std::to_string(a.size()) + " bytes).\n";
+    } else {
+      text = "The parameter blocks differ in " + std::to_string(diff.ranges.size()) +
+             (diff.ranges.size() == 1 ? " range" : " ranges") +
+             " (the first file's bytes | the second's):\n" +
+             DescribeDiff(a, b, diff, diff.ranges.size(), kDiffBytesShown);
+    }
+    if (!WriteText(out, text) || std::fflush(out) != 0) {
+      messages.ShowText("Could not write standard output.");
+      return kExitUsage;
+    }
+  }
+  return diff.equal() ? kExitSuccess : kExitDifferent;
 }
 
 int RunParamsEncode(const Invocation& invocation, CliMessages& messages) {

@@ -17,6 +17,10 @@ namespace tavi::cli {
 // writes the raw block (without its check byte) when -o is given.
 int RunParamsDecode(const Invocation& invocation, std::FILE* out, CliMessages& messages,
                     CommandResult& result);
+// params diff A B: the parameter blocks of two parameter files (or raw blocks, --raw-a/--raw-b)
+// compared: 0 equal, 1 different (the ranges on `out`), 2 an unusable file.
+int RunParamsDiff(const Invocation& invocation, std::FILE* out, CliMessages& messages,
+                  CommandResult& result);
 // params encode BLOCK FILE: appends the check byte to the block, encodes it, writes FILE.
 int RunParamsEncode(const Invocation& invocation, CliMessages& messages);
 // ports: the parallel ports and matching USB printers, and the one that would be used.

@@ -13,6 +13,8 @@ constexpr int ExitStatusFor(FlowOutcome outcome) {
     case FlowOutcome::kFailed:
     case FlowOutcome::kFileWriteError:
       return kExitFailed;
+    case FlowOutcome::kMismatch:
+      return kExitMismatch;
     case FlowOutcome::kCancelled:  // only an empty path on the command line gets here
     case FlowOutcome::kIllegalInput:
     case FlowOutcome::kFileReadError:

@@ -168,7 +168,7 @@ void CliMessages::Record(std::optional<int> id, std::string_view text, std::stri
     if (!shown.details.empty()) shown.details += '\n';
     shown.details += line;
   }
-  if (!failure_ && id != kIdsDone) failure_ = shown;
+  if (!failure_ && !(id && IsSuccessMessage(*id))) failure_ = shown;
   last_ = std::move(shown);
 }
 
@@ -187,7 +187,7 @@ void CliMessages::ShowMessage(int id, std::string_view details) {
   const std::string text =
       table_text.empty() ? "Message " + std::to_string(id) + "." : std::string(table_text);
   Record(id, text, details);
-  if (id == kIdsDone) {
+  if (IsSuccessMessage(id)) {
     if (quiet_done_) return;
     ClearBar();
     (void)WriteText(out_, text + "\n");

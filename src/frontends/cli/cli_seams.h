@@ -98,7 +98,8 @@ struct ShownMessage {
 // The lines of a details text that may end its lines in "\r\n" or "\n"; empty lines dropped.
 std::vector<std::string_view> DetailLines(std::string_view details);
 
-// One line of text per message on stderr, the details indented below it; "Done." on stdout.
+// One line of text per message on stderr, the details indented below it; "Done." (and the
+// verified read-back that follows it) on stdout.
 // A step that a cancel ended shows nothing (the core calls NoteCancelled for it): the front end
 // says "Timed out." itself with the step's details, and SIGINT says nothing.
 // Every message is also recorded, for the machine-readable result.
@@ -114,10 +115,12 @@ class CliMessages final : public Messages {
   void ShowText(std::string_view text, std::string_view details = {});
   // The bar to clear before a line is written.
   void set_progress(CliProgress* progress) { progress_ = progress; }
-  // With quiet_done, "Done." is recorded but not printed (the JSON result carries it).
+  // With quiet_done, the success messages are recorded but not printed (the JSON result
+  // carries them).
   void set_quiet_done(bool quiet_done) { quiet_done_ = quiet_done; }
 
-  // The first message other than "Done." (recorded also when a cancel kept it off the screen).
+  // The first message other than a success (recorded also when a cancel kept it off the
+  // screen).
   const std::optional<ShownMessage>& failure() const { return failure_; }
   // The last message of the run, "Done." included.
   const std::optional<ShownMessage>& last() const { return last_; }

@@ -7,9 +7,12 @@ namespace tavi::cli {
 
 // Exit statuses of tavi-cli.
 inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailed = 1;         // the operation failed; its message is on stderr
-inline constexpr int kExitUsage = 2;          // usage error or unusable input
-inline constexpr int kExitTimedOut = 3;       // --timeout ran out
+inline constexpr int kExitFailed = 1;    // the operation failed; its message is on stderr
+inline constexpr int kExitUsage = 2;     // usage error or unusable input
+inline constexpr int kExitTimedOut = 3;  // --timeout ran out
+inline constexpr int kExitMismatch = 4;  // put-params --verify: the block read back differs
+// params diff exits like cmp: 0 equal, 1 different, 2 trouble.
+inline constexpr int kExitDifferent = 1;
 inline constexpr int kExitInterrupted = 130;  // SIGINT
 
 // An output file named so means standard output.

@@ -217,10 +217,19 @@ void PrinterModel::PutParams(int session, std::string_view command, std::string_
             .Num("want", want));
     return;
   }
+  bool stored = false;
   {
     std::lock_guard lock(mutex_);
     ++commands_;
-    params_.assign(block);
+    stored = !options_.params_not_stored;
+    if (stored) params_.assign(block);
+  }
+  if (!stored) {
+    Log(Ev("params-not-stored")
+            .Num("session", session)
+            .Str("command", std::string(command))
+            .Num("bytes", static_cast<std::int64_t>(block.size())));
+    return;
   }
   Log(Ev("params-replaced")
           .Num("session", session)

@@ -61,6 +61,7 @@ struct SimOptions {
   Schedule schedule = Schedule::kInOrder;
   Hostile hostile = Hostile::kNone;
   bool no_header = false;             // the header never comes
+  bool params_not_stored = false;     // a parameter image is taken, but the block stays as it was
   std::int32_t reply_delay_ms = 300;  // replies are published from this long after the command
   std::int32_t away_ms = 5000;        // how long a restart keeps the printer away
   std::uint32_t shuffle_seed = 1;

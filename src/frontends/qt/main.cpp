@@ -16,6 +16,7 @@
 #include "core/journal/journal.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
+#include "core/settings/operation_options.h"
 #include "core/settings/recent_folders.h"
 #include "core/settings/save_at_exit.h"
 #include "core/settings/settings_store.h"
@@ -196,6 +197,7 @@ int main(int argc, char** argv) {
       options.settings_path.empty() ? tavi::DefaultSettingsPath() : options.settings_path;
   QApplication::setWindowIcon(tavi::AppIcon());
   tavi::RecentFolders folders = tavi::RecentFolders::Load(settings_path);
+  tavi::OperationOptions operation_options = tavi::OperationOptions::Load(settings_path);
 
   tavi::QtMessages messages;
   tavi::QtProgressDialog progress;
@@ -224,6 +226,7 @@ int main(int argc, char** argv) {
           QMessageBox::warning(window, ToQString(tavi::kAppName), ToQString(text));
         });
     window->set_journal(&journal);
+    window->set_operation_options(&operation_options);
     messages.OfferTrace([&trace] { return !trace.empty(); }, [window] { window->SaveTrace(); });
     QObject::connect(window, &tavi::MainDialog::firstShown, window, [&options, window] {
       if (options.exit_after_show) {
@@ -246,8 +249,8 @@ int main(int argc, char** argv) {
   }
   // A settings file refused at start is left as it is; a failed save is said, with the file and
   // the cause, before the program ends.
-  if (!loaded.refused &&
-      !tavi::SaveAtExit(settings_path, connection.settings(), folders, messages)) {
+  if (!loaded.refused && !tavi::SaveAtExit(settings_path, connection.settings(), folders,
+                                           operation_options, messages)) {
     return 1;
   }
   return 0;

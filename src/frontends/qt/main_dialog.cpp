@@ -15,6 +15,7 @@
 #include "core/operations/operation_trace.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
+#include "core/settings/operation_options.h"
 #include "core/settings/port_settings.h"
 #include "core/trace/trace_sinks.h"
 #include "frontends/qt/about_box.h"
@@ -162,6 +163,13 @@ void MainDialog::RebuildContextMenu(std::string_view about_text) {
     QAction* about = context_menu_->addAction(ToQString(about_text_));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); });
   }
+  if (options_ != nullptr) {
+    context_menu_->addSeparator();
+    QAction* verify = context_menu_->addAction(ToQString(kVerifyRestoreText));
+    verify->setCheckable(true);
+    verify->setChecked(options_->verify_restore());
+    connect(verify, &QAction::toggled, this, [this](bool on) { options_->set_verify_restore(on); });
+  }
   if (runner_ != nullptr && runner_->trace_memory() != nullptr) {
     context_menu_->addSeparator();
     save_trace_ = context_menu_->addAction(ToQString(kSaveTraceText));
@@ -184,6 +192,15 @@ void MainDialog::ShowHistory() {
   if (journal_ == nullptr) return;
   HistoryDialog window(journal_->ReadAll(), chooser_, connection_.messages(), this);
   window.exec();
+}
+
+void MainDialog::set_operation_options(OperationOptions* options) {
+  options_ = options;
+  RebuildContextMenu(about_text_);
+}
+
+bool MainDialog::verify_restore() const {
+  return options_ != nullptr && options_->verify_restore();
 }
 
 void MainDialog::set_trace_memory(TraceMemory* memory) {

@@ -18,6 +18,7 @@ namespace tavi {
 class CommandRunner;
 class FileChooser;
 class Journal;
+class OperationOptions;
 class PrinterConnection;
 class TraceMemory;
 
@@ -76,6 +77,12 @@ class MainDialog : public QDialog {
   QMenu& context_menu() { return *context_menu_; }
   void RebuildContextMenu(std::string_view about_text);
 
+  // The operations' choices (which outlive the dialog): the context menu then offers "Verify Put
+  // Parameters", checked as they say, and a change goes into them.
+  void set_operation_options(OperationOptions* options);
+  // Put Parameters reads the printer's block back afterwards.
+  bool verify_restore() const;
+
   // Every operation from now on is traced into `memory` (which outlives the dialog); each one
   // starts it afresh. The context menu then offers "Save Trace...".
   void set_trace_memory(TraceMemory* memory);
@@ -105,6 +112,7 @@ class MainDialog : public QDialog {
   QAction* save_trace_ = nullptr;
   QAction* history_ = nullptr;
   Journal* journal_ = nullptr;
+  OperationOptions* options_ = nullptr;
   int all_option_ = 0;
   std::string version_text_;
   PrinterConnection& connection_;

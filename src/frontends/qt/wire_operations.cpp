@@ -32,8 +32,8 @@ MainDialog::Operations WireOperations(std::uint16_t restart_snmp_port) {
     // With SafetyCopy=1 in the settings, the printer's block is kept before it is replaced.
     const std::string safety_folder =
         d.connection().settings().safety_copy ? JournalFolder() : std::string();
-    return PutParametersFlow(d.connection(), d.file_chooser(), all, safety_folder) ==
-           FlowOutcome::kSuccess;
+    return PutParametersFlow(d.connection(), d.file_chooser(), all, d.verify_restore(),
+                             safety_folder) == FlowOutcome::kSuccess;
   };
   operations.set_head_rank = [](MainDialog& d) {
     // A new window each time, so every opening starts from the defaults and head "1".

@@ -12,6 +12,7 @@
 #include "core/journal/journal.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
+#include "core/settings/operation_options.h"
 #include "core/settings/recent_folders.h"
 #include "core/settings/save_at_exit.h"
 #include "core/settings/settings_store.h"
@@ -69,6 +70,7 @@ int main() {
   const std::string settings_path =
       options.settings_path.empty() ? tavi::DefaultSettingsPath() : options.settings_path;
   tavi::RecentFolders folders = tavi::RecentFolders::Load(settings_path);
+  tavi::OperationOptions operation_options = tavi::OperationOptions::Load(settings_path);
   tavi::win::WinMessages messages;
   tavi::win::WinProgressDialog progress;
   tavi::win::PumpingClock clock;
@@ -89,12 +91,13 @@ int main() {
     tavi::Journal journal(tavi::JournalFolder(), tavi::JournalBound(),
                           [](const std::string& text) { Warn(text); });
     window.set_journal(&journal);
+    window.set_operation_options(&operation_options);
     messages.OfferTrace([&trace] { return !trace.empty(); }, [&window] { window.SaveTrace(); });
     window.RunModal(nullptr);
     messages.OfferTrace({}, {});
   }
-  if (!loaded.refused &&
-      !tavi::SaveAtExit(settings_path, connection.settings(), folders, messages)) {
+  if (!loaded.refused && !tavi::SaveAtExit(settings_path, connection.settings(), folders,
+                                           operation_options, messages)) {
     return 1;
   }
   return 0;

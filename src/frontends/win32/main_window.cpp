@@ -10,10 +10,12 @@
 #include "core/operations/set_head_rank.h"
 #include "core/resources/constants.h"
 #include "core/resources/strings.h"
+#include "core/settings/operation_options.h"
 #include "core/settings/port_settings.h"
 #include "frontends/win32/app_icon.h"
 #include "frontends/win32/dialogs.h"
 #include "frontends/win32/win_text.h"
+#include "os/journal_file.h"
 
 namespace tavi::win {
 
@@ -40,6 +42,13 @@ BOOL MainWindow::OnInit() {
     if (HMENU menu = GetSystemMenu(hwnd(), FALSE)) {
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
       AppendMenuW(menu, MF_STRING, kSysCommandAbout, Widen(about).c_str());
+    }
+  }
+  if (options_ != nullptr) {
+    if (HMENU menu = GetSystemMenu(hwnd(), FALSE)) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(menu, MF_STRING | (options_->verify_restore() ? MF_CHECKED : MF_UNCHECKED),
+                  kSysCommandVerify, Widen(std::string(kVerifyRestoreText)).c_str());
     }
   }
   SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon(SM_CXICON)));
@@ -100,7 +109,10 @@ void MainWindow::RunOperation(Operation operation) {
       (void)GetParametersFlow(c, noting_);
       return;
     case Operation::kPutParameters:
-      (void)PutParametersFlow(c, noting_, all_option_ != 0);
+      // With SafetyCopy=1 in the settings, the printer's block is kept before it is replaced.
+      (void)PutParametersFlow(c, noting_, all_option_ != 0,
+                              options_ != nullptr && options_->verify_restore(),
+                              c.settings().safety_copy ? JournalFolder() : std::string());
       return;
     case Operation::kSetHeadRank: {
       // A new window each time, so every opening starts from the defaults and head "1".
@@ -122,6 +134,13 @@ bool MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM /*lparam*/, INT_P
   switch (message) {
     case WM_SYSCOMMAND:
       // The low four bits are the system's own.
+      if (options_ != nullptr && (static_cast<unsigned>(wparam) & ~0xFu) == kSysCommandVerify) {
+        options_->set_verify_restore(!options_->verify_restore());
+        CheckMenuItem(GetSystemMenu(hwnd(), FALSE), kSysCommandVerify,
+                      MF_BYCOMMAND | (options_->verify_restore() ? MF_CHECKED : MF_UNCHECKED));
+        result = 0;
+        return true;
+      }
       if ((static_cast<unsigned>(wparam) & ~0xFu) != kSysCommandAbout) return false;
       {
         AboutBox about(version_text_);

@@ -16,6 +16,7 @@
 namespace tavi {
 class FileChooser;
 class Journal;
+class OperationOptions;
 class PrinterConnection;
 class TraceMemory;
 }  // namespace tavi
@@ -25,6 +26,8 @@ namespace tavi::win {
 class MainWindow final : public NativeDialog {
  public:
   static constexpr unsigned kSysCommandAbout = 0x0010;
+  // The system menu's checkable "Verify Put Parameters" (offered with operation options).
+  static constexpr unsigned kSysCommandVerify = 0x0020;
 
   // `restart_snmp_port` is the SNMP port Restart asks (0: the "snmp" service port).
   MainWindow(PrinterConnection& connection, FileChooser& chooser,
@@ -38,6 +41,9 @@ class MainWindow final : public NativeDialog {
   // Every operation from now on is traced into `memory` (which outlives the window); each one
   // starts it afresh.
   void set_trace_memory(TraceMemory* memory) { runner_.set_trace_memory(memory); }
+  // The operations' choices (which outlive the window), set before the window runs: the system
+  // menu then offers "Verify Put Parameters", and a change goes into them.
+  void set_operation_options(OperationOptions* options) { options_ = options; }
   // Asks for a file and writes the last operation's trace to it (file errors are shown).
   void SaveTrace();
   // Every operation from now on appends its record to `journal` (which outlives the window).
@@ -63,6 +69,7 @@ class MainWindow final : public NativeDialog {
   std::string version_text_;
   std::vector<std::uint32_t> find_targets_;
   int all_option_ = 0;
+  OperationOptions* options_ = nullptr;
   CommandRunner runner_;
 };
 

@@ -100,6 +100,9 @@ int main(int argc, char** argv) {
 
   auto* faults = app.add_option_group("Fault switches");
   faults->add_flag("--no-header", o.no_header, "the header of a chunked reply never comes");
+  faults->add_flag("--params-not-stored", o.params_not_stored,
+                   "a parameter image is taken and acknowledged, but the parameter block stays "
+                   "as it was");
   faults
       ->add_option("--hostile", hostile,
                    "hostile reply content: none, long-payload (over 511 characters), big-chunk "
