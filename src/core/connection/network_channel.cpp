@@ -11,6 +11,7 @@ namespace tavi {
 NetworkChannel::NetworkChannel(const ChannelContext& context, NetworkPorts ports)
     : settings_(context.settings),
       progress_(context.progress),
+      clock_(context.clock),
       trace_(context.trace),
       ports_(ports) {}
 
@@ -27,6 +28,7 @@ std::optional<std::string> NetworkChannel::SelectedHost(Failure& failure) const 
 }
 
 bool NetworkChannel::Open(Failure& failure) {
+  round_trip_ = {};
   lpd_ = std::make_unique<LpdClient>(ports_.lpd, trace_);
   lpd_->SetCancelSource(&progress_);
   const std::optional<std::string> host = SelectedHost(failure);
@@ -57,7 +59,8 @@ bool NetworkChannel::Write(std::span<const std::byte> bytes, Failure& failure) {
 bool NetworkChannel::ReadReply(std::string& out, Failure& failure) {
   const std::optional<std::string> host = SelectedHost(failure);
   if (!host) return false;
-  SnmpOutcome outcome = ReadSnmpReply({*host, ports_.snmp, &progress_, trace_});
+  SnmpOutcome outcome =
+      ReadSnmpReply({*host, ports_.snmp, &progress_, trace_, &round_trip_, &clock_});
   if (!outcome.ok()) {
     failure = std::move(outcome.failure);
     return false;

@@ -1,7 +1,9 @@
 // One request through a fresh SNMP client, as the network port's reply read and the printer
 // restart both make it: open towards the host, send the request, receive one response. A
 // failure names the step's message ("Failed to connect.", "Failed to send." or "Failed to
-// receive.") with the client's details; the client lives for this one exchange.
+// receive.") with the client's details; the client lives for this one exchange. A request that
+// goes unanswered within the round-trip bound is sent again on the same socket, a bounded number
+// of times, before the receive fails.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +15,9 @@
 
 namespace tavi {
 
+class Clock;
 class ProgressDialog;
+class RoundTripEstimate;
 
 struct SnmpOutcome {
   Failure failure;         // message 0 when the response came back with no error status
@@ -22,12 +26,16 @@ struct SnmpOutcome {
 };
 
 // Where and how the exchange runs. `port` 0 is the "snmp" service port, else 161. While a socket
-// call waits, `cancel_source` (if given) is pumped, and its Cancel fails the call.
+// call waits, `cancel_source` (if given) is pumped, and its Cancel fails the call. `round_trip`
+// (if given) is the bound that the polls of one operation share and teach; `clock` (if given)
+// is the time scale it runs on, else the steady clock.
 struct SnmpPeer {
   std::string_view host;
   std::uint16_t port = 0;
   ProgressDialog* cancel_source = nullptr;
   Trace trace;
+  RoundTripEstimate* round_trip = nullptr;
+  Clock* clock = nullptr;
 };
 
 // GetRequest of the reply object: the printer's current reply text.
