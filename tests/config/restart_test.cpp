@@ -11,6 +11,7 @@
 #include "core/resources/strings.h"
 #include "frontends/printer_sim/virtual_printer.h"
 #include "support/doubles.h"
+#include "support/lossy_relay.h"
 
 namespace tavi {
 namespace {
@@ -119,6 +120,50 @@ TEST(RestartPrinter, SilentAgentWaitsUntilCancelWhichEndsItWithoutAMessage) {
   EXPECT_EQ(StepWords(rig.progress.steps.back()), "asking the printer to restart");
   EXPECT_TRUE(rig.clock.sleeps.empty());
   EXPECT_EQ(agent.printer->model().Restarts(), 0);
+}
+
+// Real time for the round trip, none for the restart wait.
+class RealTimeNoWaits final : public Clock {
+ public:
+  void Sleep(int) override {}
+  std::int64_t NowMs() override { return steady_.NowMs(); }
+
+ private:
+  SteadyClock steady_;
+};
+
+// Through a relay that holds the answer back: within the bound of a second the set goes out
+// once; past it the set goes out again (no answer had come), the late answer to the first is
+// taken, and nothing more is sent once it came.
+TEST(RestartPrinter, LateAnswerTakesTheSetOnceOrAgainOnlyWhileNoAnswerCame) {
+  struct Case {
+    const char* address;
+    int delay_ms;
+    int sets;
+  };
+  for (const Case& c : {Case{"127.0.101.4", 600, 1}, Case{"127.0.101.5", 1300, 2}}) {
+    SCOPED_TRACE(c.address);
+    Agent agent(c.address);
+    ASSERT_TRUE(agent.started);
+    test::LossyRelay relay(c.address, 0, c.address, agent.printer->snmp_port(),
+                           [&](const test::LossyRelay::Datagram& d) -> test::LossyRelay::Verdict {
+                             if (d.way != test::LossyRelay::Way::kAnswer) return {};
+                             if (d.copy == 1) return {false, c.delay_ms};
+                             return {true, 0};  // only the first send's answer ever arrives
+                           });
+    ASSERT_TRUE(relay.ok());
+    test::RecordingProgress progress;
+    test::RecordingMessages messages;
+    RealTimeNoWaits clock;
+    EXPECT_TRUE(RestartPrinter(c.address, progress, messages, clock, relay.port()));
+    EXPECT_TRUE(messages.shown.empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(relay.SendsPerPoll(), std::vector<int>{c.sets});
+    EXPECT_EQ(relay.counts().delayed, 1);
+    // A set that reaches a printer already restarting changes nothing.
+    EXPECT_EQ(RestartsSeen(*agent.printer), 1);
+    relay.Stop();
+  }
 }
 
 TEST(RestartPrinter, ErrorStatusInTheResponseFailsToReceiveAndDoesNotWait) {

@@ -2,12 +2,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "core/net/round_trip.h"
 #include "core/resources/constants.h"
 #include "support/doubles.h"
 #include "support/fake_servers.h"
@@ -202,6 +205,108 @@ TEST(SnmpClientTest, SilentAgentWaitsUntilCancel) {
   EXPECT_EQ(e.last_error, "recv: WSAEINTR\r\n");
   EXPECT_EQ(progress.pumps, 10);
   EXPECT_EQ(agent.requests(), 1);
+}
+
+// The bound learns the round trip: it starts at a second, follows the measured times within its
+// floor and ceiling, and doubles for each request that goes unanswered.
+TEST(RoundTripEstimateTest, LearnsTheRoundTripAndBacksOffWithinItsLimits) {
+  RoundTripEstimate estimate;
+  EXPECT_EQ(estimate.BoundMs(), 1000);
+  estimate.Sample(0);  // loopback: no less than the floor
+  EXPECT_EQ(estimate.BoundMs(), 20);
+  for (int i = 0; i < 40; ++i) estimate.Sample(100);  // a steady 100 ms link
+  EXPECT_NEAR(estimate.smoothed_ms(), 100.0, 1.0);
+  EXPECT_GE(estimate.BoundMs(), 100);
+  EXPECT_LE(estimate.BoundMs(), 110);
+  const std::int64_t steady = estimate.BoundMs();
+  estimate.Sample(400);  // one slow answer widens the bound at once
+  EXPECT_GT(estimate.BoundMs(), steady + 300);
+  estimate.BackOff();
+  const std::int64_t backed_off = estimate.BoundMs();
+  estimate.BackOff();
+  EXPECT_EQ(estimate.BoundMs(), std::min<std::int64_t>(2 * backed_off, 3000));
+  for (int i = 0; i < 5; ++i) estimate.BackOff();
+  EXPECT_EQ(estimate.BoundMs(), 3000);
+  estimate.Sample(10000);  // a lost-looking link still has a ceiling
+  EXPECT_EQ(estimate.BoundMs(), 3000);
+}
+
+// In virtual time: each pump of the wait moves the clock on (250 ms, then 50 ms). A silent agent
+// gets the same request eight times, at the bounds 1 s, 2 s and then 3 s apart, and the read
+// then fails saying so; an agent that answers only the second send is answered, and that answer
+// teaches the bound nothing.
+TEST(SnmpClientTest, UnansweredRequestIsSentAgainWithinBoundsThenTheReadFails) {
+  std::vector<std::string> requests;
+  std::mutex mutex;
+  FakeUdpAgent silent("127.0.101.2", 22101, [&](std::string_view r) {
+    std::lock_guard lock(mutex);
+    requests.emplace_back(r);
+    return std::vector<std::string>{};
+  });
+  ASSERT_TRUE(silent.ok());
+  test::FakeClock clock;
+  test::RecordingProgress progress;
+  progress.Show(true);
+  progress.on_pump = [&] { clock.now_ms += 250; };
+  RoundTripEstimate estimate;
+  {
+    SnmpClient client(22101);
+    client.SetCancelSource(&progress);
+    client.SetClock(&clock);
+    client.SetRoundTrip(&estimate);
+    ASSERT_EQ(client.Open("127.0.101.2"), 0);
+    client.BuildGet(kReplyOid, ber::kPduGetRequest);
+    ASSERT_EQ(client.Send(), 48);
+    EXPECT_EQ(client.Receive(), -1);
+    EXPECT_EQ(client.sends(), 8);
+    EXPECT_EQ(client.last_error_text(), "recv: WSAETIMEDOUT\r\n");
+    // 1000 + 2000 + six times 3000 ms of virtual time.
+    EXPECT_EQ(client.failure().details,
+              "no answer from 127.0.101.2 port 22101 (SNMP) within 21000 ms: 8 requests went "
+              "unanswered");
+    EXPECT_TRUE(client.failure().code.IsWinsock(wsa::kEtimedout));
+    EXPECT_EQ(client.value_text(), "");
+  }
+  silent.Stop();
+  {
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(requests.size(), 8u);
+    for (const std::string& r : requests) EXPECT_EQ(r, requests[0]);  // the same request id
+  }
+  EXPECT_EQ(estimate.BoundMs(), 3000);
+  EXPECT_FALSE(estimate.measured());
+
+  // The answer to a request sent twice is taken, and measures nothing: the bound stays where
+  // the unanswered send left it until a request sent once is answered.
+  int seen = 0;
+  FakeUdpAgent second_only("127.0.101.2", 22102, [&](std::string_view r) {
+    if (++seen == 1) return std::vector<std::string>{};
+    return std::vector<std::string>{MakeResponse(r, 0, "REPORT:0,1;")};
+  });
+  ASSERT_TRUE(second_only.ok());
+  estimate = {};
+  progress.on_pump = [&] { clock.now_ms += 50; };
+  const auto read = [&](std::string& value) {
+    SnmpClient client(22102);
+    client.SetCancelSource(&progress);
+    client.SetClock(&clock);
+    client.SetRoundTrip(&estimate);
+    EXPECT_EQ(client.Open("127.0.101.2"), 0);
+    client.BuildGet(kReplyOid, ber::kPduGetRequest);
+    EXPECT_EQ(client.Send(), 48);
+    EXPECT_GT(client.Receive(), 0) << client.failure().details;
+    client.ValueText(value);
+    return client.sends();
+  };
+  std::string value;
+  EXPECT_EQ(read(value), 2);
+  EXPECT_EQ(value, "\"REPORT:0,1;\"");
+  EXPECT_FALSE(estimate.measured());
+  EXPECT_EQ(estimate.BoundMs(), 2000);
+  EXPECT_EQ(read(value), 1);  // answered at once: a clean measurement
+  EXPECT_TRUE(estimate.measured());
+  EXPECT_LT(estimate.BoundMs(), 1000);
+  second_only.Stop();
 }
 
 TEST(SnmpClientTest, OpenAndPeerFailures) {

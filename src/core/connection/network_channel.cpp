@@ -11,6 +11,7 @@ namespace tavi {
 NetworkChannel::NetworkChannel(const ChannelContext& context, NetworkPorts ports)
     : settings_(context.settings),
       progress_(context.progress),
+      clock_(context.clock),
       trace_(context.trace),
       ports_(ports) {}
 
@@ -28,6 +29,7 @@ std::optional<std::string> NetworkChannel::SelectedHost(Failure& failure) const 
 
 bool NetworkChannel::Open(Failure& failure) {
   resolved_.reset();
+  round_trip_ = {};
   lpd_ = std::make_unique<LpdClient>(ports_.lpd, trace_);
   lpd_->SetCancelSource(&progress_);
   const std::optional<std::string> host = SelectedHost(failure);
@@ -64,7 +66,8 @@ bool NetworkChannel::ReadReply(std::string& out, Failure& failure) {
       resolved_ && lpd_ ? std::optional<std::string>(lpd_->host()) : SelectedHost(failure);
   if (!host) return false;
   SnmpOutcome outcome =
-      ReadSnmpReply({*host, ports_.snmp, &progress_, trace_, resolved_ ? &*resolved_ : nullptr});
+      ReadSnmpReply({*host, ports_.snmp, &progress_, trace_, &round_trip_, &clock_,
+                     resolved_ ? &*resolved_ : nullptr});
   if (!outcome.ok()) {
     failure = std::move(outcome.failure);
     return false;

@@ -10,6 +10,7 @@
 #include "core/connection/channel.h"
 #include "core/connection/default_channels.h"
 #include "core/connection/lpd_client.h"
+#include "core/net/round_trip.h"
 
 namespace tavi {
 
@@ -18,13 +19,15 @@ class NetworkChannel final : public Channel {
   NetworkChannel(const ChannelContext& context, NetworkPorts ports);
 
   // A new LPD client starts a job on the selected host, queue "lp1". Any failure: 104. The
-  // address the host was looked up as serves every reply read until close.
+  // address the host was looked up as serves every reply read until close; the round-trip
+  // bound starts afresh.
   bool Open(Failure& failure) override;
   // One data file of the job. Any failure: 105.
   bool Write(std::span<const std::byte> bytes, Failure& failure) override;
   // One GetRequest of the reply object through a fresh SNMP client, to the address the open
   // looked up (without an open, the client looks the host up); `out` becomes its value text
-  // (an OCTET STRING in double quotes). Open 104, send 105, receive 106.
+  // (an OCTET STRING in double quotes). Open 104, send 105, receive 106. The polls of one open
+  // share a round-trip bound, so each starts from what the ones before it measured.
   bool ReadReply(std::string& out, Failure& failure) override;
   // Deletes the LPD client, which closes its connection and so ends the job.
   void Close() override;
@@ -44,9 +47,11 @@ class NetworkChannel final : public Channel {
 
   const PortSettings& settings_;
   ProgressDialog& progress_;
+  Clock& clock_;
   const Trace& trace_;
   NetworkPorts ports_;
   std::unique_ptr<LpdClient> lpd_;
+  RoundTripEstimate round_trip_;
   // The selected host's address as the open looked it up, until close.
   std::optional<NetAddress> resolved_;
 };

@@ -36,11 +36,23 @@ SnmpClient::SnmpClient(std::uint16_t port, Trace trace) : port_override_(port), 
 }
 
 bool SnmpClient::SocketHook() {
-  if (cancel_source_ == nullptr) return true;
-  cancel_source_->PumpMessages(true);
-  if (!cancel_source_->IsCancelled()) return true;
-  wire_trace_.Event("snmp", "Cancel pressed: the pending socket call ends");
-  return false;
+  if (cancel_source_ != nullptr) {
+    cancel_source_->PumpMessages(true);
+    if (cancel_source_->IsCancelled()) {
+      wire_trace_.Event("snmp", "Cancel pressed: the pending socket call ends");
+      return false;
+    }
+  }
+  // Only a receive has a bound; it ends the wait so that the request can go out again.
+  if (deadline_ms_ >= 0 && NowMs() >= deadline_ms_) {
+    bound_passed_ = true;
+    return false;
+  }
+  return true;
+}
+
+std::int64_t SnmpClient::NowMs() const {
+  return clock_ != nullptr ? clock_->NowMs() : SteadyMs();
 }
 
 void SnmpClient::AppendCodeLine(const char* format, SystemCode code) {
@@ -104,6 +116,8 @@ std::int32_t SnmpClient::Connect(const NetAddress& address, bool host_is_address
 std::int32_t SnmpClient::Build(std::string_view oid, std::uint8_t pdu_type,
                                const ber::ValueDescriptor& value) {
   request_id_ = NewRequestId();
+  sends_ = 0;
+  unanswered_ = 0;
   request_length_ =
       ber::BuildRequest(oid, pdu_type, value, static_cast<std::uint32_t>(request_id_), SendArea());
   request_built_ = request_length_ > 0;
@@ -137,19 +151,50 @@ std::int32_t SnmpClient::Send() {
     wire_trace_.Event("snmp", "request to " + Where() + ", " + std::to_string(request.size()) +
                                   " octets: " + HexBytes(request, request.size()));
   }
-  sent_ms_ = SteadyMs();
   if (trace_switch_ != 0) {
     ber::DecodeResponse(request, decoded_request_);
     ber::AppendTraceDump(request, trace_);
     ber::AppendTraceDecoded(decoded_request_, trace_);
   }
-  const std::int32_t sent = socket_.Send(request);
-  if (sent < 0) {
+  sends_ = 0;
+  unanswered_ = 0;
+  if (!SendDatagram(request, "send to ")) return -1;
+  first_sent_ms_ = sent_ms_;
+  return static_cast<std::int32_t>(request.size());
+}
+
+bool SnmpClient::SendDatagram(std::span<const std::byte> request, const char* what) {
+  sent_ms_ = NowMs();
+  if (socket_.Send(request) < 0) {
     AppendCodeLine(kLineSend, socket_.LastFailure().code);
-    Fail("send to " + Where() + ": " + SocketReason(), socket_.LastFailure().code);
-    return -1;
+    Fail(what + Where() + ": " + SocketReason(), socket_.LastFailure().code);
+    return false;
   }
-  return sent;
+  ++sends_;
+  return true;
+}
+
+bool SnmpClient::SendAgain() {
+  ++unanswered_;
+  const std::int64_t waited = NowMs() - sent_ms_;
+  round_trip_->BackOff();
+  if (sends_ >= kMaxRequestSends) {
+    const SystemCode code = SystemCode::Winsock(wsa::kEtimedout);
+    AppendCodeLine(kLineRecv, code);
+    Fail("no answer from " + Where() + " within " + std::to_string(NowMs() - first_sent_ms_) +
+             " ms: " + std::to_string(unanswered_) + " requests went unanswered" + IgnoredWords(),
+         code);
+    return false;
+  }
+  if (wire_trace_.on()) {
+    wire_trace_.Event("snmp", "no answer within " + std::to_string(waited) +
+                                  " ms: the request goes out again (send " +
+                                  std::to_string(sends_ + 1) + " of " +
+                                  std::to_string(kMaxRequestSends) + ", next bound " +
+                                  std::to_string(round_trip_->BoundMs()) + " ms)");
+  }
+  const auto request = SendArea().first(static_cast<std::size_t>(request_length_));
+  return SendDatagram(request, "send again to ");
 }
 
 std::int32_t SnmpClient::Receive() {
@@ -158,13 +203,21 @@ std::int32_t SnmpClient::Receive() {
   std::span<const std::byte> datagram;
   for (;;) {
     const auto area = ReceiveArea().first(static_cast<std::size_t>(receive_length_));
+    // The bound runs from the last send; datagrams passed over do not move it.
+    deadline_ms_ = sent_ms_ + round_trip_->BoundMs();
+    bound_passed_ = false;
     const std::int32_t received = socket_.Receive(area);
+    deadline_ms_ = -1;
+    if (received < 0 && bound_passed_) {
+      if (!SendAgain()) return -1;
+      continue;
+    }
     if (received < 0) {
       const SystemCode code = socket_.LastFailure().code;
       AppendCodeLine(kLineRecv, code);
       if (socket_.WasCancelled()) {
-        Fail("no answer from " + Where() + " within " + std::to_string(SteadyMs() - sent_ms_) +
-                 " ms" + IgnoredWords(),
+        Fail("no answer from " + Where() + " within " + std::to_string(NowMs() - first_sent_ms_) +
+                 " ms" + UnansweredWords() + IgnoredWords(),
              code);
       } else {
         Fail("no answer from " + Where() + ": " + SocketReason(), code);
@@ -173,8 +226,8 @@ std::int32_t SnmpClient::Receive() {
     }
     datagram = area.first(static_cast<std::size_t>(received));
     if (wire_trace_.on()) {
-      wire_trace_.Event("snmp", "response after " + std::to_string(SteadyMs() - sent_ms_) +
-                                    " ms, " + std::to_string(datagram.size()) +
+      wire_trace_.Event("snmp", "response after " + std::to_string(NowMs() - sent_ms_) + " ms, " +
+                                    std::to_string(datagram.size()) +
                                     " octets: " + HexBytes(datagram, datagram.size()));
     }
     if (!ber::DecodeResponse(datagram, decoded_response_)) {
@@ -185,7 +238,11 @@ std::int32_t SnmpClient::Receive() {
       return -1;
     }
     const AnswerCheck check = CheckAnswer(EnvelopeOf(decoded_response_), request_id_);
-    if (check == AnswerCheck::kAnswers) break;
+    if (check == AnswerCheck::kAnswers) {
+      // Only the answer to a request sent once says how long a round trip takes.
+      if (sends_ == 1) round_trip_->Sample(NowMs() - sent_ms_);
+      break;
+    }
     ++ignored_;
     if (wire_trace_.on()) {
       wire_trace_.Event("snmp", "ignored: " + std::string(AnswerCheckWords(check)) +
@@ -209,6 +266,12 @@ std::int32_t SnmpClient::Receive() {
   ber::AppendValueText(decoded_response_, value_text_);
   if (wire_trace_.on()) wire_trace_.Event("snmp", "value " + PrintableText(value_text_.view()));
   return receive_length_;
+}
+
+std::string SnmpClient::UnansweredWords() const {
+  if (unanswered_ == 0) return {};
+  return "; " + std::to_string(unanswered_) +
+         (unanswered_ == 1 ? " request went unanswered" : " requests went unanswered");
 }
 
 std::string SnmpClient::IgnoredWords() const {

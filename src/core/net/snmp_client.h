@@ -1,6 +1,8 @@
 // One SNMPv1 request/response exchange over UDP: open towards a host, build one request, send
-// it, receive one response, read its value text. No time-out and no retry: a receive waits until
-// a datagram arrives, the socket fails, or the cancel source's Cancel ends it.
+// it, receive one response, read its value text. A datagram can be lost on the way there or
+// back: when no answer comes within the round-trip bound, the receive sends the same request
+// again on the same socket, a bounded number of times, before it gives up. The cancel source's
+// Cancel ends the wait at once.
 #pragma once
 
 #include <array>
@@ -12,11 +14,13 @@
 
 #include "core/net/ber.h"
 #include "core/net/bounded_text.h"
+#include "core/net/round_trip.h"
 #include "core/trace/trace.h"
 #include "os/socket.h"
 
 namespace tavi {
 
+class Clock;
 class ProgressDialog;
 
 inline constexpr std::size_t kSnmpTraceCapacity = 4096;
@@ -43,6 +47,13 @@ class SnmpClient {
   // the call if its cancel flag is set.
   void SetCancelSource(ProgressDialog* progress) { cancel_source_ = progress; }
   void SetTrace(std::int32_t on) { trace_switch_ = on; }
+  // The round-trip bound to use and teach (it outlives the client, so that the next exchange
+  // starts from what this one learned); null: a fresh one of the client's own.
+  void SetRoundTrip(RoundTripEstimate* estimate) {
+    round_trip_ = estimate != nullptr ? estimate : &own_round_trip_;
+  }
+  // The time scale of the round trips and the bound; null: the steady clock.
+  void SetClock(Clock* clock) { clock_ = clock; }
 
   // Resolves `host` (a name on a worker thread whose wait Cancel ends) and connects the datagram
   // socket to it. 0 or -1 (line added).
@@ -60,8 +71,13 @@ class SnmpClient {
   // Receives the answer to the built request: its length, or -1 on a socket error (also
   // Cancel), an undecodable datagram or a nonzero error status (line added each time). A
   // datagram that is no answer to this request (another PDU type, version, community or
-  // request id) is passed over and the wait goes on.
+  // request id) is passed over and the wait goes on. When the round-trip bound passes with no
+  // answer, the same request (same request id) goes out again, up to kMaxRequestSends sends in
+  // all; then the receive fails with "recv: WSAETIMEDOUT". An answer to any of the sends is
+  // taken: they all ask the same question.
   std::int32_t Receive();
+  // How often the request built last went out (the first send included).
+  int sends() const { return sends_; }
 
   void ValueText(std::string& out) const { out.assign(value_text_.view()); }
   std::string_view value_text() const { return value_text_.view(); }
@@ -90,6 +106,14 @@ class SnmpClient {
   std::string SocketReason() const;
   // "; 2 datagrams came that did not answer our request", or empty.
   std::string IgnoredWords() const;
+  // "; 3 requests went unanswered", or empty.
+  std::string UnansweredWords() const;
+  std::int64_t NowMs() const;
+  // Sends the request as one datagram; false (line added) on a socket error.
+  bool SendDatagram(std::span<const std::byte> request, const char* what);
+  // The bound passed with no answer: sends the request again, or fails when it went out as
+  // often as it may. False when the receive is over.
+  bool SendAgain();
   std::int32_t Build(std::string_view oid, std::uint8_t pdu_type, const ber::ValueDescriptor& v);
   std::span<std::byte> SendArea() { return std::span(message_).first(kSnmpAreaSize); }
   std::span<std::byte> ReceiveArea() { return std::span(message_).last(kSnmpAreaSize); }
@@ -105,6 +129,8 @@ class SnmpClient {
   bool request_built_ = false;
   std::int32_t request_id_ = 0;  // fresh for every request built
   int ignored_ = 0;              // datagrams passed over by this receive
+  int sends_ = 0;                // sends of the request built last
+  int unanswered_ = 0;           // sends whose bound passed with no answer
   ber::DecodedMessage decoded_request_;
   ber::DecodedMessage decoded_response_;
   ProgressDialog* cancel_source_ = nullptr;
@@ -113,7 +139,13 @@ class SnmpClient {
   NetAddress address_;
   bool host_is_address_ = false;  // the host was given as an address: no name to show
   std::uint16_t port_ = 0;
-  std::int64_t sent_ms_ = 0;  // when the request went out (steady clock)
+  std::int64_t first_sent_ms_ = 0;  // when the request first went out (on clock_'s scale)
+  std::int64_t sent_ms_ = 0;        // when it went out last
+  std::int64_t deadline_ms_ = -1;   // while a receive waits: when the bound passes
+  bool bound_passed_ = false;       // the hook ended the wait because the bound passed
+  RoundTripEstimate own_round_trip_;
+  RoundTripEstimate* round_trip_ = &own_round_trip_;
+  Clock* clock_ = nullptr;
   Failure failure_;
   Trace wire_trace_;
   Socket socket_{Socket::Kind::kDatagram};

@@ -12,6 +12,8 @@ namespace {
 SnmpOutcome Exchange(const SnmpPeer& peer, const std::function<void(SnmpClient&)>& build) {
   SnmpClient client(peer.port, peer.trace);
   client.SetCancelSource(peer.cancel_source);
+  client.SetRoundTrip(peer.round_trip);
+  client.SetClock(peer.clock);
   SnmpOutcome outcome;
   const auto failed = [&](int id) {
     outcome.failure = client.failure();
@@ -36,6 +38,8 @@ SnmpOutcome ReadSnmpReply(const SnmpPeer& peer) {
 }
 
 SnmpOutcome RequestSnmpRestart(const SnmpPeer& peer) {
+  // The set goes out again only while no answer came: once the printer answered, it restarts,
+  // and the receive ends with that answer.
   return Exchange(peer, [](SnmpClient& client) {
     client.BuildInteger(kRestartOid, ber::kPduSetRequest, kRestartValue);
   });

@@ -1,7 +1,9 @@
 // One request through a fresh SNMP client, as the network port's reply read and the printer
 // restart both make it: open towards the host, send the request, receive one response. A
 // failure names the step's message ("Failed to connect.", "Failed to send." or "Failed to
-// receive.") with the client's details; the client lives for this one exchange.
+// receive.") with the client's details; the client lives for this one exchange. A request that
+// goes unanswered within the round-trip bound is sent again on the same socket, a bounded number
+// of times, before the receive fails.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +16,9 @@
 
 namespace tavi {
 
+class Clock;
 class ProgressDialog;
+class RoundTripEstimate;
 
 struct SnmpOutcome {
   Failure failure;         // message 0 when the response came back with no error status
@@ -24,12 +28,15 @@ struct SnmpOutcome {
 
 // Where and how the exchange runs. `port` 0 is the "snmp" service port, else 161. While a socket
 // call waits, `cancel_source` (if given) is pumped, and its Cancel fails the call (also a name
-// look-up's wait).
+// look-up's wait). `round_trip` (if given) is the bound that the polls of one operation share
+// and teach; `clock` (if given) is the time scale it runs on, else the steady clock.
 struct SnmpPeer {
   std::string_view host;
   std::uint16_t port = 0;
   ProgressDialog* cancel_source = nullptr;
   Trace trace;
+  RoundTripEstimate* round_trip = nullptr;
+  Clock* clock = nullptr;
   // The address the operation already looked `host` up as; null: the exchange looks it up.
   const NetAddress* address = nullptr;
 };

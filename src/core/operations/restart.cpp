@@ -18,7 +18,8 @@ bool RestartPrinter(std::string_view host, ProgressDialog& progress, Messages& m
   progress.SetStep({ProgressStage::kRequestingRestart});
 
   bool ok = false;
-  const SnmpOutcome outcome = RequestSnmpRestart({host, snmp_port, &progress, trace});
+  const SnmpOutcome outcome =
+      RequestSnmpRestart({host, snmp_port, &progress, trace, nullptr, &clock});
   if (!outcome.ok()) {
     // A socket call that Cancel broke off is no failure: no message.
     if (progress.IsCancelled()) {
