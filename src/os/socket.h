@@ -6,6 +6,7 @@
 // declared here and not defined in os/socket_common.cpp.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -157,6 +158,12 @@ class Socket {
   Socket& operator=(const Socket&) = delete;
 
   void SetPendingHook(PendingHook hook) { hook_ = std::move(hook); }
+  // The longest wait between two calls of the hook from now on, between 1 ms and
+  // kSocketWaitSlice: a hook that ends the wait at a given time sets the time left before each
+  // slice, so that the wait ends then and not up to a slice later.
+  void SetWaitSlice(std::chrono::milliseconds slice) {
+    slice_ = std::clamp(slice, std::chrono::milliseconds{1}, kSocketWaitSlice);
+  }
 
   // Creates the descriptor (the address's family, any local address and port) if there is none
   // and connects it. For a datagram socket this fixes the peer.
@@ -197,6 +204,7 @@ class Socket {
   Handle handle_ = kNoHandle;
   Failure last_failure_;
   PendingHook hook_;
+  std::chrono::milliseconds slice_ = kSocketWaitSlice;
 };
 
 }  // namespace tavi

@@ -12,7 +12,8 @@ namespace tavi {
 
 // The bound before anything was measured.
 inline constexpr std::int64_t kRoundTripInitialMs = 1000;
-// The shortest bound: one wait slice of the socket layer, which looks at the time no more often.
+// The shortest bound: a spurious resend is not free (a printer that carries a repeated reply read
+// out again moves on to its next reply), so the bound stays above a loaded machine's jitter.
 inline constexpr std::int64_t kRoundTripMinMs = 20;
 // The longest bound, however often the request went unanswered.
 inline constexpr std::int64_t kRoundTripMaxMs = 3000;

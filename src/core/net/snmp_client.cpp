@@ -43,11 +43,18 @@ bool SnmpClient::SocketHook() {
       return false;
     }
   }
-  // Only a receive has a bound; it ends the wait so that the request can go out again.
-  if (deadline_ms_ >= 0 && NowMs() >= deadline_ms_) {
+  // Only a receive has a bound; it ends the wait so that the request can go out again, and the
+  // socket waits no longer than the time left to it.
+  if (deadline_ms_ < 0) {
+    socket_.SetWaitSlice(kSocketWaitSlice);
+    return true;
+  }
+  const std::int64_t left_ms = deadline_ms_ - NowMs();
+  if (left_ms <= 0) {
     bound_passed_ = true;
     return false;
   }
+  socket_.SetWaitSlice(std::chrono::milliseconds{left_ms});
   return true;
 }
 

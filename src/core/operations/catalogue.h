@@ -35,7 +35,7 @@ struct OperationNames {
   std::string_view json;     // the "command" member of tavi-cli's --json object; empty: none
 };
 
-inline constexpr std::array<OperationNames, 12> kOperations = {{
+inline constexpr std::array<OperationNames, 13> kOperations = {{
     {Operation::kSelectPort, kIdSelectPort, "", "Select Port", ""},
     {Operation::kGetReport, kIdGetReport, "report", "Get Report", "report"},
     {Operation::kGetParameters, kIdGetParameters, "get-params", "Get Parameters", "get-params"},

@@ -36,6 +36,10 @@ struct SnmpFaults {
   std::int32_t error_status = 0;  // nonzero: every response carries it
   bool truncated = false;         // sends only the first half of each response
   bool malformed = false;         // value length points past the end of the datagram
+  // A request repeated by its sender (the same datagram from the same peer, as a client sends
+  // again when an answer was lost) is carried out again, so a reply read moves on to the next
+  // reply, instead of being given the answer it already had.
+  bool reexecute_repeats = false;
 };
 
 struct LpdFaults {

@@ -50,17 +50,42 @@ void SnmpAgent::Stop() {
   if (socket_) socket_->Close();
 }
 
+namespace {
+
+bool SamePeer(const SimPeer& a, const SimPeer& b) {
+  return a.ipv6 == b.ipv6 && a.port == b.port &&
+         (a.ipv6 ? a.address6 == b.address6 : a.address == b.address);
+}
+
+}  // namespace
+
 void SnmpAgent::Run() {
   std::string buffer(kMaxDatagram, '\0');
+  // The last request answered and its answer: a sender that got no answer sends the same
+  // datagram again (same request id), and gets the same answer, as the first may only have been
+  // lost on the way back. A reply read is therefore not moved on by the repeat.
+  std::string last_request;
+  std::string last_response;
+  SimPeer last_peer;
   while (!stop_.load()) {
     SimPeer peer;
     std::uint32_t asked = 0;  // the address the request came to: the answer comes from it
     const int n = socket_->ReceiveFrom(
         std::as_writable_bytes(std::span(buffer.data(), buffer.size())), peer, kSliceMs, &asked);
     if (n < 0) continue;
+    const std::string_view request(buffer.data(), static_cast<std::size_t>(n));
     bool restart = false;
-    const std::string response =
-        Answer(std::string_view(buffer.data(), static_cast<std::size_t>(n)), restart);
+    std::string response;
+    if (!last_response.empty() && request == last_request && SamePeer(peer, last_peer) &&
+        !model_.Options().snmp.reexecute_repeats) {
+      response = last_response;
+      model_.log().Add(Ev("snmp-repeated-request").Str("peer", peer.Text()).event);
+    } else {
+      response = Answer(request, restart);
+      last_request.assign(request);
+      last_response = response;
+      last_peer = peer;
+    }
     if (!response.empty())
       socket_->SendTo(std::as_bytes(std::span(response.data(), response.size())), peer, asked);
     if (restart) model_.Restart();

@@ -254,7 +254,7 @@ bool Socket::WaitFor(Wait wait) {
   for (;;) {
     if (hook_ && !hook_()) return Fail(wsa::kEintr, "cancelled");
     pollfd entry{Fd(handle_), events, 0};
-    const int rc = ::poll(&entry, 1, static_cast<int>(kSocketWaitSlice.count()));
+    const int rc = ::poll(&entry, 1, static_cast<int>(slice_.count()));
     if (rc > 0) return true;  // ready, or an error the next call will report
     if (rc < 0 && errno != EINTR) return FailSystem(errno);
   }

@@ -138,7 +138,7 @@ bool Socket::WaitFor(Wait wait) {
     FD_SET(s, wait == Wait::kReadable ? &readable : &writable);
     FD_SET(s, &failed);
     timeval slice{};
-    slice.tv_usec = static_cast<long>(kSocketWaitSlice.count() * 1000);
+    slice.tv_usec = static_cast<long>(slice_.count() * 1000);
     const int rc = ::select(0, &readable, &writable, &failed, &slice);
     if (rc > 0) return true;  // ready, or an error the next call will report
     if (rc == SOCKET_ERROR) return FailSystem(::WSAGetLastError());
