@@ -57,7 +57,8 @@ bool NetworkChannel::Write(std::span<const std::byte> bytes, Failure& failure) {
 bool NetworkChannel::ReadReply(std::string& out, Failure& failure) {
   const std::optional<std::string> host = SelectedHost(failure);
   if (!host) return false;
-  SnmpOutcome outcome = ReadSnmpReply({*host, ports_.snmp, &progress_, trace_});
+  SnmpOutcome outcome =
+      ReadSnmpReply({*host, ports_.snmp, &progress_, trace_, settings_.community});
   if (!outcome.ok()) {
     failure = std::move(outcome.failure);
     return false;

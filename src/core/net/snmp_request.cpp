@@ -12,6 +12,7 @@ namespace {
 SnmpOutcome Exchange(const SnmpPeer& peer, const std::function<void(SnmpClient&)>& build) {
   SnmpClient client(peer.port, peer.trace);
   client.SetCancelSource(peer.cancel_source);
+  client.SetCommunity(peer.community);
   SnmpOutcome outcome;
   const auto failed = [&](int id) {
     outcome.failure = client.failure();

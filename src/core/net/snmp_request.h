@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/failure/failure.h"
+#include "core/resources/constants.h"
 #include "core/trace/trace.h"
 
 namespace tavi {
@@ -28,6 +29,7 @@ struct SnmpPeer {
   std::uint16_t port = 0;
   ProgressDialog* cancel_source = nullptr;
   Trace trace;
+  std::string_view community = kSnmpCommunity;  // the request's; an answer counts only in it
 };
 
 // GetRequest of the reply object: the printer's current reply text.

@@ -2,8 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "core/resources/constants.h"
 
 namespace tavi {
 
@@ -28,9 +32,16 @@ struct PortSettings {
   std::vector<std::string> hosts;             // "NumHost", "Host0", "Host1", ...
   std::int32_t extra_delay_ms = 22000;        // "Win9X_ExtraDelay" (saved as "Win9x_ExtraDelay")
   std::int32_t machine_type = kMachineType2;  // "MachineType"
+  // The SNMP community of every request to a networked printer. Always a valid community (see
+  // CommunityFault): a load takes the default in place of anything else.
+  std::string community{kSnmpCommunity};  // "Community"
 
   std::int32_t FamilyNumber() const { return machine_type + 1; }
 };
+
+// Why `community` cannot be used as the SNMP community, or nothing when it can: it must hold 1 to
+// kMaxCommunityLength characters, each printable ASCII other than the space.
+std::optional<std::string> CommunityFault(std::string_view community);
 
 // The family in the technician's words: "Type1", "Type2", or the family number of any other
 // machine type.
