@@ -213,6 +213,8 @@ void SelectPortDialog::OnFind() {
 void SelectPortDialog::accept() {
   if (const std::optional<std::string> refusal = rules_.OkRefusal()) {
     QMessageBox::warning(this, windowTitle(), ToQString(*refusal));
+    // The keyboard goes back to the field to correct.
+    activateWindow();
     if (QWidget* community = FindControl(*this, kIdCommunity)) {
       community->setFocus(Qt::OtherFocusReason);
     }
