@@ -96,7 +96,7 @@ TEST_F(KeyboardTest, SelectPortTabsInScreenOrderAndTheFamilyIsChosenByKeyboard) 
       "Select Port active", [&] { return QApplication::activeModalWidget() == &window; },
       [&] {
         FindControl(window, kIdOk)->setFocus();
-        order = TabThrough(9);
+        order = TabThrough(10);
         // Tab reaches each radio group at its marked button; the arrow keys choose.
         FindControl(window, kIdCancel)->setFocus();
         PressKey(Qt::Key_Tab);
@@ -117,8 +117,9 @@ TEST_F(KeyboardTest, SelectPortTabsInScreenOrderAndTheFamilyIsChosenByKeyboard) 
   EXPECT_EQ(window.exec(), QDialog::Accepted);
   EXPECT_TRUE(script.finished()) << script.waiting_for();
   // On screen: the family, the port group, "Find..." beside its first button, the host row
-  // left to right, then OK and Cancel.
-  EXPECT_EQ(order, (QStringList{"2", "1017", "1005", "1010", "1006", "1007", "1008", "1", "2"}));
+  // left to right, the community below it, then OK and Cancel.
+  EXPECT_EQ(order,
+            (QStringList{"2", "1017", "1005", "1010", "1006", "1007", "1008", "1018", "1", "2"}));
   PortSettings result = settings;
   window.rules().ApplyTo(result);
   EXPECT_EQ(result.machine_type, kMachineType1);

@@ -171,5 +171,35 @@ TEST(SelectPortRulesTest, AFoundPrinterGoesToTheFrontSelectedOnceAndTheNetworkIs
   EXPECT_EQ(after.port, kPortNetwork);
 }
 
+TEST(SelectPortRulesTest, TheCommunityFieldFollowsTheNetworkAndOnlyASendableOneIsStored) {
+  PortSettings start = Settings(kPortUsb, {"a"}, 0, 1);
+  start.community = "old";
+  SelectPortRules rules(start);
+  rules.Initialise();
+  EXPECT_EQ(rules.community_text(), "old");
+  EXPECT_FALSE(rules.enables().community);
+  rules.ClickPortRadio(kPortNetwork);
+  EXPECT_TRUE(rules.enables().community);
+
+  // While the text cannot be sent, OK is refused and Restart and Find... keep the old one.
+  rules.TypeCommunity("no good");
+  EXPECT_TRUE(rules.OkRefusal().has_value());
+  EXPECT_EQ(rules.CurrentCommunity(), "old");
+  rules.TypeCommunity("");
+  EXPECT_TRUE(rules.OkRefusal().has_value());
+  rules.TypeCommunity("s3cret");
+  EXPECT_FALSE(rules.OkRefusal().has_value());
+  EXPECT_EQ(rules.CurrentCommunity(), "s3cret");
+  PortSettings after = start;
+  rules.Ok();
+  rules.ApplyTo(after);
+  EXPECT_EQ(after.community, "s3cret");
+
+  // An OK that got through anyway (held while Restart ran) keeps the old community.
+  const PortSettings kept = RunOk(start, [](SelectPortRules& r) { r.TypeCommunity("x y"); });
+  EXPECT_EQ(kept.community, "old");
+  EXPECT_EQ(RunOk(start, [](SelectPortRules&) {}).community, "old");
+}
+
 }  // namespace
 }  // namespace tavi

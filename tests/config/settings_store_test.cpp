@@ -50,8 +50,33 @@ TEST_F(SettingsStoreTest, FirstRunUsesDefaultsAndSaveCreatesFolderAndFile) {
   EXPECT_EQ(loaded.extra_delay_ms, 22000);
   EXPECT_EQ(loaded.machine_type, 1);
 
+  EXPECT_EQ(loaded.community, "public");
+
   ASSERT_TRUE(SaveSettings(path_, loaded));
-  EXPECT_EQ(Get(), "[Port]\nPort=0\nHostSel=0\nNumHost=0\nWin9x_ExtraDelay=22000\nMachineType=1\n");
+  EXPECT_EQ(Get(),
+            "[Port]\nPort=0\nHostSel=0\nNumHost=0\nWin9x_ExtraDelay=22000\nMachineType=1\n"
+            "Community=public\n");
+}
+
+TEST_F(SettingsStoreTest, CommunityIsKeptAsAnyKeyAndOneThatCannotBeSentLoadsAsTheDefault) {
+  PortSettings settings;
+  settings.community = std::string(kMaxCommunityLength, '~');
+  ASSERT_TRUE(SaveSettings(path_, settings));
+  EXPECT_NE(Get().find("\nCommunity=" + settings.community + "\n"), std::string::npos) << Get();
+  EXPECT_EQ(LoadSettings(path_).community, settings.community);
+
+  for (const std::string& bad : {std::string(kMaxCommunityLength + 1, 'x'), std::string("a b"),
+                                 std::string("caf\xC3\xA9"), std::string("tab\there")}) {
+    Put("[Port]\nMachineType=0\ncommunity=" + bad + "\n");
+    const PortSettings loaded = LoadSettings(path_);
+    EXPECT_EQ(loaded.community, "public") << bad;
+    EXPECT_EQ(loaded.machine_type, 0);
+    // And such a community is never written.
+    PortSettings unsendable;
+    unsendable.community = bad;
+    EXPECT_FALSE(SaveSettings(path_, unsendable)) << bad;
+    EXPECT_EQ(Get(), "[Port]\nMachineType=0\ncommunity=" + bad + "\n");
+  }
 }
 
 TEST_F(SettingsStoreTest, LoadReadsKeysWithoutRegardToCase) {
@@ -94,7 +119,7 @@ TEST_F(SettingsStoreTest, ShrunkListKeepsOldHostKeys) {
   ASSERT_TRUE(SaveSettings(path_, settings));
   EXPECT_EQ(Get(),
             "[Port]\nPort=1\nHostSel=2\nNumHost=3\nHost0=x\nHost1=y\nHost2=z\nHost3=d\nHost4=e\n"
-            "Win9X_ExtraDelay=100\nMachineType=0\n");
+            "Win9X_ExtraDelay=100\nMachineType=0\nCommunity=public\n");
   const PortSettings reloaded = LoadSettings(path_);
   EXPECT_EQ(reloaded.hosts, (std::vector<std::string>{"x", "y", "z"}));
   EXPECT_EQ(reloaded.extra_delay_ms, 100);
@@ -134,6 +159,7 @@ TEST_F(SettingsStoreTest, SaveKeepsEverythingElseByteForByte) {
             "NumHost=1\r\n"
             "Host0=printer-1\r\n"
             "Win9x_ExtraDelay=22000\r\n"
+            "Community=public\r\n"
             "\r\n"
             "[Tail]\r\n"
             "Y=2");
@@ -201,7 +227,8 @@ TEST_F(SettingsStoreTest, HandEditedFileReadsAsWindowsDoesAndSavesInPlace) {
             "Host1=\"\"quoted\"\"\r\n"
             "Host2=plain\r\n"
             "Win9X_ExtraDelay=22000\r\n"
-            "MachineType=1\r\n" +
+            "MachineType=1\r\n"
+            "Community=public\r\n" +
                 other);
   EXPECT_EQ(LoadSettings(path_).hosts, settings.hosts);
 }
@@ -306,7 +333,7 @@ TEST_F(SettingsStoreTest, SaveWritesThroughALink) {
   EXPECT_TRUE(fs::is_symlink(path_));
   EXPECT_EQ(Get(),
             "[Other]\nx=1\n\n[Port]\nPort=0\nHostSel=0\nNumHost=0\nWin9x_ExtraDelay=22000\n"
-            "MachineType=1\n");
+            "MachineType=1\nCommunity=public\n");
 }
 
 class ScopedEnv {

@@ -176,10 +176,11 @@ TEST(NetworkChannelTest, SilentAgentEndsWithoutAMessageOnCancel) {
   EXPECT_TRUE(rig.messages.shown.empty());
   ASSERT_EQ(rig.messages.cancelled.size(), 1u);
   EXPECT_EQ(rig.messages.cancelled[0].id, kIdsFailedToReceive);
-  // The cancelled wait says how long the agent stayed silent.
+  // The cancelled wait says how long the agent stayed silent, and what such silence means.
   EXPECT_THAT(rig.messages.cancelled[0].details,
               ::testing::MatchesRegex("no answer from 127\\.0\\.0\\.31 port 23004 \\(SNMP\\) "
-                                      "within [0-9]+ ms"));
+                                      "within [0-9]+ ms\\. A wrong SNMP community gives exactly "
+                                      "this silence\\."));
   // The flag stays set: the next read fails at once without a message or a request.
   EXPECT_FALSE(rig.connection.ReadReply(reply));
   EXPECT_TRUE(rig.messages.shown.empty());

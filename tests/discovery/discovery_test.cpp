@@ -459,5 +459,50 @@ TEST(DiscoverySweep, EndsAtOnceWhenAllAnsweredAtTheTimeoutOrOnCancel) {
   }
 }
 
+TEST(DiscoverySweep, AsksInTheCommunityGivenAndTakesNoAnswerInAnother) {
+  // The longest community taken still fits a request for all four objects.
+  const std::string community(kMaxCommunityLength, 'k');
+  sim::SimOptions in_ours;
+  in_ours.community = community;
+  Device ours(in_ours);
+  Device in_public;  // answers only "public"
+  const std::uint32_t ours_at = Addr("10.6.0.1");
+  const std::uint32_t public_at = Addr("10.6.0.2");
+  test::FakeClock clock;
+  std::map<std::uint32_t, int> asked;
+  VirtualNetwork net(clock, [&](std::uint32_t to, std::span<const std::byte> request) {
+    ++asked[to];
+    Device& device = to == ours_at ? ours : in_public;
+    std::vector<VirtualNetwork::Delivery> out;
+    const std::string answer = device.Answer(request);
+    if (!answer.empty()) out.push_back({2, to, answer});
+    return out;
+  });
+  SweepPlan plan;
+  plan.unicast = {ours_at, public_at};
+  plan.port = kPort;
+  plan.community = community;
+  const SweepResult r = RunSweep(plan, net, clock, nullptr);
+  ASSERT_EQ(r.hosts.size(), 1u);
+  EXPECT_EQ(r.hosts[0].address, ours_at);
+  EXPECT_TRUE(r.hosts[0].family);
+  EXPECT_EQ(asked[ours_at], 1);
+  EXPECT_EQ(asked[public_at], kSendsPerRequest);  // silent in our community
+
+  // An answer that carries the right request id in another community is not ours.
+  AnswerMatcher m(kIdBase, kPort, "s3cret");
+  m.AddRequest(public_at, false);
+  m.requests()[0].sends = 1;
+  sim::SimOptions in_secret;
+  in_secret.community = "s3cret";
+  Device secret(in_secret);
+  const std::string answer = secret.Answer(Bytes(RequestOf(m, 0)));
+  ASSERT_FALSE(answer.empty());
+  const std::string forged =
+      Edited(answer, [](sim::SnmpMessage& message) { message.community = "public"; });
+  EXPECT_EQ(m.Accept(public_at, kPort, Bytes(forged)), Verdict::kNotOurs);
+  EXPECT_EQ(m.Accept(public_at, kPort, Bytes(answer)), Verdict::kNewHost);
+}
+
 }  // namespace
 }  // namespace tavi::discovery

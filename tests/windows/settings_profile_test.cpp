@@ -189,7 +189,7 @@ TEST_F(WindowsSettingsTest, FirstSaveCreatesFolderAndFileWithEveryDefault) {
   ASSERT_TRUE(SaveSettings(path_, loaded.settings));
   EXPECT_EQ(Get(),
             "[Port]\r\nPort=0\r\nHostSel=0\r\nNumHost=0\r\nWin9x_ExtraDelay=22000\r\n"
-            "MachineType=1\r\n");
+            "MachineType=1\r\nCommunity=public\r\n");
 }
 
 TEST_F(WindowsSettingsTest, AFolderInPlaceOfTheFileIsNeitherReadNorReplaced) {

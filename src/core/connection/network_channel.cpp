@@ -67,7 +67,7 @@ bool NetworkChannel::ReadReply(std::string& out, Failure& failure) {
   if (!host) return false;
   SnmpOutcome outcome =
       ReadSnmpReply({*host, ports_.snmp, &progress_, trace_, &round_trip_, &clock_,
-                     resolved_ ? &*resolved_ : nullptr});
+                     resolved_ ? &*resolved_ : nullptr, settings_.community});
   if (!outcome.ok()) {
     failure = std::move(outcome.failure);
     return false;

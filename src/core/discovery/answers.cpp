@@ -70,8 +70,9 @@ std::string_view FamilyNameOf(std::string_view object_id) {
   return {};
 }
 
-AnswerMatcher::AnswerMatcher(std::uint32_t request_id_base, std::uint16_t port)
-    : request_id_base_(request_id_base), port_(port) {}
+AnswerMatcher::AnswerMatcher(std::uint32_t request_id_base, std::uint16_t port,
+                             std::string community)
+    : request_id_base_(request_id_base), port_(port), community_(std::move(community)) {}
 
 std::size_t AnswerMatcher::AddRequest(std::uint32_t address, bool broadcast, RequestKind kind) {
   Request r;
@@ -84,7 +85,7 @@ std::size_t AnswerMatcher::AddRequest(std::uint32_t address, bool broadcast, Req
 
 std::int32_t AnswerMatcher::BuildDatagram(std::size_t index, std::span<std::byte> out) const {
   const auto id = request_id_base_ + static_cast<std::uint32_t>(index);
-  return ber::BuildGetRequest(OidsOf(requests_[index].kind), id, out);
+  return ber::BuildGetRequest(OidsOf(requests_[index].kind), id, out, community_);
 }
 
 Verdict AnswerMatcher::Accept(std::uint32_t from, std::uint16_t from_port,
@@ -96,7 +97,8 @@ Verdict AnswerMatcher::Accept(std::uint32_t from, std::uint16_t from_port,
   const std::uint32_t offset = static_cast<std::uint32_t>(d.request_id) - request_id_base_;
   if (offset >= requests_.size() || requests_[offset].sends == 0) return Verdict::kUnknownRequest;
   const std::size_t index = offset;
-  switch (CheckAnswer(EnvelopeOf(d), static_cast<std::int32_t>(request_id_base_ + offset))) {
+  switch (CheckAnswer(EnvelopeOf(d), static_cast<std::int32_t>(request_id_base_ + offset),
+                      community_)) {
     case AnswerCheck::kAnswers:
       break;
     case AnswerCheck::kNotAResponse:

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/resources/constants.h"
+
 namespace tavi::discovery {
 
 // The most hosts one sweep keeps; answers from further hosts are ignored.
@@ -70,8 +72,9 @@ struct Request {
 
 class AnswerMatcher {
  public:
-  // Request ids are `request_id_base` + the request's index.
-  AnswerMatcher(std::uint32_t request_id_base, std::uint16_t port);
+  // Request ids are `request_id_base` + the request's index; every request goes in `community`.
+  AnswerMatcher(std::uint32_t request_id_base, std::uint16_t port,
+                std::string community = std::string(kSnmpCommunity));
 
   // Adds a request and returns its index.
   std::size_t AddRequest(std::uint32_t address, bool broadcast,
@@ -96,6 +99,7 @@ class AnswerMatcher {
   };
   std::uint32_t request_id_base_;
   std::uint16_t port_;
+  std::string community_;
   std::vector<Request> requests_;
   std::map<std::uint32_t, Host> hosts_;
 };

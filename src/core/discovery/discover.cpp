@@ -24,6 +24,7 @@ Discovered Discover(const DiscoverRequest& request, Clock& clock, ProgressDialog
   out.broadcast = plan.broadcast;
   plan.port = request.port != 0 ? request.port : ServicePort("snmp", "udp", kDefaultSnmpPort);
   plan.timeout_ms = request.timeout_ms;
+  plan.community = request.community;
   plan.request_id_base = NewRequestIdBase();
   const auto endpoint = OpenDatagramEndpoint(out.failure);
   if (!endpoint) return out;

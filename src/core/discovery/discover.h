@@ -10,6 +10,7 @@
 
 #include "core/discovery/sweep.h"
 #include "core/failure/failure.h"
+#include "core/resources/constants.h"
 
 namespace tavi::discovery {
 
@@ -25,6 +26,7 @@ struct DiscoverRequest {
   std::vector<std::uint32_t> unicast;  // empty: broadcast to every interface that has a broadcast
   std::uint16_t port = 0;              // 0: the "snmp"/"udp" service port, else 161
   int timeout_ms = 0;                  // > 0: stop then at the latest
+  std::string community{kSnmpCommunity};  // the SNMP community asked in
 };
 
 struct Discovered {

@@ -71,7 +71,7 @@ std::int64_t SweepSchedule::NextDueMs(std::int64_t now_ms) const {
 
 SweepResult RunSweep(const SweepPlan& plan, DatagramEndpoint& endpoint, Clock& clock,
                      ProgressDialog* progress) {
-  AnswerMatcher matcher(plan.request_id_base, plan.port);
+  AnswerMatcher matcher(plan.request_id_base, plan.port, plan.community);
   for (std::uint32_t a : plan.broadcast) matcher.AddRequest(a, true);
   for (std::uint32_t a : plan.unicast) matcher.AddRequest(a, false);
   SweepSchedule schedule(matcher);

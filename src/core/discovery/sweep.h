@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/discovery/answers.h"
+#include "core/resources/constants.h"
 
 namespace tavi {
 class Clock;
@@ -61,6 +63,7 @@ struct SweepPlan {
   std::uint16_t port = 161;
   int timeout_ms = 0;  // > 0: the sweep stops then at the latest
   std::uint32_t request_id_base = 1;
+  std::string community{kSnmpCommunity};  // of every request; answers count only in it
 };
 
 struct SweepResult {

@@ -14,8 +14,8 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::uint8_t kLongFormBit = 0x80;
 // Octets of the request-id content, always written in full.
 constexpr std::size_t kRequestIdOctets = 4;
-// version (3) + community header and content (2 + 6).
-constexpr std::size_t kVersionAndCommunityOctets = 3 + 2 + 6;
+// version (3) + community header (2); the community's content follows.
+constexpr std::size_t kVersionAndCommunityHeaderOctets = 3 + 2;
 // request-id (2 + 4) + error-status (3) + error-index (3).
 constexpr std::size_t kPduFieldOctets = 2 + kRequestIdOctets + 3 + 3;
 constexpr std::size_t kHeaderOctets = 2;  // tag + short-form length
@@ -136,9 +136,11 @@ class Reader {
   std::size_t pos_ = 0;
 };
 
-bool DecodeWalk(std::span<const std::byte> datagram, DecodedMessage& d) {
+bool DecodeWalk(std::span<const std::byte> datagram, std::size_t community_size,
+                DecodedMessage& d) {
   Reader r(datagram);
-  // Message, version (its single content octet), community (tag, length, six octets), PDU.
+  // Message, version (its single content octet), community (tag, length and as many octets as
+  // the request's community has), PDU.
   std::uint32_t length = 0;
   std::uint8_t version = 0;
   if (!r.SkipHeader() || !r.Skip(1) || !r.Length(length) || !r.Octet(version)) return false;
@@ -146,8 +148,8 @@ bool DecodeWalk(std::span<const std::byte> datagram, DecodedMessage& d) {
   std::uint8_t community_length = 0;
   std::span<const std::byte> community;
   if (!r.Skip(1) || !r.Octet(community_length)) return false;
-  if (!r.Take(static_cast<std::uint32_t>(kSnmpCommunity.size()), community)) return false;
-  if (community_length == kSnmpCommunity.size()) d.community = community;
+  if (!r.Take(static_cast<std::uint32_t>(community_size), community)) return false;
+  if (community_length == community_size) d.community = community;
   if (!r.Octet(d.pdu_type) || !r.Length(length)) return false;
 
   // Request id: short-form length, big-endian content, sign-extended from its first octet.
@@ -262,8 +264,9 @@ bool EncodeBinding(const BindingRequest& binding, EncodedBinding& e) {
 }
 
 std::int32_t BuildMessage(std::span<const BindingRequest> bindings, std::uint8_t pdu_type,
-                          std::uint32_t request_id, std::span<std::byte> out) {
-  if (bindings.size() > kMaxBindings) return -1;
+                          std::uint32_t request_id, std::string_view community,
+                          std::span<std::byte> out) {
+  if (bindings.size() > kMaxBindings || community.size() > kMaxShortLength) return -1;
   std::array<EncodedBinding, kMaxBindings> encoded;
   // Every length is known up front, so the message is written front to back.
   std::size_t list = kHeaderOctets;
@@ -272,7 +275,8 @@ std::int32_t BuildMessage(std::span<const BindingRequest> bindings, std::uint8_t
     list += kHeaderOctets + encoded[i].Size();
   }
   const std::size_t pdu = kPduFieldOctets + list;
-  const std::size_t message = kVersionAndCommunityOctets + kHeaderOctets + pdu;
+  const std::size_t message =
+      kVersionAndCommunityHeaderOctets + community.size() + kHeaderOctets + pdu;
   for (std::size_t length : {list - kHeaderOctets, pdu, message}) {
     if (length > kMaxShortLength) return -1;
   }
@@ -282,8 +286,8 @@ std::int32_t BuildMessage(std::span<const BindingRequest> bindings, std::uint8_t
   w.Header(kTagSequence, message);
   w.Header(kTagInteger, 1);
   w.Put(0);
-  w.Header(kTagOctetString, kSnmpCommunity.size());
-  w.Put(std::as_bytes(std::span(kSnmpCommunity.data(), kSnmpCommunity.size())));
+  w.Header(kTagOctetString, community.size());
+  w.Put(std::as_bytes(std::span(community.data(), community.size())));
   w.Header(pdu_type, pdu);
   w.Header(kTagInteger, kRequestIdOctets);
   for (std::size_t i = kRequestIdOctets; i-- > 0;) {
@@ -366,17 +370,18 @@ bool DecodeStrict(std::span<const std::byte> datagram, DecodedPdu& d) {
 
 std::int32_t BuildRequest(std::string_view oid_text, std::uint8_t pdu_type,
                           const ValueDescriptor& value, std::uint32_t request_id,
-                          std::span<std::byte> out) {
+                          std::span<std::byte> out, std::string_view community) {
   const BindingRequest binding{oid_text, value};
-  return BuildMessage(std::span(&binding, 1), pdu_type, request_id, out);
+  return BuildMessage(std::span(&binding, 1), pdu_type, request_id, community, out);
 }
 
 std::int32_t BuildGetRequest(std::span<const std::string_view> oids, std::uint32_t request_id,
-                             std::span<std::byte> out) {
+                             std::span<std::byte> out, std::string_view community) {
   if (oids.size() > kMaxBindings) return -1;
   std::array<BindingRequest, kMaxBindings> bindings;
   for (std::size_t i = 0; i < oids.size(); ++i) bindings[i] = {oids[i], ValueDescriptor{}};
-  return BuildMessage(std::span(bindings).first(oids.size()), kPduGetRequest, request_id, out);
+  return BuildMessage(std::span(bindings).first(oids.size()), kPduGetRequest, request_id, community,
+                      out);
 }
 
 bool DecodeMessage(std::span<const std::byte> datagram, DecodedPdu& out) {
@@ -409,9 +414,10 @@ bool AppendOidText(std::span<const std::byte> content, BoundedText& sink) {
   return true;
 }
 
-bool DecodeResponse(std::span<const std::byte> datagram, DecodedMessage& decoded) {
+bool DecodeResponse(std::span<const std::byte> datagram, DecodedMessage& decoded,
+                    std::size_t community_size) {
   decoded = DecodedMessage{};
-  if (DecodeWalk(datagram, decoded)) return true;
+  if (DecodeWalk(datagram, community_size, decoded)) return true;
   decoded = DecodedMessage{};
   return false;
 }

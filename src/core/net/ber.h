@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "core/net/bounded_text.h"
+#include "core/resources/constants.h"
 
 namespace tavi::ber {
 
@@ -52,7 +53,7 @@ struct ValueDescriptor {
 // valid while it is.
 struct DecodedMessage {
   std::int32_t version = -1;  // the version's content octet; -1 when it has not exactly one
-  std::span<const std::byte> community;  // empty unless its length octet says six
+  std::span<const std::byte> community;  // empty unless its length octet is the size walked
   std::uint8_t pdu_type = 0;             // identifier octet of the PDU
   std::int32_t request_id = 0;           // sign-extended from its content octets
   std::int32_t error_status = 0;         // 0..255
@@ -86,20 +87,20 @@ struct DecodedPdu {
   std::array<Binding, kMaxBindings> bindings{};
 };
 
-// Builds an SNMPv1 message: version 0, community "public", the PDU `pdu_type` (kPduGetRequest or
-// kPduSetRequest) with `request_id` written as exactly four octets, most significant first,
-// error-status 0, error-index 0 and one binding of `oid_text` to `value`.
+// Builds an SNMPv1 message: version 0, `community` (sent as it is), the PDU `pdu_type`
+// (kPduGetRequest or kPduSetRequest) with `request_id` written as exactly four octets, most
+// significant first, error-status 0, error-index 0 and one binding of `oid_text` to `value`.
 // Returns the message length, or -1 (nothing usable in `out`) when an element's content would
 // be 128 octets or more, the OCTET STRING number is negative or larger than its octets, or the
 // message does not fit `out`. Never writes past `out`.
 std::int32_t BuildRequest(std::string_view oid_text, std::uint8_t pdu_type,
                           const ValueDescriptor& value, std::uint32_t request_id,
-                          std::span<std::byte> out);
+                          std::span<std::byte> out, std::string_view community = kSnmpCommunity);
 
 // Builds a GetRequest of every OID in `oids` (at most kMaxBindings), each bound to NULL, with the
 // same layout rules and limits as BuildRequest. Returns the message length or -1.
 std::int32_t BuildGetRequest(std::span<const std::string_view> oids, std::uint32_t request_id,
-                             std::span<std::byte> out);
+                             std::span<std::byte> out, std::string_view community = kSnmpCommunity);
 
 // Decodes a whole SNMPv1 message strictly: every element's tag is checked, every length must lie
 // inside its parent, the request id takes 1 to 4 content octets, and nothing may follow the
@@ -121,10 +122,13 @@ std::int32_t EncodeOid(std::string_view oid_text, std::span<std::byte> out);
 // (1 to 5 octets). Returns the count written, or 0 if `out` is too small (nothing written).
 std::size_t EncodeSubidentifier(std::uint32_t value, std::span<std::byte> out);
 
-// Fills `decoded` from a response (or from a built request, which has the same layout).
+// Fills `decoded` from a response (or from a built request, which has the same layout). The walk
+// takes `community_size` octets of community, the size of the community the request sent; the
+// community's length octet only decides whether `decoded.community` is filled.
 // Returns false, with `decoded` reset, when the datagram ends before the walk does or the name or
 // value length points past its end. Reads nothing outside `datagram`.
-bool DecodeResponse(std::span<const std::byte> datagram, DecodedMessage& decoded);
+bool DecodeResponse(std::span<const std::byte> datagram, DecodedMessage& decoded,
+                    std::size_t community_size = kSnmpCommunity.size());
 
 // Appends the value's rendering: INTEGER "0x%x(%d)" of its octets accumulated big-endian in
 // 32 bits; OCTET STRING the octets between double quotes, zero octets dropped; NULL nothing;

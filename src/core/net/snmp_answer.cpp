@@ -1,6 +1,7 @@
 #include "core/net/snmp_answer.h"
 
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #include "core/resources/constants.h"
@@ -15,13 +16,29 @@ SnmpEnvelope EnvelopeOf(const ber::DecodedPdu& decoded) {
   return {decoded.version, decoded.community, decoded.pdu_type, decoded.request_id};
 }
 
-AnswerCheck CheckAnswer(const SnmpEnvelope& reply, std::int32_t request_id) {
+AnswerCheck CheckAnswer(const SnmpEnvelope& reply, std::int32_t request_id,
+                        std::string_view community) {
   if (reply.pdu_type != ber::kPduGetResponse) return AnswerCheck::kNotAResponse;
   if (reply.version != kSnmpVersion) return AnswerCheck::kWrongVersion;
-  const auto community = std::as_bytes(std::span(kSnmpCommunity));
-  if (!std::ranges::equal(reply.community, community)) return AnswerCheck::kWrongCommunity;
+  if (!std::ranges::equal(reply.community, std::as_bytes(std::span(community)))) {
+    return AnswerCheck::kWrongCommunity;
+  }
   if (reply.request_id != request_id) return AnswerCheck::kWrongRequest;
   return AnswerCheck::kAnswers;
+}
+
+std::vector<std::byte> MaskCommunity(std::span<const std::byte> datagram,
+                                     std::span<const std::byte> community) {
+  std::vector<std::byte> out(datagram.begin(), datagram.end());
+  if (community.empty()) return out;
+  // Only a span that lies inside the datagram can be found in the copy.
+  const auto* first = datagram.data();
+  const auto* at = community.data();
+  const std::less<const std::byte*> before;
+  if (before(at, first) || before(first + datagram.size(), at + community.size())) return out;
+  const auto offset = static_cast<std::size_t>(at - first);
+  std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(offset), community.size(), std::byte{'*'});
+  return out;
 }
 
 std::string_view AnswerCheckWords(AnswerCheck check) {

@@ -11,8 +11,10 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "core/net/ber.h"
+#include "core/resources/constants.h"
 
 namespace tavi {
 
@@ -35,8 +37,15 @@ enum class AnswerCheck {
   kWrongRequest,    // the request id of a request we did not send (or not this one)
 };
 
-// Whether `reply` answers the request we sent with `request_id`, and if not, why not.
-[[nodiscard]] AnswerCheck CheckAnswer(const SnmpEnvelope& reply, std::int32_t request_id);
+// Whether `reply` answers the request we sent with `request_id` in `community`, and if not, why
+// not.
+[[nodiscard]] AnswerCheck CheckAnswer(const SnmpEnvelope& reply, std::int32_t request_id,
+                                      std::string_view community = kSnmpCommunity);
+
+// `datagram` with the octets of `community` (a span inside it, or empty) replaced by '*', for a
+// trace: the community is a shared secret and never appears in one.
+std::vector<std::byte> MaskCommunity(std::span<const std::byte> datagram,
+                                     std::span<const std::byte> community);
 
 // The reason in words for a trace: "the request id 0x1234 is not ours (0x5678)".
 std::string_view AnswerCheckWords(AnswerCheck check);

@@ -125,8 +125,8 @@ std::int32_t SnmpClient::Build(std::string_view oid, std::uint8_t pdu_type,
   request_id_ = NewRequestId();
   sends_ = 0;
   unanswered_ = 0;
-  request_length_ =
-      ber::BuildRequest(oid, pdu_type, value, static_cast<std::uint32_t>(request_id_), SendArea());
+  request_length_ = ber::BuildRequest(oid, pdu_type, value, static_cast<std::uint32_t>(request_id_),
+                                      SendArea(), community_);
   request_built_ = request_length_ > 0;
   return request_length_;
 }
@@ -155,12 +155,13 @@ std::int32_t SnmpClient::Send() {
   }
   const auto request = SendArea().first(static_cast<std::size_t>(request_length_));
   if (wire_trace_.on()) {
+    const auto shown = Masked(request);
     wire_trace_.Event("snmp", "request to " + Where() + ", " + std::to_string(request.size()) +
-                                  " octets: " + HexBytes(request, request.size()));
+                                  " octets: " + HexBytes(shown, shown.size()));
   }
   if (trace_switch_ != 0) {
-    ber::DecodeResponse(request, decoded_request_);
-    ber::AppendTraceDump(request, trace_);
+    ber::DecodeResponse(request, decoded_request_, community_.size());
+    ber::AppendTraceDump(Masked(request), trace_);
     ber::AppendTraceDecoded(decoded_request_, trace_);
   }
   sends_ = 0;
@@ -224,7 +225,7 @@ std::int32_t SnmpClient::Receive() {
       AppendCodeLine(kLineRecv, code);
       if (socket_.WasCancelled()) {
         Fail("no answer from " + Where() + " within " + std::to_string(NowMs() - first_sent_ms_) +
-                 " ms" + UnansweredWords() + IgnoredWords(),
+                 " ms" + UnansweredWords() + IgnoredWords() + SilenceWords(),
              code);
       } else {
         Fail("no answer from " + Where() + ": " + SocketReason(), code);
@@ -232,19 +233,21 @@ std::int32_t SnmpClient::Receive() {
       return -1;
     }
     datagram = area.first(static_cast<std::size_t>(received));
+    const bool decoded = ber::DecodeResponse(datagram, decoded_response_, community_.size());
     if (wire_trace_.on()) {
+      const auto shown = MaskCommunity(datagram, decoded_response_.community);
       wire_trace_.Event("snmp", "response after " + std::to_string(NowMs() - sent_ms_) + " ms, " +
                                     std::to_string(datagram.size()) +
-                                    " octets: " + HexBytes(datagram, datagram.size()));
+                                    " octets: " + HexBytes(shown, shown.size()));
     }
-    if (!ber::DecodeResponse(datagram, decoded_response_)) {
+    if (!decoded) {
       if (trace_switch_ != 0) ber::AppendTraceDump(datagram, trace_);
       last_error_.AppendF(kLineUndecodable, kLineEnd);
       Fail("the answer from " + Where() + " is not an SNMP response that can be read (" +
            std::to_string(datagram.size()) + " octets)");
       return -1;
     }
-    const AnswerCheck check = CheckAnswer(EnvelopeOf(decoded_response_), request_id_);
+    const AnswerCheck check = CheckAnswer(EnvelopeOf(decoded_response_), request_id_, community_);
     if (check == AnswerCheck::kAnswers) {
       // Only the answer to a request sent once says how long a round trip takes.
       if (sends_ == 1) round_trip_->Sample(NowMs() - sent_ms_);
@@ -260,7 +263,7 @@ std::int32_t SnmpClient::Receive() {
   }
   receive_length_ = static_cast<std::int32_t>(datagram.size());
   if (trace_switch_ != 0) {
-    ber::AppendTraceDump(datagram, trace_);
+    ber::AppendTraceDump(MaskCommunity(datagram, decoded_response_.community), trace_);
     ber::AppendTraceDecoded(decoded_response_, trace_);
   }
   if (decoded_response_.error_status != 0) {
@@ -279,6 +282,17 @@ std::string SnmpClient::UnansweredWords() const {
   if (unanswered_ == 0) return {};
   return "; " + std::to_string(unanswered_) +
          (unanswered_ == 1 ? " request went unanswered" : " requests went unanswered");
+}
+
+std::string SnmpClient::SilenceWords() const {
+  if (ignored_ != 0) return {};
+  return std::string(". ") + std::string(kTextCommunitySilence);
+}
+
+std::vector<std::byte> SnmpClient::Masked(std::span<const std::byte> request) const {
+  ber::DecodedMessage d;
+  ber::DecodeResponse(request, d, community_.size());
+  return MaskCommunity(request, d.community);
 }
 
 std::string SnmpClient::IgnoredWords() const {

@@ -11,10 +11,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/net/ber.h"
 #include "core/net/bounded_text.h"
 #include "core/net/round_trip.h"
+#include "core/resources/constants.h"
 #include "core/trace/trace.h"
 #include "os/socket.h"
 
@@ -28,6 +30,11 @@ inline constexpr std::size_t kSnmpLastErrorCapacity = 256;
 inline constexpr std::size_t kSnmpValueCapacity = 514;
 // Each of the send and receive areas.
 inline constexpr std::size_t kSnmpAreaSize = 1500;
+
+// Said after "no answer ... within N ms" when not one datagram came back: an agent drops a request
+// in another community without a word.
+inline constexpr std::string_view kTextCommunitySilence =
+    "A wrong SNMP community gives exactly this silence.";
 
 // The line for a datagram the decoder cannot walk (it ends early or its lengths point outside).
 inline constexpr const char* kLineUndecodable = "recv: malformed response%s";
@@ -54,6 +61,9 @@ class SnmpClient {
   }
   // The time scale of the round trips and the bound; null: the steady clock.
   void SetClock(Clock* clock) { clock_ = clock; }
+  // The community of every request built after this (kSnmpCommunity by default); an answer
+  // counts only in it. Never traced: the traces show '*' in its place.
+  void SetCommunity(std::string_view community) { community_ = std::string(community); }
 
   // Resolves `host` (a name on a worker thread whose wait Cancel ends) and connects the datagram
   // socket to it. 0 or -1 (line added).
@@ -114,6 +124,10 @@ class SnmpClient {
   // The bound passed with no answer: sends the request again, or fails when it went out as
   // often as it may. False when the receive is over.
   bool SendAgain();
+  // The community hint for a receive that saw no datagram at all, or empty.
+  std::string SilenceWords() const;
+  // A copy of the built request `request` for a trace, its community masked.
+  std::vector<std::byte> Masked(std::span<const std::byte> request) const;
   std::int32_t Build(std::string_view oid, std::uint8_t pdu_type, const ber::ValueDescriptor& v);
   std::span<std::byte> SendArea() { return std::span(message_).first(kSnmpAreaSize); }
   std::span<std::byte> ReceiveArea() { return std::span(message_).last(kSnmpAreaSize); }
@@ -135,6 +149,7 @@ class SnmpClient {
   ber::DecodedMessage decoded_response_;
   ProgressDialog* cancel_source_ = nullptr;
   std::uint16_t port_override_;
+  std::string community_{kSnmpCommunity};
   std::string host_;
   NetAddress address_;
   bool host_is_address_ = false;  // the host was given as an address: no name to show

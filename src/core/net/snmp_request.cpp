@@ -14,6 +14,7 @@ SnmpOutcome Exchange(const SnmpPeer& peer, const std::function<void(SnmpClient&)
   client.SetCancelSource(peer.cancel_source);
   client.SetRoundTrip(peer.round_trip);
   client.SetClock(peer.clock);
+  client.SetCommunity(peer.community);
   SnmpOutcome outcome;
   const auto failed = [&](int id) {
     outcome.failure = client.failure();

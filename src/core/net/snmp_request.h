@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/failure/failure.h"
+#include "core/resources/constants.h"
 #include "core/trace/trace.h"
 #include "os/socket.h"
 
@@ -39,6 +40,7 @@ struct SnmpPeer {
   Clock* clock = nullptr;
   // The address the operation already looked `host` up as; null: the exchange looks it up.
   const NetAddress* address = nullptr;
+  std::string_view community = kSnmpCommunity;  // the request's; an answer counts only in it
 };
 
 // GetRequest of the reply object: the printer's current reply text.

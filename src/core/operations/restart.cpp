@@ -8,7 +8,8 @@
 namespace tavi {
 
 bool RestartPrinter(std::string_view host, ProgressDialog& progress, Messages& messages,
-                    Clock& clock, std::uint16_t snmp_port, Trace trace) {
+                    Clock& clock, std::uint16_t snmp_port, Trace trace,
+                    std::string_view community) {
   if (trace.on()) trace.Event("snmp", "restart the printer at '" + std::string(host) + "'");
   progress.SetProgressRange(100);
   progress.SetProgressPos(0);
@@ -19,7 +20,7 @@ bool RestartPrinter(std::string_view host, ProgressDialog& progress, Messages& m
 
   bool ok = false;
   const SnmpOutcome outcome =
-      RequestSnmpRestart({host, snmp_port, &progress, trace, nullptr, &clock});
+      RequestSnmpRestart({host, snmp_port, &progress, trace, nullptr, &clock, nullptr, community});
   if (!outcome.ok()) {
     // A socket call that Cancel broke off is no failure: no message.
     if (progress.IsCancelled()) {

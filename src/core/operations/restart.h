@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/resources/constants.h"
 #include "core/trace/trace.h"
 
 namespace tavi {
@@ -19,10 +20,11 @@ class ProgressDialog;
 // details (what was tried, where, and why); a Cancel during a socket call ends that call
 // without a message. The window names the printer and the step while it runs. `snmp_port` 0
 // means the "snmp" service port, else 161. `trace` receives the host, the exchange, the wait
-// and how it ended.
+// and how it ended. The request goes in `community`.
 // Returns true when the printer accepted the request and the whole wait ran; false on a failure
 // and also when Cancel ended the wait early (that shows no message).
 bool RestartPrinter(std::string_view host, ProgressDialog& progress, Messages& messages,
-                    Clock& clock, std::uint16_t snmp_port = 0, Trace trace = {});
+                    Clock& clock, std::uint16_t snmp_port = 0, Trace trace = {},
+                    std::string_view community = kSnmpCommunity);
 
 }  // namespace tavi

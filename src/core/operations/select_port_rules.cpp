@@ -30,7 +30,9 @@ SelectPortRules::SelectPortRules(const PortSettings& settings)
     : port_value_(IsPortKind(settings.port) ? settings.port : -1),
       machine_type_value_(settings.machine_type),
       selected_index_(settings.host_sel),
-      hosts_(settings.hosts) {}
+      hosts_(settings.hosts),
+      community_(settings.community),
+      community_text_(settings.community) {}
 
 void SelectPortRules::Initialise() {
   checked_port_ = RadioFor(port_value_, kPortRadioCount);
@@ -59,6 +61,7 @@ void SelectPortRules::ApplyEnableRule() {
   enables_.host_combo = host_controls;
   enables_.delete_host = host_controls;
   enables_.restart = host_controls;
+  enables_.community = host_controls;
 }
 
 void SelectPortRules::ClickPortRadio(int index) {
@@ -103,7 +106,18 @@ void SelectPortRules::Ok() {
   hosts_.insert(hosts_.end(), combo_.entries.begin(), combo_.entries.end());
   port_value_ = checked_port_;
   machine_type_value_ = checked_type_;
+  // A community that cannot be sent never reaches the settings (the window refuses OK with it;
+  // this holds also for an OK held while Restart ran).
+  if (!CommunityFault(community_text_)) community_ = community_text_;
   accepted_ = true;
+}
+
+std::optional<std::string> SelectPortRules::OkRefusal() const {
+  return CommunityFault(community_text_);
+}
+
+std::string SelectPortRules::CurrentCommunity() const {
+  return CommunityFault(community_text_) ? community_ : community_text_;
 }
 
 void SelectPortRules::ApplyTo(PortSettings& settings) const {
@@ -112,6 +126,7 @@ void SelectPortRules::ApplyTo(PortSettings& settings) const {
   settings.hosts = hosts_;
   settings.host_sel = selected_index_;
   settings.machine_type = machine_type_value_;
+  settings.community = community_;
 }
 
 std::string SelectPortRules::RestartHost() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct SelectPortEnables {
   bool host_combo = true;
   bool delete_host = true;
   bool restart = true;
+  bool community = true;    // the SNMP community field, with the host controls
   bool type_radios = true;  // "Type1", "Type2"
 };
 
@@ -67,9 +69,20 @@ class SelectPortRules {
   // back from the radio marks (-1 where none is marked).
   void Ok();
 
+  // Why OK cannot close the window now, or nothing: the typed community cannot be sent (in the
+  // words of CommunityFault). The window shows it and stays open.
+  [[nodiscard]] std::optional<std::string> OkRefusal() const;
+
+  // The user types into the community field.
+  void TypeCommunity(std::string text) { community_text_ = std::move(text); }
+  const std::string& community_text() const { return community_text_; }
+  // The community Restart and Find... use: the typed one when it can be sent, else the one the
+  // window opened with.
+  std::string CurrentCommunity() const;
+
   // Writes the results into `settings` after OK; does nothing when OK was not pressed (Cancel).
   // The port kind changes only for a port value of 0..2; the machine type takes the machine type
-  // value as it is, -1 included.
+  // value as it is, -1 included; the community is the typed one if it can be sent, else unchanged.
   void ApplyTo(PortSettings& settings) const;
 
   // The host Restart talks to: the selected entry's text, or the edit field's text.
@@ -94,6 +107,8 @@ class SelectPortRules {
   std::int32_t machine_type_value_ = -1;
   std::int32_t selected_index_ = 0;
   std::vector<std::string> hosts_;
+  std::string community_;       // the community OK stores
+  std::string community_text_;  // the community field's text
   HostCombo combo_;
   SelectPortEnables enables_;
   int checked_port_ = -1;

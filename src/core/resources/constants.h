@@ -44,7 +44,11 @@ inline constexpr std::string_view kConsoleBootUpdate = "BOOT_UpdateMain 0\n";
 inline constexpr std::string_view kReplyOid = ".1.3.6.1.4.1.7405.2.2.2.1.24.1";
 inline constexpr std::string_view kRestartOid = ".1.3.6.1.4.1.7405.2.8.1.0";
 inline constexpr std::int32_t kRestartValue = 10;
+// The community of a fresh install; the settings keep the one in use.
 inline constexpr std::string_view kSnmpCommunity = "public";
+// The longest SNMP community taken. Every request must stay within short-form BER lengths, and a
+// discovery request asks four objects at once; 32 characters leave room for both.
+inline constexpr std::size_t kMaxCommunityLength = 32;
 inline constexpr std::int32_t kSnmpVersion = 0;  // SNMPv1
 // The enterprise number of the printer family, under which its own objects lie.
 inline constexpr std::string_view kFamilyEnterpriseOid = ".1.3.6.1.4.1.7405";

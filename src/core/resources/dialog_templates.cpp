@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "core/resources/constants.h"
+
 namespace tavi {
 namespace {
 
@@ -45,6 +47,9 @@ constexpr ControlTemplate kSelectPortControls[] = {
     {kIdDeleteHost, K::kPushButton, "Delete Host", 217, 78, 50, 13, kStyleTabStop},
     {kIdRestart, K::kPushButton, "Restart", 278, 78, 39, 13, kStyleTabStop},
     {kIdFind, K::kPushButton, "Find...", 217, 60, 50, 13, kStyleTabStop},
+    {kIdStatic, K::kLabel, "Community:", 84, 96, 42, 8},
+    {kIdCommunity, K::kEdit, "", 128, 94, 82, 12, kStyleAutoHScroll | kStyleTabStop | kStyleBorder,
+     static_cast<int>(kMaxCommunityLength)},
     {kIdStatic, K::kLabel, "Product:", 7, 7, 35, 8, kStyleGroup},
     {kIdStatic, K::kLabel, "Select port:", 7, 56, 43, 8, kStyleGroup},
     {kIdType1, K::kAutoRadioButton, "Type1", 15, 18, 36, 10, kStyleGroup},

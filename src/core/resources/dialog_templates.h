@@ -54,6 +54,8 @@ inline constexpr int kIdType1 = 1016;
 inline constexpr int kIdType2 = 1017;
 // Our addition to the template: discovery, in the free space above "Delete Host".
 inline constexpr int kIdFind = 1010;
+// Our addition to the template: the SNMP community of the network port, below the host box.
+inline constexpr int kIdCommunity = 1018;
 
 // Progress (131).
 inline constexpr int kIdProgressBar = 1008;

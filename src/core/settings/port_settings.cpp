@@ -14,6 +14,21 @@ std::string FamilyWords(std::int32_t machine_type) {
   return "family " + std::to_string(machine_type + 1) + " (access code B)";
 }
 
+std::optional<std::string> CommunityFault(std::string_view community) {
+  if (community.empty()) return std::string("The SNMP community is empty.");
+  if (community.size() > kMaxCommunityLength) {
+    return "The SNMP community has " + std::to_string(community.size()) + " characters; at most " +
+           std::to_string(kMaxCommunityLength) + " are taken.";
+  }
+  for (const char c : community) {
+    if (c <= ' ' || c > '~') {
+      return std::string(
+          "The SNMP community may hold only printable ASCII characters, without spaces.");
+    }
+  }
+  return std::nullopt;
+}
+
 namespace {
 
 // The selected host, or empty when the selection lies outside the list.

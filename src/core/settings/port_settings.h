@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "core/resources/constants.h"
 
 namespace tavi {
 
@@ -32,6 +35,9 @@ struct PortSettings {
   // "SafetyCopy" (1: before Put Parameters writes, the printer's current block is kept in the
   // journal's folder); written only when set.
   bool safety_copy = false;
+  // The SNMP community of every request to a networked printer. Always a valid community (see
+  // CommunityFault): a load takes the default in place of anything else.
+  std::string community{kSnmpCommunity};  // "Community"
 
   std::int32_t FamilyNumber() const { return machine_type + 1; }
 };
@@ -39,6 +45,9 @@ struct PortSettings {
 // The port kind's word on tavi-cli's command line and in the journal ("parallel", "network",
 // "usb"); nothing for others.
 std::optional<std::string> PortKindName(std::int32_t port_kind);
+// Why `community` cannot be used as the SNMP community, or nothing when it can: it must hold 1 to
+// kMaxCommunityLength characters, each printable ASCII other than the space.
+std::optional<std::string> CommunityFault(std::string_view community);
 
 // The family in the technician's words: "Type1", "Type2", or the family number of any other
 // machine type.

@@ -16,6 +16,7 @@ constexpr std::string_view kKeyNumHost = "NumHost";
 constexpr std::string_view kKeyExtraDelayLoad = "Win9X_ExtraDelay";
 constexpr std::string_view kKeyExtraDelaySave = "Win9x_ExtraDelay";
 constexpr std::string_view kKeyMachineType = "MachineType";
+constexpr std::string_view kKeyCommunity = "Community";
 constexpr std::string_view kKeySafetyCopy = "SafetyCopy";
 
 std::string HostKey(std::size_t i) {
@@ -25,6 +26,9 @@ std::string HostKey(std::size_t i) {
 }  // namespace
 
 std::optional<std::string> UnreadableSettingsCause(const PortSettings& settings) {
+  if (const std::optional<std::string> fault = CommunityFault(settings.community)) {
+    return *fault + " A load would not take it back, so the file is left as it is";
+  }
   if (settings.hosts.size() > kMaxHostCount) {
     return "The host list has " + std::to_string(settings.hosts.size()) +
            " entries; a load takes at most " + std::to_string(kMaxHostCount) +
@@ -64,6 +68,9 @@ LoadedSettings LoadSettingsFile(const std::string& path) {
   for (std::size_t i = 0; i < n; ++i) settings.hosts[i] = port.GetString(HostKey(i), "");
   settings.extra_delay_ms = port.GetInt(kKeyExtraDelayLoad, defaults.extra_delay_ms);
   settings.machine_type = port.GetInt(kKeyMachineType, defaults.machine_type);
+  // A community that cannot be sent (hand-edited) gives the default, as a missing key does.
+  std::string community = port.GetString(kKeyCommunity, defaults.community);
+  if (!CommunityFault(community)) settings.community = std::move(community);
   settings.safety_copy = port.GetInt(kKeySafetyCopy, 0) != 0;
   return loaded;
 }
@@ -84,7 +91,7 @@ bool SaveSettings(const std::string& path, const PortSettings& settings, FileErr
     return false;
   }
   std::vector<std::pair<std::string, std::string>> entries;
-  entries.reserve(settings.hosts.size() + 5);
+  entries.reserve(settings.hosts.size() + 6);
   entries.emplace_back(kKeyPort, std::to_string(settings.port));
   entries.emplace_back(kKeyHostSel, std::to_string(settings.host_sel));
   entries.emplace_back(kKeyNumHost, std::to_string(settings.hosts.size()));
@@ -93,6 +100,7 @@ bool SaveSettings(const std::string& path, const PortSettings& settings, FileErr
   }
   entries.emplace_back(kKeyExtraDelaySave, std::to_string(settings.extra_delay_ms));
   entries.emplace_back(kKeyMachineType, std::to_string(settings.machine_type));
+  entries.emplace_back(kKeyCommunity, settings.community);
   if (settings.safety_copy) entries.emplace_back(kKeySafetyCopy, "1");
   return WriteSettingsSection(path, kSection, entries, error);
 }

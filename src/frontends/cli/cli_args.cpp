@@ -84,6 +84,15 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
                                   "(access code B)")
                        ->type_name("1|2")
                        ->check(CLI::IsMember({1, 2}));
+  std::string community;
+  auto* community_opt =
+      app.add_option("--community", community,
+                     "SNMP community of every request to a networked printer (default: the "
+                     "stored one, else \"public\"); never written to a trace")
+          ->type_name("TEXT")
+          ->check(CLI::Validator(
+              [](const std::string& text) { return CommunityFault(text).value_or(""); }, "",
+              "community"));
   app.add_option("--lpd-port", out.lpd_port,
                  "TCP port of the LPD service (default: service \"printer\", else 515)")
       ->type_name("N")
@@ -168,6 +177,7 @@ ParseResult ParseArguments(int argc, const char* const* argv, Invocation& out) {
   if (host_opt->count() > 0) out.host = host;
   if (hosts_opt->count() > 0) out.hosts = hosts;
   if (type_opt->count() > 0) out.machine_type = type == 1 ? kMachineType1 : kMachineType2;
+  if (community_opt->count() > 0) out.community = community;
   return {true, kExitSuccess};
 }
 

@@ -25,9 +25,10 @@ struct Invocation {
   std::optional<std::int32_t> port;
   std::optional<std::string> host;
   std::optional<std::int32_t> machine_type;
-  std::uint16_t lpd_port = 0;   // 0: the services database, else the well-known port
-  std::uint16_t snmp_port = 0;  // likewise
-  double timeout_seconds = 0;   // 0: none
+  std::optional<std::string> community;  // the SNMP community (never traced)
+  std::uint16_t lpd_port = 0;            // 0: the services database, else the well-known port
+  std::uint16_t snmp_port = 0;           // likewise
+  double timeout_seconds = 0;            // 0: none
   bool quiet = false;
   // Many printers at once: --hosts LIST as given (empty: one printer), --jobs, --yes.
   std::optional<std::string> hosts;

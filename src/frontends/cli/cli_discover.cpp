@@ -7,6 +7,7 @@
 #include "core/discovery/discover.h"
 #include "core/discovery/targets.h"
 #include "core/resources/strings.h"
+#include "core/settings/settings_store.h"
 #include "frontends/cli/cli_offline.h"
 #include "frontends/cli/cli_seams.h"
 #include "frontends/cli/cli_texts.h"
@@ -68,6 +69,11 @@ int RunDiscover(const Invocation& invocation, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   request.port = invocation.snmp_port;
+  // The stored community, unless --community names another.
+  request.community = invocation.community.value_or(LoadSettings(invocation.settings_path.empty()
+                                                                     ? DefaultSettingsPath()
+                                                                     : invocation.settings_path)
+                                                        .community);
   if (invocation.discover_timeout_seconds > 0) {
     request.timeout_ms = static_cast<int>(
         std::max<long long>(1, std::llround(invocation.discover_timeout_seconds * 1000.0)));

@@ -36,6 +36,7 @@ PortSettings SettingsFor(const Invocation& invocation) {
     settings.host_sel = 0;
   }
   if (invocation.machine_type.has_value()) settings.machine_type = *invocation.machine_type;
+  if (invocation.community.has_value()) settings.community = *invocation.community;
   return settings;
 }
 

@@ -103,6 +103,11 @@ SelectPortDialog::SelectPortDialog(const PortSettings& settings, Messages& messa
               [this](const QString& text) { rules_.combo().Type(text.toStdString()); });
     }
   }
+  if (auto* community = FindControlAs<QLineEdit>(*this, kIdCommunity)) {
+    community->setText(ToQString(rules_.community_text()));
+    connect(community, &QLineEdit::textEdited, this,
+            [this](const QString& text) { rules_.TypeCommunity(text.toStdString()); });
+  }
   const std::pair<int, void (SelectPortDialog::*)()> buttons[] = {
       {kIdDeleteHost, &SelectPortDialog::OnDeleteHost},
       {kIdRestart, &SelectPortDialog::OnRestart},
@@ -130,6 +135,7 @@ void SelectPortDialog::Mirror() {
   EnableControl(*this, kIdHostCombo, on.host_combo);
   EnableControl(*this, kIdDeleteHost, on.delete_host);
   EnableControl(*this, kIdRestart, on.restart);
+  EnableControl(*this, kIdCommunity, on.community);
 }
 
 void SelectPortDialog::MirrorCombo() {
@@ -155,7 +161,8 @@ void SelectPortDialog::OnRestart() {
     // A progress window of Restart's own, apart from the printer connection's, over this one.
     QtProgressDialog progress(this);
     progress.set_clock(&clock_);
-    RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, snmp_port_, trace_);
+    RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, snmp_port_, trace_,
+                   rules_.CurrentCommunity());
   }
   EndBusy(kIdRestart);
 }
@@ -183,6 +190,7 @@ void SelectPortDialog::OnFind() {
   if (busy_) return;
   busy_ = true;
   QtProgressDialog progress(this);
+  discovery_.community = rules_.CurrentCommunity();
   const FindOutcome outcome = FindPrintersFlow(
       discovery_, progress, rules_, [this] { return held_result_ < 0; },
       [this](std::vector<discovery::FoundHost> hosts) -> std::optional<discovery::FoundHost> {
@@ -203,6 +211,15 @@ void SelectPortDialog::OnFind() {
 }
 
 void SelectPortDialog::accept() {
+  if (const std::optional<std::string> refusal = rules_.OkRefusal()) {
+    QMessageBox::warning(this, windowTitle(), ToQString(*refusal));
+    // The keyboard goes back to the field to correct.
+    activateWindow();
+    if (QWidget* community = FindControl(*this, kIdCommunity)) {
+      community->setFocus(Qt::OtherFocusReason);
+    }
+    return;
+  }
   rules_.Ok();
   QDialog::accept();
 }

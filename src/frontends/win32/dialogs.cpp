@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "core/discovery/targets.h"
@@ -99,6 +100,7 @@ bool GetReportWindow::OnCommand(int id, int notification) {
 BOOL SelectPortWindow::OnInit() {
   rules_.Initialise();
   MirrorCombo();
+  SetItemText(kIdCommunity, rules_.community_text());
   Mirror();
   return TRUE;
 }
@@ -110,6 +112,7 @@ void SelectPortWindow::Mirror() const {
   EnableItem(kIdHostCombo, on.host_combo);
   EnableItem(kIdDeleteHost, on.delete_host);
   EnableItem(kIdRestart, on.restart);
+  EnableItem(kIdCommunity, on.community);
 }
 
 void SelectPortWindow::MirrorCombo() const {
@@ -147,6 +150,9 @@ bool SelectPortWindow::OnCommand(int id, int notification) {
         rules_.combo().Type(ItemText(kIdHostCombo));
       }
       return true;
+    case kIdCommunity:
+      if (notification == EN_CHANGE) rules_.TypeCommunity(ItemText(kIdCommunity));
+      return true;
     case kIdDeleteHost:
       if (notification == BN_CLICKED) {
         rules_.DeleteHost();
@@ -160,6 +166,12 @@ bool SelectPortWindow::OnCommand(int id, int notification) {
       if (notification == BN_CLICKED) Find();
       return true;
     case kIdOk:
+      if (const std::optional<std::string> refusal = rules_.OkRefusal()) {
+        MessageBoxW(hwnd(), Widen(*refusal).c_str(), Widen(dialog_template().caption).c_str(),
+                    MB_OK | MB_ICONWARNING);
+        SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kIdCommunity)), TRUE);
+        return true;
+      }
       if (!busy_) rules_.Ok();
       Close(IDOK);
       return true;
@@ -177,7 +189,8 @@ void SelectPortWindow::Restart() {
   busy_ = true;
   {
     WinProgressDialog progress;
-    RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, discovery_.port, trace_);
+    RestartPrinter(rules_.RestartHost(), progress, messages_, clock_, discovery_.port, trace_,
+                   rules_.CurrentCommunity());
   }
   EndBusy(kIdRestart);
 }
@@ -186,6 +199,7 @@ void SelectPortWindow::Find() {
   if (busy_) return;
   busy_ = true;
   WinProgressDialog progress;
+  discovery_.community = rules_.CurrentCommunity();
   const FindOutcome outcome = FindPrintersFlow(
       discovery_, progress, rules_, [this] { return held_result_ < 0; },
       [this](std::vector<discovery::FoundHost> hosts) -> std::optional<discovery::FoundHost> {

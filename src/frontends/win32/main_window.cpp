@@ -97,7 +97,7 @@ void MainWindow::RunOperation(Operation operation) {
   switch (operation) {
     case Operation::kSelectPort:
       RunSelectPort(hwnd(), c.settings(), c.messages(), c.clock(),
-                    {find_targets_, restart_snmp_port_, 0}, c.trace());
+                    {find_targets_, restart_snmp_port_, 0, c.settings().community}, c.trace());
       return;
     case Operation::kGetReport:
       (void)GetReportFlow(c, [this](std::string report) {

@@ -28,7 +28,7 @@ int Run(const CommandContext& context) {
   }
   TracedClock clock(context.clock, context.trace);
   return RestartPrinter(host, context.progress, context.messages, clock, context.ports.snmp,
-                        context.trace)
+                        context.trace, context.settings.community)
              ? kExitSuccess
              : kExitFailed;
 }
@@ -36,7 +36,7 @@ int Run(const CommandContext& context) {
 int RunOnHost(const FleetJob& job, const std::string& host, PrinterConnection& connection,
               const Trace& trace, HostResult& /*result*/) {
   return RestartPrinter(host, connection.progress(), connection.messages(), connection.clock(),
-                        job.ports.snmp, trace)
+                        job.ports.snmp, trace, job.settings.community)
              ? kExitSuccess
              : kExitFailed;
 }
