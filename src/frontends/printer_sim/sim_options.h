@@ -37,9 +37,9 @@ struct SnmpFaults {
   bool truncated = false;         // sends only the first half of each response
   bool malformed = false;         // value length points past the end of the datagram
   // A request repeated by its sender (the same datagram from the same peer, as a client sends
-  // again when an answer was lost) is carried out again, so a reply read moves on to the next
-  // reply, instead of being given the answer it already had.
-  bool reexecute_repeats = false;
+  // again when an answer was lost) gets the answer it already had, as an agent that keeps its
+  // last answer does; otherwise it is carried out again, and a reply read moves on.
+  bool answer_repeats = false;
 };
 
 struct LpdFaults {

@@ -61,9 +61,9 @@ bool SamePeer(const SimPeer& a, const SimPeer& b) {
 
 void SnmpAgent::Run() {
   std::string buffer(kMaxDatagram, '\0');
-  // The last request answered and its answer: a sender that got no answer sends the same
-  // datagram again (same request id), and gets the same answer, as the first may only have been
-  // lost on the way back. A reply read is therefore not moved on by the repeat.
+  // The last request answered and its answer: with answer_repeats, a sender that got no answer
+  // and sends the same datagram again (same request id) gets the same answer, as the first may
+  // only have been lost on the way back, and a reply read is not moved on by the repeat.
   std::string last_request;
   std::string last_response;
   SimPeer last_peer;
@@ -77,7 +77,7 @@ void SnmpAgent::Run() {
     bool restart = false;
     std::string response;
     if (!last_response.empty() && request == last_request && SamePeer(peer, last_peer) &&
-        !model_.Options().snmp.reexecute_repeats) {
+        model_.Options().snmp.answer_repeats) {
       response = last_response;
       model_.log().Add(Ev("snmp-repeated-request").Str("peer", peer.Text()).event);
     } else {

@@ -113,9 +113,9 @@ int main(int argc, char** argv) {
   faults->add_flag("--snmp-silent", o.snmp.silent, "the SNMP agent never answers");
   faults->add_option("--snmp-error-status", o.snmp.error_status,
                      "every SNMP response carries this nonzero error status");
-  faults->add_flag("--snmp-reexecute-repeats", o.snmp.reexecute_repeats,
-                   "a repeated SNMP request is carried out again (a reply read moves on) instead "
-                   "of being given its earlier answer");
+  faults->add_flag("--snmp-answer-repeats", o.snmp.answer_repeats,
+                   "a repeated SNMP request (the same datagram again) gets its earlier answer "
+                   "instead of being carried out again");
   faults->add_flag("--snmp-truncated", o.snmp.truncated, "SNMP responses are cut in half");
   faults->add_flag("--snmp-malformed", o.snmp.malformed,
                    "the value length of SNMP responses points past the datagram");
