@@ -83,33 +83,42 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "empty.ini").close();
 
-  std::vector<double> clean;
-  std::vector<double> lossy;
+  // Twice: a printer that carries a repeated request out again (its reply read moves on, so the
+  // chunk of a lost answer only comes round again later), and one that answers a repeat from its
+  // last answer (a lost answer then costs only the resend).
   int failures = 0;
-  int dropped = 0;
-  int datagrams = 0;
-  int resends = 0;
-  for (int r = 0; r < runs; ++r) {
-    const Run a = RunReport(printer, dir, 0.0, seed + static_cast<std::uint32_t>(r));
-    const Run b = RunReport(printer, dir, kLoss, seed + static_cast<std::uint32_t>(r));
-    failures += (a.whole ? 0 : 1) + (b.whole ? 0 : 1);
-    clean.push_back(a.seconds);
-    lossy.push_back(b.seconds);
-    dropped += b.counts.dropped;
-    datagrams += b.counts.requests + b.counts.answers;
-    resends += b.counts.requests - b.counts.polls;
+  for (const bool answer_repeats : {false, true}) {
+    tavi::sim::SimOptions options = printer.model().Options();
+    options.snmp.answer_repeats = answer_repeats;
+    printer.model().SetOptions(options);
+    const char* mode = answer_repeats ? "printer answers repeats" : "printer re-executes repeats";
+    std::vector<double> clean;
+    std::vector<double> lossy;
+    int dropped = 0;
+    int datagrams = 0;
+    int resends = 0;
+    for (int r = 0; r < runs; ++r) {
+      const Run a = RunReport(printer, dir, 0.0, seed + static_cast<std::uint32_t>(r));
+      const Run b = RunReport(printer, dir, kLoss, seed + static_cast<std::uint32_t>(r));
+      failures += (a.whole ? 0 : 1) + (b.whole ? 0 : 1);
+      clean.push_back(a.seconds);
+      lossy.push_back(b.seconds);
+      dropped += b.counts.dropped;
+      datagrams += b.counts.requests + b.counts.answers;
+      resends += b.counts.requests - b.counts.polls;
+      std::printf(
+          "%s, run %d: no loss %.3f s (%d polls), 5 %% loss %.3f s (%d polls, %d dropped, %d "
+          "resent)\n",
+          mode, r + 1, a.seconds, a.counts.polls, b.seconds, b.counts.polls, b.counts.dropped,
+          b.counts.requests - b.counts.polls);
+    }
+    const double m0 = Median(clean);
+    const double m5 = Median(lossy);
     std::printf(
-        "run %d: no loss %.3f s (%d polls), 5 %% loss %.3f s (%d polls, %d dropped, %d "
-        "resent)\n",
-        r + 1, a.seconds, a.counts.polls, b.seconds, b.counts.polls, b.counts.dropped,
-        b.counts.requests - b.counts.polls);
+        "%s: Get Report, %d chunks: no loss %.3f s, 5 %% loss %.3f s (median of %d): ratio %.2f "
+        "(target <= 1.5); %d of %d datagrams dropped, %d requests resent\n",
+        mode, kChunks, m0, m5, runs, m5 / m0, dropped, datagrams, resends);
   }
-  const double m0 = Median(clean);
-  const double m5 = Median(lossy);
-  std::printf(
-      "Get Report, %d chunks: no loss %.3f s, 5 %% loss %.3f s (median of %d): ratio %.2f "
-      "(target <= 1.5); %d of %d datagrams dropped, %d requests resent\n",
-      kChunks, m0, m5, runs, m5 / m0, dropped, datagrams, resends);
   printer.Stop();
   std::filesystem::remove_all(dir);
   if (failures != 0) std::fprintf(stderr, "%d runs did not bring the whole report\n", failures);

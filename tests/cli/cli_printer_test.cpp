@@ -201,8 +201,10 @@ TEST_F(CliPrinter, TimeoutAgainstASilentAgentSaysTimedOutAndWhatWasWaiting) {
   // The wait that was cut first, then the read inside it.
   EXPECT_THAT(run.err, ::testing::StartsWith("Timed out.\n  details: no reply header (REPORT:) "
                                              "from network, host '127.0.0.94'"));
-  EXPECT_THAT(run.err, ::testing::ContainsRegex("no answer from 127\\.0\\.0\\.94 port [0-9]+ "
-                                                "\\(SNMP\\) within [0-9]+ ms\n$"));
+  EXPECT_THAT(run.err,
+              ::testing::ContainsRegex("no answer from 127\\.0\\.0\\.94 port [0-9]+ "
+                                       "\\(SNMP\\) within [0-9]+ ms\\. A wrong SNMP community "
+                                       "gives exactly this silence\\.\n$"));
   EXPECT_EQ(run.out, "");
 }
 

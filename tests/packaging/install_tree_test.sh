@@ -69,6 +69,7 @@ commands=$(awk '/^Subcommands:/ {on = 1; next} on && NF == 0 {on = 0} on {print 
 for c in $commands; do "$prefix/bin/tavi-cli" "$c" --help >>"$work/cli.help"; done
 "$prefix/bin/tavi-cli" params decode --help >>"$work/cli.help"
 "$prefix/bin/tavi-cli" params encode --help >>"$work/cli.help"
+"$prefix/bin/tavi-cli" params diff --help >>"$work/cli.help"
 same_options tavi-cli "$work/cli.help" "$man1/tavi-cli.1.gz"
 man_commands=$(man_text "$man1/tavi-cli.1.gz" |
   awk '/^\.SH/ {on = ($2 == "COMMANDS")} on && prev == ".TP" {gsub(/"/, "", $2); print $2} {prev = $1}' |
@@ -134,7 +135,7 @@ expect_completion "report restart " -- tavi-cli re
 expect_completion "network " -- tavi-cli --port net
 expect_completion "network parallel usb " -- tavi-cli --host 192.0.2.7 --port ""
 expect_completion "decode " -- tavi-cli -q params de
-expect_completion "--help -h decode encode " -- tavi-cli -q params ""
+expect_completion "--help -h decode diff encode " -- tavi-cli -q params ""
 expect_completion "-o " -- tavi-cli params decode -o
 expect_completion "--file " -- tavi-cli set-head-rank --fi
 expect_completion "--json " -- tavi-cli discover --js
