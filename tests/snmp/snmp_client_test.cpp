@@ -213,7 +213,7 @@ TEST(RoundTripEstimateTest, LearnsTheRoundTripAndBacksOffWithinItsLimits) {
   RoundTripEstimate estimate;
   EXPECT_EQ(estimate.BoundMs(), 1000);
   estimate.Sample(0);  // loopback: no less than the floor
-  EXPECT_EQ(estimate.BoundMs(), 20);
+  EXPECT_EQ(estimate.BoundMs(), kRoundTripMinMs);
   for (int i = 0; i < 40; ++i) estimate.Sample(100);  // a steady 100 ms link
   EXPECT_NEAR(estimate.smoothed_ms(), 100.0, 1.0);
   EXPECT_GE(estimate.BoundMs(), 100);

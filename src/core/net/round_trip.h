@@ -14,7 +14,7 @@ namespace tavi {
 inline constexpr std::int64_t kRoundTripInitialMs = 1000;
 // The shortest bound: a spurious resend is not free (a printer that carries a repeated reply read
 // out again moves on to its next reply), so the bound stays above a loaded machine's jitter.
-inline constexpr std::int64_t kRoundTripMinMs = 20;
+inline constexpr std::int64_t kRoundTripMinMs = 15;
 // The longest bound, however often the request went unanswered.
 inline constexpr std::int64_t kRoundTripMaxMs = 3000;
 // How many times one request is sent at most before the read gives up.
