@@ -71,8 +71,8 @@ TEST(JournalRecord, TimeBoundsAndFiltersReadEveryGivenForm) {
   record.time = "2026-12-10T07:35:12Z";
   record.host = "127.0.105.9";
   record.operation = "get-params";
-  EXPECT_TRUE(Matches(record, {"127.0.105.9", "GET-PARAMS", "2026-12-10T07:35:12Z",
-                               "2026-12-10T07:35:12Z"}));
+  EXPECT_TRUE(Matches(
+      record, {"127.0.105.9", "GET-PARAMS", "2026-12-10T07:35:12Z", "2026-12-10T07:35:12Z"}));
   EXPECT_FALSE(Matches(record, {"127.0.105.90", "", "", ""}));
   EXPECT_FALSE(Matches(record, {"", "put-params", "", ""}));
   EXPECT_FALSE(Matches(record, {"", "", "2026-12-10T07:35:13Z", ""}));
