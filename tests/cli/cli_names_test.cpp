@@ -316,8 +316,10 @@ TEST(CliNameServer, AHangingLookUpEndsAtTheTimeoutAndAtCtrlC) {
   const IsolatedRun interrupt = RunWithSilentNameServers(dir, plain, 1.0);
   ASSERT_TRUE(interrupt.ran) << interrupt.why_not;
   EXPECT_EQ(interrupt.status, 130) << interrupt.err;
+  // SIGINT comes a second after the test started tavi-cli, which counts from its own start.
   EXPECT_THAT(interrupt.err,
-              HasSubstr("the look-up of name 'printer.example' was cancelled after 1"));
+              ::testing::ContainsRegex("the look-up of name 'printer.example' was cancelled after "
+                                       "[0-9]+ ms"));
   EXPECT_THAT(interrupt.err, HasSubstr("Cancel: interrupted (SIGINT)"));
   EXPECT_LE(interrupt.seconds, 0.2) << interrupt.err;
   std::printf("SIGINT during the look-up ended the run after %.3f s\n", interrupt.seconds);
