@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "cli_runner.h"
@@ -129,7 +130,11 @@ TEST_F(CliCommunity, DiscoveryAsksInTheCommunity) {
   const CliRun stored = RunCli(
       dir_, "-q --settings " + Quote(dir_ / "stored.ini") + where_ + "discover --json " + kAddress);
   ASSERT_EQ(stored.status, 0) << stored.err;
-  EXPECT_EQ(stored.out, found.out);
+  // The printers found on the network, compared whole; the local ports' notes may differ from
+  // one run to the next (a device name the system defined for the first run, say).
+  EXPECT_EQ(nlohmann::json::parse(stored.out).at("network"),
+            nlohmann::json::parse(found.out).at("network"))
+      << stored.out;
 
   const CliRun silent = Cli(std::string("discover --json ") + kAddress);
   EXPECT_EQ(silent.out.find(kAddress), std::string::npos) << silent.out;
