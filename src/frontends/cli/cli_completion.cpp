@@ -65,8 +65,8 @@ std::string ZshBracketed(std::string_view text) {
   return out;
 }
 
-// One _arguments spec per name of the option, each excluding the option's other names.
-std::string ZshSpecs(const CompletionOption& option, std::string_view indent) {
+// One _arguments entry per name of the option, each excluding the option's other names.
+std::string ZshEntries(const CompletionOption& option, std::string_view indent) {
   std::string action;
   switch (option.value) {
     case ValueKind::kNone:
@@ -86,27 +86,27 @@ std::string ZshSpecs(const CompletionOption& option, std::string_view indent) {
   }
   const std::string exclusion =
       option.names.size() > 1 ? "(" + Joined(option.names, " ") + ")" : std::string();
-  std::string specs;
+  std::string entries;
   for (const std::string& name : option.names) {
     const bool value_after_equals = option.value != ValueKind::kNone && name.starts_with("--");
-    specs += std::string(indent) +
-             ZshQuoted(exclusion + name + (value_after_equals ? "=" : "") + "[" +
-                       ZshBracketed(option.description) + "]" + action) +
-             "\n";
+    entries += std::string(indent) +
+               ZshQuoted(exclusion + name + (value_after_equals ? "=" : "") + "[" +
+                         ZshBracketed(option.description) + "]" + action) +
+               "\n";
   }
-  return specs;
+  return entries;
 }
 
 std::string ZshCommandArguments(const CommandLine& line, const CompletionCommand& command,
                                 std::string_view indent) {
   std::string text = std::string(indent) + "_arguments -s $global \\\n";
   for (const CompletionOption* option : OwnOptions(line, command)) {
-    std::string specs = ZshSpecs(*option, std::string(indent) + "  ");
-    // Each spec on its own continued line.
+    std::string entries = ZshEntries(*option, std::string(indent) + "  ");
+    // Each entry on its own continued line.
     std::string continued;
-    for (std::size_t start = 0; start < specs.size();) {
-      const std::size_t end = specs.find('\n', start);
-      continued += specs.substr(start, end - start) + " \\\n";
+    for (std::size_t start = 0; start < entries.size();) {
+      const std::size_t end = entries.find('\n', start);
+      continued += entries.substr(start, end - start) + " \\\n";
       start = end + 1;
     }
     text += continued;
@@ -164,7 +164,7 @@ std::string FishOption(const CompletionOption& option, std::string_view conditio
 
 std::string ZshCompletion(const CommandLine& line) {
   std::string global;
-  for (const CompletionOption& option : line.global) global += ZshSpecs(option, "    ");
+  for (const CompletionOption& option : line.global) global += ZshEntries(option, "    ");
 
   std::vector<std::pair<std::string, std::string>> top;
   std::string branches;
